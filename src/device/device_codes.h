@@ -1,0 +1,21 @@
+// The device's identity and the fixed command codes of its feature-report protocol.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace dalvorn {
+
+// USB identity of the device. The product ID tells the mode the device is in.
+inline constexpr std::uint16_t DeviceVendorID = 0x1209;
+inline constexpr std::uint16_t AppProductID = 0x0001;   // application mode
+inline constexpr std::uint16_t BootProductID = 0x0002;  // bootloader mode
+
+// Bytes 1..3 of the message that switches the device from application into bootloader mode.
+inline constexpr std::array<std::uint8_t, 3> BootEntryCode = {0xB0, 0x07, 0x1D};
+
+// Bytes 1..8 of the message that unlocks the bootloader when its status asks for it.
+inline constexpr std::array<std::uint8_t, 8> UnlockCode = {0x55, 0x4E, 0x4C, 0x4B,
+                                                          0xD4, 0x17, 0x0A, 0x5E};
+
+}  // namespace dalvorn

@@ -1,0 +1,46 @@
+// The main window drawn with Qt Widgets.
+#pragma once
+
+#include <QImage>
+#include <memory>
+
+#include "ui/window_view.h"
+
+class QWidget;
+
+namespace dalvorn {
+
+class QtMainWindow;  // the QWidget, private to the toolkit layer
+
+class QtWindowView final : public WindowView {
+ public:
+  QtWindowView();
+  ~QtWindowView() override;
+
+  void SetEvents(WindowEvents* events) override;
+  void Show() override;
+  float Width(Control control) const override;
+  void SetWidth(Control control, float twips) override;
+  void SetVisible(Control control, bool visible) override;
+  void SetEnabled(Control control, bool enabled) override;
+  void SetCaption(Control control, const std::string& text) override;
+  void Repaint(Control control) override;
+  void PumpEvents() override;
+  void Unload() override;
+  void MessageBox(const std::string& text) override;
+
+  // For the emulated runner and the tests.
+  QWidget* Window() const;
+  QWidget* ControlWidget(Control control) const;
+  QImage GrabClientArea() const;       // the client area, 361 x 201 at 96 dpi
+  void ClickUpgradeButton();           // as a mouse click: does nothing when disabled
+  void CloseAsCloseBox();              // as the close box: unloads the window
+  // When set, MessageBox records nothing on screen and returns at once (no person waits).
+  void SetMessageBoxesDismissed(bool dismissed);
+
+ private:
+  std::unique_ptr<QtMainWindow> window_;
+  bool dismissMessageBoxes_ = false;
+};
+
+}  // namespace dalvorn

@@ -1,0 +1,79 @@
+// The main window's controls, their names and their design-time layout in twips.
+#pragma once
+
+#include <array>
+#include <string_view>
+
+namespace dalvorn {
+
+enum class Control {
+  frmMain,
+  Frame1,
+  Label4,
+  lblManuf,
+  Label5,
+  lblProduct,
+  Label2,
+  lblVersion,
+  Label3,
+  lblSerialNumber,
+  Picture1,
+  Pic,
+  btnUpgradeFW,
+  Command2,
+};
+
+struct ControlLayout {
+  Control control;
+  std::string_view name;
+  Control container;  // frmMain for the window itself
+  int left, top, width, height;  // twips, relative to the container's client area
+  std::string_view caption;
+  int tabIndex;  // -1 for the window
+};
+
+inline constexpr int TwipsPerPixel = 15;  // at 96 dots per inch
+inline constexpr int ClientWidthTwips = 5420;
+inline constexpr int ClientHeightTwips = 3010;
+inline constexpr std::string_view WindowCaption = "Firmware Update";
+inline constexpr std::string_view ApplicationName = "Dalvorn firmware update";
+inline constexpr std::string_view ApplicationVersion = "1.01.0001";
+
+// Progress bar colour (red, green, blue).
+inline constexpr int PicRed = 128, PicGreen = 128, PicBlue = 255;
+
+inline constexpr std::array<ControlLayout, 13> MainWindowLayout = {{
+    {Control::Frame1, "Frame1", Control::frmMain, 120, 0, 5175, 1695, "", 0},
+    {Control::Label4, "Label4", Control::Frame1, 120, 240, 1215, 285, "Manufacturer", 2},
+    {Control::lblManuf, "lblManuf", Control::Frame1, 1560, 240, 3540, 330, "", 5},
+    {Control::Label5, "Label5", Control::Frame1, 120, 600, 1215, 285, "Product", 3},
+    {Control::lblProduct, "lblProduct", Control::Frame1, 1560, 600, 3540, 330, "", 6},
+    {Control::Label2, "Label2", Control::Frame1, 120, 960, 1455, 285, "Version", 4},
+    {Control::lblVersion, "lblVersion", Control::Frame1, 1560, 960, 3540, 330, "", 7},
+    {Control::Label3, "Label3", Control::Frame1, 120, 1320, 1455, 285, "Serial Number", 1},
+    {Control::lblSerialNumber, "lblSerialNumber", Control::Frame1, 1560, 1320, 3480, 330, "", 8},
+    {Control::Picture1, "Picture1", Control::frmMain, 120, 1860, 5175, 195, "", 12},
+    {Control::Pic, "Pic", Control::frmMain, 180, 1920, 5055, 75, "", 11},
+    {Control::btnUpgradeFW, "btnUpgradeFW", Control::frmMain, 900, 2280, 3615, 495,
+     "Upgrade Firmware", 9},
+    {Control::Command2, "Command2", Control::frmMain, 120, 2940, 5175, 495, "2. Load Firmware",
+     10},
+}};
+
+// The control's name as the program knows it ("lblManuf", "btnUpgradeFW", ...).
+std::string_view ControlName(Control control);
+
+// Its row of the layout table; the window itself has none (nullptr).
+const ControlLayout* FindLayout(Control control);
+
+// The four value labels, top to bottom.
+inline constexpr std::array<Control, 4> ValueLabels = {Control::lblManuf, Control::lblProduct,
+                                                      Control::lblVersion,
+                                                      Control::lblSerialNumber};
+
+inline bool IsValueLabel(Control c) {
+  return c == Control::lblManuf || c == Control::lblProduct || c == Control::lblVersion ||
+         c == Control::lblSerialNumber;
+}
+
+}  // namespace dalvorn
