@@ -16,6 +16,6 @@ inline constexpr std::array<std::uint8_t, 3> BootEntryCode = {0xB0, 0x07, 0x1D};
 
 // Bytes 1..8 of the message that unlocks the bootloader when its status asks for it.
 inline constexpr std::array<std::uint8_t, 8> UnlockCode = {0x55, 0x4E, 0x4C, 0x4B,
-                                                          0xD4, 0x17, 0x0A, 0x5E};
+                                                           0xD4, 0x17, 0x0A, 0x5E};
 
 }  // namespace dalvorn

@@ -15,7 +15,7 @@ constexpr std::int32_t MaxDetailSize = 64 * 1024;
 bool ReadInterfacePath(DeviceSession& s, HidPlatform& platform) {
   s.Needed = 0;
   s.LastResult = platform.SetupDiGetDeviceInterfaceDetailA(s.DeviceInfoSet, s.InterfaceData,
-                                                          nullptr, 0, &s.Needed, nullptr);
+                                                           nullptr, 0, &s.Needed, nullptr);
   if (s.Needed < InterfaceDetailSizeField || s.Needed > MaxDetailSize) {
     // Too small to hold the size field and one character: the interface has gone.
     return false;
@@ -29,9 +29,9 @@ bool ReadInterfacePath(DeviceSession& s, HidPlatform& platform) {
       static_cast<std::uint8_t>(sizeField >> 16), static_cast<std::uint8_t>(sizeField >> 24)};
   RtlMoveMemory(s.DetailDataBuffer.data(), sizeBytes, sizeof sizeBytes);
 
-  s.LastResult = platform.SetupDiGetDeviceInterfaceDetailA(
-      s.DeviceInfoSet, s.InterfaceData, s.DetailDataBuffer.data(), s.DetailDataSize, &s.Needed,
-      nullptr);
+  s.LastResult = platform.SetupDiGetDeviceInterfaceDetailA(s.DeviceInfoSet, s.InterfaceData,
+                                                           s.DetailDataBuffer.data(),
+                                                           s.DetailDataSize, &s.Needed, nullptr);
 
   // The path runs from byte 4 to its first zero; the buffer's spare last byte is always zero.
   const auto pathBegin = s.DetailDataBuffer.begin() + InterfaceDetailPathOffset;
@@ -42,8 +42,7 @@ bool ReadInterfacePath(DeviceSession& s, HidPlatform& platform) {
 
 Handle OpenInterface(DeviceSession& s, HidPlatform& platform, std::uint32_t flags) {
   return platform.CreateFileA(s.DevicePath.c_str(), GenericRead | GenericWrite,
-                              FileShareRead | FileShareWrite, &s.Security, OpenExisting, flags,
-                              0);
+                              FileShareRead | FileShareWrite, &s.Security, OpenExisting, flags, 0);
 }
 
 }  // namespace

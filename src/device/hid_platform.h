@@ -107,10 +107,8 @@ class HidPlatform {
 
   // Fills `interfaceData` for the interface at `memberIndex` (from 0) of the set; 0 once the
   // index passes the last interface, or for an invalid set. `deviceInfoData` is always null.
-  virtual std::int32_t SetupDiEnumDeviceInterfaces(Handle deviceInfoSet,
-                                                   const void* deviceInfoData,
-                                                   const Guid& classGuid,
-                                                   std::int32_t memberIndex,
+  virtual std::int32_t SetupDiEnumDeviceInterfaces(Handle deviceInfoSet, const void* deviceInfoData,
+                                                   const Guid& classGuid, std::int32_t memberIndex,
                                                    SpDeviceInterfaceData& interfaceData) = 0;
 
   // Without a buffer (`detailBuffer` null, `detailSize` 0): reports the required size in
@@ -118,21 +116,17 @@ class HidPlatform {
   // the little-endian size field 5: writes the zero-terminated single-byte path from byte 4 on
   // and returns nonzero; fails (0) without writing when `detailSize` is too small. Never writes
   // outside `detailBuffer[0 .. detailSize)`.
-  virtual std::int32_t SetupDiGetDeviceInterfaceDetailA(Handle deviceInfoSet,
-                                                        const SpDeviceInterfaceData& interfaceData,
-                                                        std::uint8_t* detailBuffer,
-                                                        std::int32_t detailSize,
-                                                        std::int32_t* requiredSize,
-                                                        void* deviceInfoData) = 0;
+  virtual std::int32_t SetupDiGetDeviceInterfaceDetailA(
+      Handle deviceInfoSet, const SpDeviceInterfaceData& interfaceData, std::uint8_t* detailBuffer,
+      std::int32_t detailSize, std::int32_t* requiredSize, void* deviceInfoData) = 0;
 
   // Releases a set from SetupDiGetClassDevsA.
   virtual std::int32_t SetupDiDestroyDeviceInfoList(Handle deviceInfoSet) = 0;
 
   // Opens an interface by path; InvalidHandle on failure. `flags` is 0 or FileFlagOverlapped.
-  virtual Handle CreateFileA(const char* path, std::uint32_t desiredAccess,
-                             std::uint32_t shareMode, const SecurityAttributes* security,
-                             std::uint32_t creationDisposition, std::uint32_t flags,
-                             Handle templateFile) = 0;
+  virtual Handle CreateFileA(const char* path, std::uint32_t desiredAccess, std::uint32_t shareMode,
+                             const SecurityAttributes* security, std::uint32_t creationDisposition,
+                             std::uint32_t flags, Handle templateFile) = 0;
 
   virtual std::int32_t CloseHandle(Handle handle) = 0;
 
@@ -152,8 +146,7 @@ class HidPlatform {
   // `length` bytes are written.
   virtual std::int32_t HidD_GetManufacturerString(Handle device, void* buffer,
                                                   std::uint32_t length) = 0;
-  virtual std::int32_t HidD_GetProductString(Handle device, void* buffer,
-                                             std::uint32_t length) = 0;
+  virtual std::int32_t HidD_GetProductString(Handle device, void* buffer, std::uint32_t length) = 0;
   virtual std::int32_t HidD_GetSerialNumberString(Handle device, void* buffer,
                                                   std::uint32_t length) = 0;
 

@@ -26,7 +26,7 @@ enum class Control {
 struct ControlLayout {
   Control control;
   std::string_view name;
-  Control container;  // frmMain for the window itself
+  Control container;             // frmMain for the window itself
   int left, top, width, height;  // twips, relative to the container's client area
   std::string_view caption;
   int tabIndex;  // -1 for the window
@@ -56,8 +56,7 @@ inline constexpr std::array<ControlLayout, 13> MainWindowLayout = {{
     {Control::Pic, "Pic", Control::frmMain, 180, 1920, 5055, 75, "", 11},
     {Control::btnUpgradeFW, "btnUpgradeFW", Control::frmMain, 900, 2280, 3615, 495,
      "Upgrade Firmware", 9},
-    {Control::Command2, "Command2", Control::frmMain, 120, 2940, 5175, 495, "2. Load Firmware",
-     10},
+    {Control::Command2, "Command2", Control::frmMain, 120, 2940, 5175, 495, "2. Load Firmware", 10},
 }};
 
 // The control's name as the program knows it ("lblManuf", "btnUpgradeFW", ...).
@@ -67,9 +66,8 @@ std::string_view ControlName(Control control);
 const ControlLayout* FindLayout(Control control);
 
 // The four value labels, top to bottom.
-inline constexpr std::array<Control, 4> ValueLabels = {Control::lblManuf, Control::lblProduct,
-                                                      Control::lblVersion,
-                                                      Control::lblSerialNumber};
+inline constexpr std::array<Control, 4> ValueLabels = {
+    Control::lblManuf, Control::lblProduct, Control::lblVersion, Control::lblSerialNumber};
 
 inline bool IsValueLabel(Control c) {
   return c == Control::lblManuf || c == Control::lblProduct || c == Control::lblVersion ||

@@ -13,7 +13,9 @@ std::string FirmwareImagePath(const std::string& programFolder) {
 #endif
 }
 
-DiskFirmwareImageFile::~DiskFirmwareImageFile() { Close(); }
+DiskFirmwareImageFile::~DiskFirmwareImageFile() {
+  Close();
+}
 
 bool DiskFirmwareImageFile::Open(const std::string& path, std::string& error) {
   Close();
@@ -44,8 +46,8 @@ void DiskFirmwareImageFile::Close() {
   }
 }
 
-bool CountImageRecords(FirmwareImageFile& image, const std::string& path,
-                       std::int64_t& recordCount, std::string& error) {
+bool CountImageRecords(FirmwareImageFile& image, const std::string& path, std::int64_t& recordCount,
+                       std::string& error) {
   if (!image.Open(path, error)) return false;
   recordCount = 0;
   std::uint8_t record[FlashRecordSize] = {};

@@ -56,7 +56,7 @@ class DiskFirmwareImageFile final : public FirmwareImageFile {
 // The counting pass: opens the image, counts the record reads up to and including the one
 // that meets the end of the file, and closes it. For a file of S bytes that is S / 40 + 1.
 // False with `error` set when the image cannot be opened.
-bool CountImageRecords(FirmwareImageFile& image, const std::string& path,
-                       std::int64_t& recordCount, std::string& error);
+bool CountImageRecords(FirmwareImageFile& image, const std::string& path, std::int64_t& recordCount,
+                       std::string& error);
 
 }  // namespace dalvorn

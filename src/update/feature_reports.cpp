@@ -1,0 +1,69 @@
+#include "update/feature_reports.h"
+
+#include <algorithm>
+
+#include "device/device_codes.h"
+
+namespace dalvorn {
+namespace {
+
+// Makes `buffer` at least as long as the device's feature report, adding zeros at its end.
+void FitToReportLength(std::vector<std::uint8_t>& buffer, const DeviceSession& session) {
+  const std::size_t length = session.DeviceCaps.FeatureReportByteLength;
+  if (buffer.size() < length) buffer.resize(length, 0);
+}
+
+template <std::size_t N>
+void WriteCode(std::vector<std::uint8_t>& buffer, const std::array<std::uint8_t, N>& code) {
+  if (buffer.size() < N + 1) buffer.resize(N + 1, 0);
+  buffer[0] = 0;  // report ID
+  // The code is built byte by byte into the message just before it is sent.
+  for (std::size_t i = 0; i < N; ++i) buffer[i + 1] = code[i];
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> NewReportBuffer(std::size_t minimumSize, const DeviceSession& session) {
+  std::vector<std::uint8_t> buffer(minimumSize, 0);
+  FitToReportLength(buffer, session);
+  return buffer;
+}
+
+void BuildBootEntryMessage(std::vector<std::uint8_t>& buffer) {
+  WriteCode(buffer, BootEntryCode);
+}
+
+void BuildUnlockMessage(std::vector<std::uint8_t>& buffer) {
+  WriteCode(buffer, UnlockCode);
+}
+
+void BuildDataBlockMessage(std::vector<std::uint8_t>& buffer,
+                           const std::uint8_t (&record)[FlashRecordSize]) {
+  if (buffer.size() < FlashRecordSize + 1) buffer.resize(FlashRecordSize + 1, 0);
+  buffer[0] = 0;  // report ID, written again for every block
+  std::copy(std::begin(record), std::end(record), buffer.begin() + 1);
+}
+
+std::int32_t SendFeatureReport(DeviceSession& session, HidPlatform& platform,
+                               std::vector<std::uint8_t>& buffer) {
+  FitToReportLength(buffer, session);
+  session.LastResult = platform.HidD_SetFeature(session.DeviceHandle, buffer.data(),
+                                                session.DeviceCaps.FeatureReportByteLength);
+  return session.LastResult;
+}
+
+std::int32_t ReadStatusReport(DeviceSession& session, HidPlatform& platform) {
+  if (session.StatusReport.size() < StatusReportSize) session.StatusReport.resize(StatusReportSize);
+  FitToReportLength(session.StatusReport, session);
+  session.StatusReport[0] = 0;  // report ID
+  session.LastResult = platform.HidD_GetFeature(session.DeviceHandle, session.StatusReport.data(),
+                                                session.DeviceCaps.FeatureReportByteLength);
+  return session.LastResult;
+}
+
+bool StatusAsksForUnlock(const DeviceSession& session, std::int32_t readResult) {
+  if (readResult == 0) return false;
+  return session.StatusReport[1] != 0 || session.StatusReport[2] != 0;
+}
+
+}  // namespace dalvorn
