@@ -12,10 +12,15 @@ namespace dalvorn {
 
 class QtMainWindow;  // the QWidget, private to the toolkit layer
 
+// Needs a QApplication. The widgets live as long as this object: unloading or closing the
+// window only hides them, so code still running inside a PumpEvents is never left holding a
+// deleted widget. Unloading asks the running event loop, if any, to end.
 class QtWindowView final : public WindowView {
  public:
   QtWindowView();
   ~QtWindowView() override;
+  QtWindowView(const QtWindowView&) = delete;
+  QtWindowView& operator=(const QtWindowView&) = delete;
 
   void SetEvents(WindowEvents* events) override;
   void Show() override;
@@ -32,15 +37,25 @@ class QtWindowView final : public WindowView {
   // For the emulated runner and the tests.
   QWidget* Window() const;
   QWidget* ControlWidget(Control control) const;
-  QImage GrabClientArea() const;       // the client area, 361 x 201 at 96 dpi
-  void ClickUpgradeButton();           // as a mouse click: does nothing when disabled
-  void CloseAsCloseBox();              // as the close box: unloads the window
+  QImage GrabClientArea() const;  // the client area, 361 x 201 at 96 dpi
+  void ClickUpgradeButton();      // as a mouse click: does nothing when disabled
+  void CloseAsCloseBox();         // as the close box: unloads the window
   // When set, MessageBox records nothing on screen and returns at once (no person waits).
   void SetMessageBoxesDismissed(bool dismissed);
 
+  // True once the window has been unloaded, by the close box or by Unload.
+  bool Unloaded() const { return unloaded_; }
+  // The text a control shows: button caption, label text, or the window's caption.
+  std::string Caption(Control control) const;
+
  private:
+  // Runs the unload handling unless it already ran, and ends the event loop.
+  void UnloadOnce();
+
   std::unique_ptr<QtMainWindow> window_;
   bool dismissMessageBoxes_ = false;
+  WindowEvents* events_ = nullptr;
+  bool unloaded_ = false;
 };
 
 }  // namespace dalvorn

@@ -1,0 +1,267 @@
+#include "emulator/emulated_platform.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <utility>
+
+#include "device/device_codes.h"
+#include "emulator/sha256.h"
+
+namespace dalvorn::emulator {
+namespace {
+
+constexpr Handle kFirstHandle = 100;
+constexpr Handle kHandleStep = 4;
+constexpr std::uint32_t kSpintActive = 1;
+constexpr const char* kClassSuffix = "#{4d1e55b2-f16f-11cf-88cb-001111000030}";
+
+bool SameGuid(const Guid& a, const Guid& b) {
+  return a.Data1 == b.Data1 && a.Data2 == b.Data2 && a.Data3 == b.Data3 &&
+         std::equal(std::begin(a.Data4), std::end(a.Data4), std::begin(b.Data4));
+}
+
+const char* ModeName(DeviceMode mode) {
+  return mode == DeviceMode::App ? "app" : "boot";
+}
+
+}  // namespace
+
+EmulatedPlatform::EmulatedPlatform(const Scenario& scenario, EmulationClock& clock,
+                                   TraceWriter& trace, std::string programFolder)
+    : scenario_(scenario),
+      clock_(clock),
+      trace_(trace),
+      programFolder_(std::move(programFolder)),
+      device_(scenario.device),
+      nextHandle_(kFirstHandle) {}
+
+Guid EmulatedPlatform::HidGuid() {
+  return Guid{0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
+}
+
+std::string EmulatedPlatform::PlainPath(std::size_t plainIndex) const {
+  const PlainInterface& plain = scenario_.interfaces.at(plainIndex);
+  char text[96];
+  std::snprintf(text, sizeof text, "\\\\?\\hid#vid_%04x&pid_%04x#7&%x&0&%04zx", plain.vendor,
+                plain.product, 0x3a1c00u + static_cast<unsigned>(plainIndex), plainIndex);
+  return text + std::string(kClassSuffix);
+}
+
+std::string EmulatedPlatform::DevicePath(DeviceMode mode) {
+  char text[96];
+  std::snprintf(text, sizeof text, "\\\\?\\hid#vid_%04x&pid_%04x#8&%s&0&0000", DeviceVendorID,
+                mode == DeviceMode::App ? AppProductID : BootProductID,
+                mode == DeviceMode::App ? "2f0d61b" : "15e9c4a");
+  return text + std::string(kClassSuffix);
+}
+
+void EmulatedPlatform::Sync() {
+  device_.AdvanceTo(clock_.NowMs());
+  for (const DeviceEvent& event : device_.TakeEvents()) {
+    switch (event.kind) {
+      case DeviceEvent::Kind::Left:
+        trace_.Device(event.t, "left");
+        break;
+      case DeviceEvent::Kind::Arrived:
+        trace_.Device(event.t, "arrived", TraceFields{{"mode", ModeName(event.mode)}});
+        break;
+      case DeviceEvent::Kind::Unlocked:
+        trace_.Device(event.t, "unlocked");
+        break;
+    }
+  }
+}
+
+Handle EmulatedPlatform::NewHandle(Object object) {
+  Handle handle = nextHandle_;
+  if (scenario_.reuseHandles) {
+    handle = kFirstHandle;
+    while (objects_.count(handle) != 0) handle += kHandleStep;
+  } else {
+    nextHandle_ += kHandleStep;
+  }
+  objects_.emplace(handle, std::move(object));
+  return handle;
+}
+
+template <class T>
+T* EmulatedPlatform::Find(Handle handle) {
+  const auto it = objects_.find(handle);
+  return it == objects_.end() ? nullptr : std::get_if<T>(&it->second);
+}
+
+// An open handle whose interface is still there; a device that has left, or has come back
+// since, fails every operation on the handles opened to it.
+EmulatedPlatform::OpenFile* EmulatedPlatform::LiveFile(Handle handle) {
+  OpenFile* file = Find<OpenFile>(handle);
+  if (file == nullptr || file->target != kDevice) return file;
+  const bool live = device_.Present() && file->appearance == device_.Appearance();
+  return live ? file : nullptr;
+}
+
+// Plain interfaces that carry the device's identity take every feature report.
+bool EmulatedPlatform::TakesReports(const OpenFile& file) const {
+  if (file.target == kDevice) return true;
+  const PlainInterface& plain = scenario_.interfaces[file.target];
+  return plain.vendor == DeviceVendorID &&
+         (plain.product == AppProductID || plain.product == BootProductID);
+}
+
+void EmulatedPlatform::HidD_GetHidGuid(Guid& hidGuid) {
+  Sync();
+  hidGuid = HidGuid();
+  trace_.Call("HidD_GetHidGuid", TraceFields::object(), nullptr);
+}
+
+Handle EmulatedPlatform::SetupDiGetClassDevsA(const Guid& classGuid, const char* /*enumerator*/,
+                                              Handle /*parentWindow*/, std::uint32_t flags) {
+  Sync();
+  Handle result = InvalidHandle;
+  if (SameGuid(classGuid, HidGuid()) && (flags & DigcfDeviceInterface) != 0) {
+    InterfaceSet set;
+    const auto addDevice = [&] {
+      if (!device_.Present()) return;
+      set.members.push_back(kDevice);
+      set.paths.push_back(DevicePath(device_.Mode()));
+    };
+    for (std::size_t i = 0; i < scenario_.interfaces.size(); ++i) {
+      if (i == scenario_.devicePosition) addDevice();
+      set.members.push_back(i);
+      set.paths.push_back(PlainPath(i));
+    }
+    if (scenario_.devicePosition >= scenario_.interfaces.size()) addDevice();
+    result = NewHandle(std::move(set));
+  }
+  trace_.Call("SetupDiGetClassDevsA", TraceFields::object(), result);
+  return result;
+}
+
+std::int32_t EmulatedPlatform::SetupDiEnumDeviceInterfaces(Handle deviceInfoSet,
+                                                           const void* /*deviceInfoData*/,
+                                                           const Guid& classGuid,
+                                                           std::int32_t memberIndex,
+                                                           SpDeviceInterfaceData& interfaceData) {
+  Sync();
+  std::int32_t result = 0;
+  const InterfaceSet* set = Find<InterfaceSet>(deviceInfoSet);
+  if (set != nullptr && SameGuid(classGuid, HidGuid()) && memberIndex >= 0 &&
+      static_cast<std::size_t>(memberIndex) < set->members.size() &&
+      interfaceData.cbSize == SpDeviceInterfaceDataSize) {
+    interfaceData.InterfaceClassGuid = HidGuid();
+    interfaceData.Flags = kSpintActive;
+    interfaceData.Reserved = static_cast<std::uintptr_t>(memberIndex) + 1;
+    result = 1;
+  }
+  trace_.Call("SetupDiEnumDeviceInterfaces", TraceFields{{"index", memberIndex}}, result);
+  return result;
+}
+
+std::int32_t EmulatedPlatform::SetupDiGetDeviceInterfaceDetailA(
+    Handle deviceInfoSet, const SpDeviceInterfaceData& interfaceData, std::uint8_t* detailBuffer,
+    std::int32_t detailSize, std::int32_t* requiredSize, void* /*deviceInfoData*/) {
+  Sync();
+  std::int32_t result = 0;
+  const InterfaceSet* set = Find<InterfaceSet>(deviceInfoSet);
+  const std::uintptr_t ref = interfaceData.Reserved;
+  if (set != nullptr && ref >= 1 && ref <= set->members.size()) {
+    const std::size_t target = set->members[ref - 1];
+    const bool vanished = target != kDevice && scenario_.interfaces[target].vanishes;
+    const std::string& path = set->paths[ref - 1];
+    const auto needed =
+        vanished ? 0 : static_cast<std::int32_t>(InterfaceDetailPathOffset + path.size() + 1);
+    if (requiredSize != nullptr) *requiredSize = needed;
+    // The size field is only read from a buffer that holds it, and the path is only written
+    // into one that holds all of it.
+    if (!vanished && detailBuffer != nullptr && detailSize >= needed) {
+      std::int32_t sizeField = 0;
+      for (std::size_t i = 0; i < 4; ++i) {
+        sizeField |= static_cast<std::int32_t>(detailBuffer[i]) << (8 * i);
+      }
+      if (sizeField == InterfaceDetailSizeField) {
+        std::memcpy(detailBuffer + InterfaceDetailPathOffset, path.c_str(), path.size() + 1);
+        result = 1;
+      }
+    }
+  }
+  trace_.Call("SetupDiGetDeviceInterfaceDetailA",
+              TraceFields{{"size", detailSize},
+                          {"needed", requiredSize != nullptr ? TraceFields(*requiredSize)
+                                                             : TraceFields(nullptr)}},
+              result);
+  return result;
+}
+
+std::int32_t EmulatedPlatform::SetupDiDestroyDeviceInfoList(Handle deviceInfoSet) {
+  Sync();
+  std::int32_t result = 0;
+  if (Find<InterfaceSet>(deviceInfoSet) != nullptr) {
+    objects_.erase(deviceInfoSet);
+    result = 1;
+  }
+  trace_.Call("SetupDiDestroyDeviceInfoList", TraceFields{{"set", deviceInfoSet}}, result);
+  return result;
+}
+
+Handle EmulatedPlatform::CreateFileA(const char* path, std::uint32_t /*desiredAccess*/,
+                                     std::uint32_t /*shareMode*/,
+                                     const SecurityAttributes* /*security*/,
+                                     std::uint32_t /*creationDisposition*/, std::uint32_t flags,
+                                     Handle /*templateFile*/) {
+  Sync();
+  const bool overlapped = (flags & FileFlagOverlapped) != 0;
+  const std::string wanted = path != nullptr ? path : "";
+  Handle result = InvalidHandle;
+  if (!wanted.empty()) {
+    if (device_.Present() && wanted == DevicePath(device_.Mode())) {
+      if (!(overlapped && device_.OverlappedOpenFails())) {
+        result = NewHandle(OpenFile{kDevice, device_.Appearance()});
+        device_.HandleOpened();
+      }
+    } else {
+      for (std::size_t i = 0; i < scenario_.interfaces.size(); ++i) {
+        const PlainInterface& plain = scenario_.interfaces[i];
+        if (wanted != PlainPath(i)) continue;
+        if (plain.openable && !plain.vanishes) result = NewHandle(OpenFile{i, 0});
+        break;
+      }
+    }
+  }
+  trace_.Call("CreateFileA",
+              TraceFields{{"path", path != nullptr ? TraceFields(wanted) : TraceFields(nullptr)},
+                          {"overlapped", overlapped}},
+              result);
+  Sync();
+  return result;
+}
+
+std::int32_t EmulatedPlatform::CloseHandle(Handle handle) {
+  Sync();
+  std::int32_t result = 0;
+  if (const OpenFile* file = Find<OpenFile>(handle)) {
+    const bool toPresentDevice =
+        file->target == kDevice && device_.Present() && file->appearance == device_.Appearance();
+    objects_.erase(handle);
+    result = 1;
+    if (toPresentDevice) device_.HandleClosed(clock_.NowMs());
+  }
+  trace_.Call("CloseHandle", TraceFields{{"handle", handle}}, result);
+  Sync();
+  return result;
+}
+
+void EmulatedPlatform::Sleep(std::uint32_t milliseconds) {
+  Sync();
+  trace_.Call("Sleep", TraceFields{{"ms", milliseconds}}, nullptr);
+  clock_.Sleep(milliseconds);
+  Sync();
+}
+
+void EmulatedPlatform::WriteFlashLine() {
+  Sync();
+  trace_.Device(
+      clock_.NowMs(), "flash",
+      TraceFields{{"bytes", device_.Flash().size()}, {"sha256", Sha256Hex(device_.Flash())}});
+}
+
+}  // namespace dalvorn::emulator

@@ -1,0 +1,102 @@
+// The platform operations over an emulated host: its plain HID interfaces and the emulated
+// device, as a scenario describes them. Every operation is written to the trace.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "device/hid_platform.h"
+#include "emulator/emulated_device.h"
+#include "emulator/emulation_clock.h"
+#include "emulator/scenario.h"
+#include "emulator/trace_writer.h"
+
+namespace dalvorn::emulator {
+
+class EmulatedPlatform final : public HidPlatform {
+ public:
+  EmulatedPlatform(const Scenario& scenario, EmulationClock& clock, TraceWriter& trace,
+                   std::string programFolder);
+
+  void HidD_GetHidGuid(Guid& hidGuid) override;
+  Handle SetupDiGetClassDevsA(const Guid& classGuid, const char* enumerator, Handle parentWindow,
+                              std::uint32_t flags) override;
+  std::int32_t SetupDiEnumDeviceInterfaces(Handle deviceInfoSet, const void* deviceInfoData,
+                                           const Guid& classGuid, std::int32_t memberIndex,
+                                           SpDeviceInterfaceData& interfaceData) override;
+  std::int32_t SetupDiGetDeviceInterfaceDetailA(Handle deviceInfoSet,
+                                                const SpDeviceInterfaceData& interfaceData,
+                                                std::uint8_t* detailBuffer, std::int32_t detailSize,
+                                                std::int32_t* requiredSize,
+                                                void* deviceInfoData) override;
+  std::int32_t SetupDiDestroyDeviceInfoList(Handle deviceInfoSet) override;
+  Handle CreateFileA(const char* path, std::uint32_t desiredAccess, std::uint32_t shareMode,
+                     const SecurityAttributes* security, std::uint32_t creationDisposition,
+                     std::uint32_t flags, Handle templateFile) override;
+  std::int32_t CloseHandle(Handle handle) override;
+  std::int32_t HidD_GetAttributes(Handle device, HiddAttributes& attributes) override;
+  std::int32_t HidD_GetPreparsedData(Handle device, Handle& preparsedData) override;
+  std::int32_t HidP_GetCaps(Handle preparsedData, HidpCaps& capabilities) override;
+  std::int32_t HidD_FreePreparsedData(Handle preparsedData) override;
+  std::int32_t HidD_SetFeature(Handle device, const std::uint8_t* buffer,
+                               std::uint32_t length) override;
+  std::int32_t HidD_GetFeature(Handle device, std::uint8_t* buffer, std::uint32_t length) override;
+  std::int32_t HidD_GetManufacturerString(Handle device, void* buffer,
+                                          std::uint32_t length) override;
+  std::int32_t HidD_GetProductString(Handle device, void* buffer, std::uint32_t length) override;
+  std::int32_t HidD_GetSerialNumberString(Handle device, void* buffer,
+                                          std::uint32_t length) override;
+  void Sleep(std::uint32_t milliseconds) override;
+  std::string ProgramFolder() override { return programFolder_; }
+
+  const EmulatedDevice& Device() const { return device_; }
+  // Writes the `flash` line: every data-block record the device accepted, counted and hashed.
+  void WriteFlashLine();
+
+  // The HID interface class.
+  static Guid HidGuid();
+  // The paths the host gives its interfaces.
+  std::string PlainPath(std::size_t plainIndex) const;
+  static std::string DevicePath(DeviceMode mode);
+  // Handles, sets and preparsed data not yet released.
+  std::size_t OpenObjectCount() const { return objects_.size(); }
+
+ private:
+  static constexpr std::size_t kDevice = static_cast<std::size_t>(-1);
+
+  struct InterfaceSet {
+    std::vector<std::size_t> members;  // plain index or kDevice
+    std::vector<std::string> paths;    // as they were when the set was made
+  };
+  struct OpenFile {
+    std::size_t target;
+    std::uint64_t appearance;  // of the device; 0 for a plain interface
+  };
+  struct Preparsed {
+    std::uint16_t featureReportLength;
+  };
+  using Object = std::variant<InterfaceSet, OpenFile, Preparsed>;
+
+  void Sync();
+  Handle NewHandle(Object object);
+  template <class T>
+  T* Find(Handle handle);
+  OpenFile* LiveFile(Handle handle);
+  bool TakesReports(const OpenFile& file) const;
+  std::int32_t StringQuery(const char* fn, Handle device, void* buffer, std::uint32_t length,
+                           DeviceString DeviceStrings::*which);
+
+  Scenario scenario_;
+  EmulationClock& clock_;
+  TraceWriter& trace_;
+  std::string programFolder_;
+  EmulatedDevice device_;
+  std::map<Handle, Object> objects_;
+  Handle nextHandle_;
+};
+
+}  // namespace dalvorn::emulator

@@ -1,0 +1,25 @@
+// The emulation's clock in milliseconds: virtual by default, or following the wall clock.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+
+namespace dalvorn::emulator {
+
+class EmulationClock {
+ public:
+  // Virtual: starts at 0 and advances only by Sleep. Real time: Sleep really waits and the
+  // clock counts the wall-clock milliseconds since construction.
+  explicit EmulationClock(bool realTime = false);
+
+  std::int64_t NowMs() const;
+  void Sleep(std::uint32_t milliseconds);
+  bool RealTime() const { return realTime_; }
+
+ private:
+  bool realTime_;
+  std::int64_t virtualNow_ = 0;
+  std::chrono::steady_clock::time_point start_;
+};
+
+}  // namespace dalvorn::emulator

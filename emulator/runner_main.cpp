@@ -1,0 +1,31 @@
+// dalvorn-firmware-update-emulated: the program over an emulated device and host.
+#include <QApplication>
+#include <QCoreApplication>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "emulator/emulated_runner.h"
+#include "ui/qt/qt_application.h"
+
+int main(int argc, char* argv[]) {
+  QApplication app(argc, argv);
+  dalvorn::SetUpApplication(app);
+  std::vector<std::string> arguments;
+  for (const QString& argument : QCoreApplication::arguments().mid(1)) {
+    arguments.push_back(argument.toStdString());
+  }
+  if (arguments.size() == 1 && (arguments[0] == "--help" || arguments[0] == "-h")) {
+    std::cout << dalvorn::emulator::RunnerUsage();
+    return 0;
+  }
+  dalvorn::emulator::RunnerOptions options;
+  std::string error;
+  if (!dalvorn::emulator::ParseRunnerOptions(
+          arguments, QCoreApplication::applicationDirPath().toStdString(), options, error)) {
+    std::cerr << "dalvorn-firmware-update-emulated: " << error << '\n'
+              << dalvorn::emulator::RunnerUsage();
+    return dalvorn::emulator::UsageExitStatus;
+  }
+  return dalvorn::emulator::RunEmulated(options, app);
+}

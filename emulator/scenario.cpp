@@ -1,0 +1,307 @@
+#include "emulator/scenario.h"
+
+#include <cctype>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+namespace dalvorn::emulator {
+namespace {
+
+using nlohmann::json;
+
+[[noreturn]] void Fail(const std::string& where, const std::string& what) {
+  throw ScenarioError(where + ": " + what);
+}
+
+// A JSON number, or a string in decimal or with a 0x prefix.
+std::uint64_t ReadNumber(const json& value, const std::string& where, std::uint64_t max) {
+  std::uint64_t number = 0;
+  if (value.is_number_unsigned()) {
+    number = value.get<std::uint64_t>();
+  } else if (value.is_number_integer()) {
+    Fail(where, "must not be negative");
+  } else if (value.is_string()) {
+    const std::string text = value.get<std::string>();
+    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    const std::string digits = hex ? text.substr(2) : text;
+    if (digits.empty()) Fail(where, "is not a number: \"" + text + "\"");
+    for (const char c : digits) {
+      const bool ok = hex ? std::isxdigit(static_cast<unsigned char>(c)) != 0
+                          : std::isdigit(static_cast<unsigned char>(c)) != 0;
+      if (!ok) Fail(where, "is not a number: \"" + text + "\"");
+    }
+    if (digits.size() > 16) Fail(where, "is too large");
+    number = std::stoull(digits, nullptr, hex ? 16 : 10);
+  } else {
+    Fail(where, "must be a number or a string like \"0x1209\"");
+  }
+  if (number > max) Fail(where, "is larger than " + std::to_string(max));
+  return number;
+}
+
+std::uint16_t ReadU16(const json& value, const std::string& where) {
+  return static_cast<std::uint16_t>(ReadNumber(value, where, 0xFFFF));
+}
+
+bool ReadBool(const json& value, const std::string& where) {
+  if (!value.is_boolean()) Fail(where, "must be true or false");
+  return value.get<bool>();
+}
+
+const json* Member(const json& object, const char* key) {
+  const auto it = object.find(key);
+  return it == object.end() ? nullptr : &*it;
+}
+
+const json& RequireObject(const json& value, const std::string& where) {
+  if (!value.is_object()) Fail(where, "must be an object");
+  return value;
+}
+
+std::uint8_t HexDigit(char c, const std::string& where) {
+  if (c >= '0' && c <= '9') return static_cast<std::uint8_t>(c - '0');
+  if (c >= 'a' && c <= 'f') return static_cast<std::uint8_t>(c - 'a' + 10);
+  if (c >= 'A' && c <= 'F') return static_cast<std::uint8_t>(c - 'A' + 10);
+  Fail(where, std::string("has a character that is not hexadecimal: '") + c + "'");
+}
+
+DeviceString ReadString(const json& value, const std::string& where) {
+  if (value.is_null()) return std::nullopt;
+  if (value.is_string()) return Utf16LeWithTerminator(value.get<std::string>());
+  if (value.is_object()) {
+    const json* hex = Member(value, "utf16_hex");
+    if (hex == nullptr || !hex->is_string()) Fail(where, "needs \"utf16_hex\" as a string");
+    const std::string text = hex->get<std::string>();
+    if (text.size() % 2 != 0) Fail(where + ".utf16_hex", "has an odd number of digits");
+    std::vector<std::uint8_t> bytes;
+    for (std::size_t i = 0; i < text.size(); i += 2) {
+      bytes.push_back(
+          static_cast<std::uint8_t>(HexDigit(text[i], where) << 4 | HexDigit(text[i + 1], where)));
+    }
+    return bytes;
+  }
+  Fail(where, "must be a string, null or {\"utf16_hex\": ...}");
+}
+
+// A `strings` object: every key it lacks makes that query fail.
+DeviceStrings ReadStrings(const json& value, const std::string& where) {
+  RequireObject(value, where);
+  DeviceStrings strings;
+  const auto read = [&](const char* key, DeviceString& into) {
+    if (const json* v = Member(value, key)) into = ReadString(*v, where + "." + key);
+  };
+  read("manufacturer", strings.manufacturer);
+  read("product", strings.product);
+  read("serial", strings.serial);
+  return strings;
+}
+
+ModeOverrides ReadModeOverrides(const json& value, const std::string& where) {
+  RequireObject(value, where);
+  ModeOverrides overrides;
+  if (const json* v = Member(value, "version")) overrides.version = ReadU16(*v, where + ".version");
+  if (const json* v = Member(value, "report_length")) {
+    overrides.reportLength = ReadU16(*v, where + ".report_length");
+  }
+  if (const json* v = Member(value, "strings")) {
+    overrides.strings = ReadStrings(*v, where + ".strings");
+  }
+  return overrides;
+}
+
+Reappearance ReadReappearance(const json& value, const std::string& where, Reappearance r) {
+  RequireObject(value, where);
+  constexpr std::uint64_t maxMs = 0xFFFFFFFFu;
+  if (const json* v = Member(value, "leave_after_ms")) {
+    r.leaveAfterMs = static_cast<std::int64_t>(ReadNumber(*v, where + ".leave_after_ms", maxMs));
+  }
+  if (const json* v = Member(value, "back_after_ms")) {
+    r.backAfterMs = static_cast<std::int64_t>(ReadNumber(*v, where + ".back_after_ms", maxMs));
+  }
+  if (const json* v = Member(value, "as")) {
+    const std::string as = v->is_string() ? v->get<std::string>() : std::string();
+    if (as == "app") {
+      r.as = ComeBackAs::App;
+    } else if (as == "boot") {
+      r.as = ComeBackAs::Boot;
+    } else if (as == "never") {
+      r.as = ComeBackAs::Never;
+    } else {
+      Fail(where + ".as", "must be \"app\", \"boot\" or \"never\"");
+    }
+  }
+  return r;
+}
+
+PlainInterface ReadPlainInterface(const json& value, const std::string& where) {
+  PlainInterface plain;
+  if (const json* v = Member(value, "vendor")) plain.vendor = ReadU16(*v, where + ".vendor");
+  if (const json* v = Member(value, "product")) plain.product = ReadU16(*v, where + ".product");
+  if (const json* v = Member(value, "version")) plain.version = ReadU16(*v, where + ".version");
+  if (const json* v = Member(value, "strings")) plain.strings = ReadStrings(*v, where + ".strings");
+  if (const json* v = Member(value, "report_length")) {
+    plain.reportLength = ReadU16(*v, where + ".report_length");
+  }
+  if (const json* v = Member(value, "openable")) plain.openable = ReadBool(*v, where + ".openable");
+  if (const json* v = Member(value, "vanishes")) plain.vanishes = ReadBool(*v, where + ".vanishes");
+  return plain;
+}
+
+DeviceScenario ReadDevice(const json& value, const std::string& where) {
+  RequireObject(value, where);
+  DeviceScenario device;
+  if (const json* v = Member(value, "present")) device.present = ReadBool(*v, where + ".present");
+  if (const json* v = Member(value, "mode")) {
+    const std::string mode = v->is_string() ? v->get<std::string>() : std::string();
+    if (mode == "app") {
+      device.mode = DeviceMode::App;
+    } else if (mode == "boot") {
+      device.mode = DeviceMode::Boot;
+    } else {
+      Fail(where + ".mode", "must be \"app\" or \"boot\"");
+    }
+  }
+  if (const json* v = Member(value, "app")) {
+    device.app = Overlay(device.app, ReadModeOverrides(*v, where + ".app"));
+  }
+  if (const json* v = Member(value, "boot")) {
+    device.boot = Overlay(device.boot, ReadModeOverrides(*v, where + ".boot"));
+  }
+  if (const json* v = Member(value, "status")) {
+    if (!v->is_array() || v->size() != 2) Fail(where + ".status", "must be an array of 2 bytes");
+    for (std::size_t i = 0; i < 2; ++i) {
+      device.status[i] = static_cast<std::uint8_t>(
+          ReadNumber((*v)[i], where + ".status[" + std::to_string(i) + "]", 0xFF));
+    }
+  }
+  if (const json* v = Member(value, "status_read_fails")) {
+    device.statusReadFails = ReadBool(*v, where + ".status_read_fails");
+  }
+  if (const json* v = Member(value, "refuse_block")) {
+    device.refuseBlock =
+        static_cast<std::uint32_t>(ReadNumber(*v, where + ".refuse_block", 0xFFFFFFFFu));
+  }
+  if (const json* v = Member(value, "on_boot_entry")) {
+    device.onBootEntry = ReadReappearance(*v, where + ".on_boot_entry", device.onBootEntry);
+  }
+  if (const json* v = Member(value, "on_restart")) {
+    device.onRestart = ReadReappearance(*v, where + ".on_restart", device.onRestart);
+  }
+  if (const json* v = Member(value, "caps_fail")) {
+    device.capsFail = ReadBool(*v, where + ".caps_fail");
+  }
+  if (const json* v = Member(value, "overlapped_open_fails")) {
+    device.overlappedOpenFails = ReadBool(*v, where + ".overlapped_open_fails");
+  }
+  if (const json* v = Member(value, "app_after_update")) {
+    device.appAfterUpdate = ReadModeOverrides(*v, where + ".app_after_update");
+  }
+  return device;
+}
+
+ModeIdentity MakeIdentity(std::uint16_t version, const char* product) {
+  ModeIdentity identity;
+  identity.version = version;
+  identity.reportLength = 41;
+  identity.strings = {Utf16LeWithTerminator("Dalvorn"), Utf16LeWithTerminator(product),
+                      Utf16LeWithTerminator("0001")};
+  return identity;
+}
+
+}  // namespace
+
+DeviceScenario::DeviceScenario()
+    : app(MakeIdentity(0x0102, "Widget")), boot(MakeIdentity(0x0100, "Widget Boot")) {}
+
+ModeIdentity Overlay(const ModeIdentity& base, const ModeOverrides& overrides) {
+  ModeIdentity result = base;
+  if (overrides.version) result.version = *overrides.version;
+  if (overrides.reportLength) result.reportLength = *overrides.reportLength;
+  if (overrides.strings) result.strings = *overrides.strings;
+  return result;
+}
+
+Scenario ParseScenario(std::string_view jsonText) {
+  json root;
+  try {
+    root = json::parse(jsonText);
+  } catch (const json::parse_error& e) {
+    throw ScenarioError(std::string("not valid JSON: ") + e.what());
+  }
+  RequireObject(root, "scenario");
+  Scenario scenario;
+  bool targetSeen = false;
+  if (const json* list = Member(root, "interfaces")) {
+    if (!list->is_array()) Fail("interfaces", "must be an array");
+    for (std::size_t i = 0; i < list->size(); ++i) {
+      const std::string where = "interfaces[" + std::to_string(i) + "]";
+      const json& entry = RequireObject((*list)[i], where);
+      const json* target = Member(entry, "target");
+      if (target != nullptr && ReadBool(*target, where + ".target")) {
+        if (targetSeen) Fail(where, "a second entry with \"target\": true");
+        targetSeen = true;
+        scenario.devicePosition = scenario.interfaces.size();
+        continue;
+      }
+      scenario.interfaces.push_back(ReadPlainInterface(entry, where));
+    }
+  }
+  if (!targetSeen) scenario.devicePosition = scenario.interfaces.size();
+  if (const json* device = Member(root, "device")) scenario.device = ReadDevice(*device, "device");
+  if (const json* v = Member(root, "reuse_handles")) {
+    scenario.reuseHandles = ReadBool(*v, "reuse_handles");
+  }
+  return scenario;
+}
+
+Scenario LoadScenarioFile(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) throw ScenarioError(path + ": cannot be opened");
+  std::ostringstream text;
+  text << file.rdbuf();
+  try {
+    return ParseScenario(text.str());
+  } catch (const ScenarioError& e) {
+    throw ScenarioError(path + ": " + e.what());
+  }
+}
+
+Scenario BuiltInScenario() {
+  Scenario scenario;
+  ModeOverrides updated;
+  updated.version = 0x0103;
+  scenario.device.appAfterUpdate = updated;
+  return scenario;
+}
+
+std::vector<std::uint8_t> Utf16LeWithTerminator(std::string_view utf8) {
+  std::vector<std::uint8_t> bytes;
+  const auto put = [&bytes](std::uint32_t unit) {
+    bytes.push_back(static_cast<std::uint8_t>(unit & 0xFF));
+    bytes.push_back(static_cast<std::uint8_t>(unit >> 8));
+  };
+  for (std::size_t i = 0; i < utf8.size();) {
+    const auto lead = static_cast<std::uint8_t>(utf8[i]);
+    std::size_t extra = lead < 0x80 ? 0 : lead < 0xE0 ? 1 : lead < 0xF0 ? 2 : 3;
+    std::uint32_t code = extra == 0   ? lead
+                         : extra == 1 ? lead & 0x1Fu
+                         : extra == 2 ? lead & 0x0Fu
+                                      : lead & 0x07u;
+    ++i;
+    for (; extra > 0 && i < utf8.size(); --extra, ++i) {
+      code = code << 6 | (static_cast<std::uint8_t>(utf8[i]) & 0x3Fu);
+    }
+    if (code >= 0x10000) {
+      code -= 0x10000;
+      put(0xD800 + (code >> 10));
+      put(0xDC00 + (code & 0x3FF));
+    } else {
+      put(code);
+    }
+  }
+  put(0);
+  return bytes;
+}
+
+}  // namespace dalvorn::emulator

@@ -1,0 +1,103 @@
+// The host and device that the emulated platform plays, as read from a scenario file.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace dalvorn::emulator {
+
+// The UTF-16LE bytes a string query gives, exactly as the device gives them; no value when
+// the query fails.
+using DeviceString = std::optional<std::vector<std::uint8_t>>;
+
+struct DeviceStrings {
+  DeviceString manufacturer;
+  DeviceString product;
+  DeviceString serial;
+};
+
+// One of the host's other HID interfaces.
+struct PlainInterface {
+  std::uint16_t vendor = 0;
+  std::uint16_t product = 0;
+  std::uint16_t version = 0;
+  DeviceStrings strings;
+  std::uint16_t reportLength = 0;
+  bool openable = true;
+  bool vanishes = false;
+};
+
+enum class DeviceMode { App, Boot };
+
+// What the device shows in one of its modes.
+struct ModeIdentity {
+  std::uint16_t version = 0;
+  std::uint16_t reportLength = 0;
+  DeviceStrings strings;
+};
+
+// Fields of a ModeIdentity that replace the ones it has.
+struct ModeOverrides {
+  std::optional<std::uint16_t> version;
+  std::optional<std::uint16_t> reportLength;
+  std::optional<DeviceStrings> strings;
+};
+ModeIdentity Overlay(const ModeIdentity& base, const ModeOverrides& overrides);
+
+enum class ComeBackAs { App, Boot, Never };
+
+// How the device leaves and comes back after a bootloader entry or a restart.
+struct Reappearance {
+  std::int64_t leaveAfterMs = 0;
+  std::int64_t backAfterMs = 0;
+  ComeBackAs as = ComeBackAs::Boot;
+};
+
+struct DeviceScenario {
+  bool present = true;
+  DeviceMode mode = DeviceMode::App;
+  ModeIdentity app;
+  ModeIdentity boot;
+  std::array<std::uint8_t, 2> status = {0, 1};
+  bool statusReadFails = false;
+  std::uint32_t refuseBlock = 0;  // 1-based; 0 refuses none
+  Reappearance onBootEntry{0, 300, ComeBackAs::Boot};
+  Reappearance onRestart{0, 800, ComeBackAs::App};
+  bool capsFail = false;
+  bool overlappedOpenFails = false;
+  std::optional<ModeOverrides> appAfterUpdate;
+
+  DeviceScenario();
+};
+
+struct Scenario {
+  std::vector<PlainInterface> interfaces;  // the plain interfaces in enumeration order
+  std::size_t devicePosition = 0;          // the device's place among them (size(): last)
+  DeviceScenario device;
+  // Test hook: hand out the lowest free handle value again instead of never reusing one.
+  bool reuseHandles = false;
+};
+
+class ScenarioError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Throw ScenarioError naming the field that is wrong.
+Scenario ParseScenario(std::string_view jsonText);
+Scenario LoadScenarioFile(const std::string& path);
+
+// One device in application mode that switches, asks for unlock, takes every block and comes
+// back in application mode with a higher version.
+Scenario BuiltInScenario();
+
+// A UTF-8 text as UTF-16LE bytes with a terminating zero unit.
+std::vector<std::uint8_t> Utf16LeWithTerminator(std::string_view utf8);
+
+}  // namespace dalvorn::emulator

@@ -1,0 +1,45 @@
+// The trace: one JSON object a line, in the order things happened, each with the clock `t`
+// in milliseconds and the kind of event `ev`.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <nlohmann/json.hpp>
+#include <ostream>
+#include <string>
+#include <string_view>
+
+#include "emulator/emulation_clock.h"
+
+namespace dalvorn::emulator {
+
+using TraceFields = nlohmann::ordered_json;
+
+class TraceWriter {
+ public:
+  // Writes to `out`, or nothing when it is null. Every line is flushed at once, so a trace
+  // is complete up to the last event even when the program dies.
+  TraceWriter(std::ostream* out, const EmulationClock& clock);
+
+  // A platform operation: `args` (an object, fields in order) then `result`.
+  void Call(std::string_view fn, const TraceFields& args, const TraceFields& result);
+  // One of the emulated device's own events, at its own time.
+  void Device(std::int64_t t, std::string_view op, const TraceFields& fields = TraceFields());
+  void Window(std::string_view op, const TraceFields& fields = TraceFields());
+  void Image(std::string_view op, const TraceFields& fields = TraceFields());
+  void Exit(int code);
+
+  std::int64_t Now() const { return clock_.NowMs(); }
+
+  // Lower-case hexadecimal, two digits a byte.
+  static std::string Hex(const std::uint8_t* data, std::size_t size);
+
+ private:
+  void Line(std::int64_t t, std::string_view ev, const TraceFields& head,
+            const TraceFields& fields);
+
+  std::ostream* out_;
+  const EmulationClock& clock_;
+};
+
+}  // namespace dalvorn::emulator

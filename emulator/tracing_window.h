@@ -1,0 +1,72 @@
+// The window's view and handlers with every window operation written to the trace, and the
+// runner's injected clicks and closes at chosen event pumps.
+#pragma once
+
+#include <functional>
+#include <utility>
+
+#include "emulator/trace_writer.h"
+#include "ui/window_view.h"
+
+namespace dalvorn::emulator {
+
+// Writes `unload` before the unload handling runs; clicks pass through unrecorded.
+class TracingWindowEvents final : public WindowEvents {
+ public:
+  TracingWindowEvents(WindowEvents* target, TraceWriter& trace) : target_(target), trace_(trace) {}
+
+  void SetTarget(WindowEvents* target) { target_ = target; }
+  WindowEvents* Target() const { return target_; }
+  // Called after each unload handling, e.g. to end the toolkit's main loop.
+  void SetAfterUnload(std::function<void()> afterUnload) { afterUnload_ = std::move(afterUnload); }
+
+  void Form_Unload() override;
+  void btnUpgradeFW_Click() override;
+
+ private:
+  WindowEvents* target_;
+  TraceWriter& trace_;
+  std::function<void()> afterUnload_;
+};
+
+// What the runner does at the N-th event pump once armed (1 = the first; 0 = never).
+struct PumpInjections {
+  int closeAtPump = 0;
+  int clickAtPump = 0;
+  std::function<void()> close;  // as the close box does
+  std::function<void()> click;  // as a click on the upgrade button
+};
+
+class TracingWindowView final : public WindowView {
+ public:
+  TracingWindowView(WindowView& inner, TraceWriter& trace);
+
+  // The handlers reach `inner` wrapped in Events(), so unloads are traced whoever set them.
+  void SetEvents(WindowEvents* events) override;
+  void Show() override;
+  float Width(Control control) const override { return inner_.Width(control); }
+  void SetWidth(Control control, float twips) override;
+  void SetVisible(Control control, bool visible) override;
+  void SetEnabled(Control control, bool enabled) override;
+  void SetCaption(Control control, const std::string& text) override;
+  void Repaint(Control control) override;
+  void PumpEvents() override;
+  void Unload() override { inner_.Unload(); }
+  void MessageBox(const std::string& text) override;
+
+  TracingWindowEvents& Events() { return events_; }
+
+  // Starts counting event pumps for the injections from here on.
+  void ArmPumpInjections(PumpInjections injections);
+  int PumpsSinceArmed() const { return pumps_; }
+
+ private:
+  WindowView& inner_;
+  TraceWriter& trace_;
+  TracingWindowEvents events_;
+  PumpInjections injections_;
+  bool armed_ = false;
+  int pumps_ = 0;
+};
+
+}  // namespace dalvorn::emulator

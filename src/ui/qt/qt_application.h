@@ -1,0 +1,46 @@
+// Application setup and the run of the main window through the Qt event loop, shared by the
+// real program and the emulated runner.
+#pragma once
+
+#include <QIcon>
+#include <functional>
+
+#include "device/hid_platform.h"
+#include "update/firmware_image.h"
+
+class QApplication;
+
+namespace dalvorn {
+
+class FrmMain;
+class QtWindowView;
+class WindowView;
+
+// The program's icon, 32 x 32 and 16 x 16.
+QIcon ApplicationIcon();
+
+// Names the application "Dalvorn firmware update", version "1.01.0001", sets its window
+// icon, and leaves ending the program to the main window's unloading. Call once, right
+// after creating the QApplication.
+void SetUpApplication(QApplication& app);
+
+// Optional steps a caller adds around the window's life.
+struct MainWindowHooks {
+  // After Form_Load, before the event loop starts (it does not start when the window has
+  // unloaded by then).
+  std::function<void(QtWindowView&, FrmMain&)> afterLoad;
+  // Just before Form_Terminate.
+  std::function<void(QtWindowView&, FrmMain&)> beforeTerminate;
+};
+
+// Loads the main window over `platform`, runs the event loop until the window unloads,
+// terminates it and returns the program's exit status.
+int RunMainWindow(HidPlatform& platform, FirmwareImageFile& image);
+
+// The same with the window supplied: `qtWindow` draws it; `view` is what the window's
+// behaviour drives, `qtWindow` itself or a view that forwards to it (a trace, for one).
+// `view.SetEvents` is called with the behaviour before the load.
+int RunMainWindow(QtWindowView& qtWindow, WindowView& view, HidPlatform& platform,
+                  FirmwareImageFile& image, const MainWindowHooks& hooks = {});
+
+}  // namespace dalvorn

@@ -1,0 +1,171 @@
+#include "ui/qt/qt_main_window.h"
+
+#include <QCloseEvent>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPalette>
+#include <QPushButton>
+#include <QStringList>
+#include <algorithm>
+#include <vector>
+
+namespace dalvorn {
+namespace {
+
+std::size_t Index(Control control) {
+  return static_cast<std::size_t>(control);
+}
+
+QString ToQString(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QLabel* MakeLabel(std::string_view caption, QWidget* parent) {
+  auto* label = new QLabel(ToQString(caption), parent);
+  label->setTextFormat(Qt::PlainText);
+  label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  label->setMargin(0);
+  label->setIndent(0);
+  return label;
+}
+
+// A value label: flat, painted in the system window colour, text in the window-text colour.
+QLabel* MakeValueLabel(QWidget* parent) {
+  QLabel* label = MakeLabel({}, parent);
+  label->setAutoFillBackground(true);
+  label->setBackgroundRole(QPalette::Base);
+  label->setForegroundRole(QPalette::WindowText);
+  return label;
+}
+
+// The trough of the progress bar: a sunken 3D panel on the dialog background. Both picture
+// boxes are tab stops, at their places in the tab order.
+QFrame* MakeTrough(QWidget* parent) {
+  auto* frame = new QFrame(parent);
+  frame->setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
+  frame->setAutoFillBackground(true);
+  frame->setBackgroundRole(QPalette::Window);
+  frame->setFocusPolicy(Qt::TabFocus);
+  return frame;
+}
+
+// The progress bar: a plain area in its own light blue.
+QFrame* MakeBar(QWidget* parent) {
+  auto* bar = new QFrame(parent);
+  bar->setFrameStyle(QFrame::NoFrame);
+  QPalette palette = bar->palette();
+  palette.setColor(QPalette::Window, QColor(PicRed, PicGreen, PicBlue));
+  bar->setPalette(palette);
+  bar->setBackgroundRole(QPalette::Window);
+  bar->setForegroundRole(QPalette::WindowText);
+  bar->setAutoFillBackground(true);
+  bar->setFocusPolicy(Qt::TabFocus);
+  return bar;
+}
+
+std::vector<const ControlLayout*> RowsInTabOrder() {
+  std::vector<const ControlLayout*> rows;
+  for (const ControlLayout& row : MainWindowLayout) rows.push_back(&row);
+  std::stable_sort(rows.begin(), rows.end(), [](const ControlLayout* a, const ControlLayout* b) {
+    return a->tabIndex < b->tabIndex;
+  });
+  return rows;
+}
+
+}  // namespace
+
+QFont MainWindowFont() {
+  QFont font;
+  font.setFamilies(QStringList{QStringLiteral("MS Sans Serif"),
+                               QStringLiteral("Microsoft Sans Serif"),
+                               QStringLiteral("DejaVu Sans"), QStringLiteral("Sans Serif")});
+  font.setStyleHint(QFont::SansSerif);
+  font.setPointSize(9);
+  font.setWeight(QFont::Normal);
+  font.setItalic(false);
+  return font;
+}
+
+QtMainWindow::QtMainWindow() {
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint);
+  setWindowTitle(ToQString(WindowCaption));
+  setFont(MainWindowFont());
+  setFixedSize(TwipsToPixels(ClientWidthTwips), TwipsToPixels(ClientHeightTwips));
+  widgets_[Index(Control::frmMain)] = this;
+
+  // Created in tab-index order, which also puts the frame before the labels it holds.
+  for (const ControlLayout* rowPtr : RowsInTabOrder()) {
+    const ControlLayout& row = *rowPtr;
+    QWidget* container = widgets_[Index(row.container)];
+    QWidget* widget = MakeControl(row, container);
+    widget->setObjectName(ToQString(row.name));
+    widget->setGeometry(TwipsToPixels(row.left), TwipsToPixels(row.top), TwipsToPixels(row.width),
+                        TwipsToPixels(row.height));
+    widgets_[Index(row.control)] = widget;
+  }
+  // The bar lies above its trough.
+  ControlWidget(Control::Pic)->raise();
+  SetTabOrder();
+}
+
+QWidget* QtMainWindow::MakeControl(const ControlLayout& row, QWidget* container) {
+  switch (row.control) {
+    case Control::Frame1: {
+      auto* frame = new QGroupBox(ToQString(row.caption), container);
+      // The frame takes no input, but its labels keep their normal colours.
+      frame->setAttribute(Qt::WA_TransparentForMouseEvents);
+      frame->setFocusPolicy(Qt::NoFocus);
+      return frame;
+    }
+    case Control::lblManuf:
+    case Control::lblProduct:
+    case Control::lblVersion:
+    case Control::lblSerialNumber:
+      return MakeValueLabel(container);
+    case Control::Picture1:
+      return MakeTrough(container);
+    case Control::Pic:
+      return MakeBar(container);
+    case Control::btnUpgradeFW:
+      return new QPushButton(ToQString(row.caption), container);
+    case Control::Command2: {
+      auto* button = new QPushButton(ToQString(row.caption), container);
+      button->setFocusPolicy(Qt::NoFocus);
+      button->hide();
+      return button;
+    }
+    default:
+      return MakeLabel(row.caption, container);
+  }
+}
+
+// Tab order follows the tab indices among the controls that take focus (Qt leaves the others
+// out of the chain).
+void QtMainWindow::SetTabOrder() {
+  QWidget* previous = nullptr;
+  for (const ControlLayout* row : RowsInTabOrder()) {
+    QWidget* widget = ControlWidget(row->control);
+    if (widget->focusPolicy() == Qt::NoFocus) continue;
+    if (previous != nullptr) setTabOrder(previous, widget);
+    previous = widget;
+  }
+}
+
+QWidget* QtMainWindow::ControlWidget(Control control) const {
+  const std::size_t i = Index(control);
+  return i < widgets_.size() ? widgets_[i] : nullptr;
+}
+
+QPushButton* QtMainWindow::UpgradeButton() const {
+  return static_cast<QPushButton*>(ControlWidget(Control::btnUpgradeFW));
+}
+
+void QtMainWindow::closeEvent(QCloseEvent* event) {
+  if (closeHandler_) closeHandler_();
+  event->accept();
+}
+
+}  // namespace dalvorn

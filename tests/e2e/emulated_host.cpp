@@ -1,0 +1,141 @@
+#include "emulated_host.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "emulator/scenario.h"
+
+namespace dalvorn::testing {
+namespace {
+
+std::filesystem::path NewFolder() {
+  static int serial = 0;
+  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  std::string name =
+      info != nullptr ? std::string(info->test_suite_name()) + "." + info->name() : "host";
+  for (char& c : name) {
+    if (c == '/') c = '_';
+  }
+  auto folder = std::filesystem::temp_directory_path() /
+                ("dalvorn-e2e-" + name + "-" + std::to_string(++serial));
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder);
+  return folder;
+}
+
+}  // namespace
+
+float HeadlessView::Width(Control control) const {
+  const auto it = widths.find(control);
+  if (it != widths.end()) return it->second;
+  const ControlLayout* layout = FindLayout(control);
+  return layout != nullptr ? static_cast<float>(layout->width) : 0.0f;
+}
+
+void HeadlessView::CloseAsCloseBox() {
+  if (unloaded) return;
+  unloaded = true;
+  if (events_ != nullptr) events_->Form_Unload();
+}
+
+void HeadlessView::Click() {
+  const auto it = enabled.find(Control::btnUpgradeFW);
+  const bool buttonEnabled = it == enabled.end() || it->second;
+  if (!unloaded && buttonEnabled && events_ != nullptr) events_->btnUpgradeFW_Click();
+}
+
+EmulatedHost::EmulatedHost(const std::string& scenarioJson, long imageBytes)
+    : folder(NewFolder()),
+      trace(&traceText, clock),
+      platform(emulator::ParseScenario(scenarioJson), clock, trace, folder.string()),
+      tracingView(view, trace),
+      imageFile(disk, trace),
+      frm(platform, tracingView, imageFile) {
+  if (imageBytes >= 0) {
+    std::ofstream out(ImagePath(), std::ios::binary);
+    for (long i = 0; i < imageBytes; ++i) {
+      image_.push_back(ImageByte(static_cast<std::size_t>(i)));
+      out.put(static_cast<char>(image_.back()));
+    }
+    image_.resize(image_.size() / FlashRecordSize * FlashRecordSize);
+  }
+  tracingView.SetEvents(&frm);
+}
+
+EmulatedHost::~EmulatedHost() {
+  std::filesystem::remove_all(folder);
+}
+
+std::filesystem::path EmulatedHost::ImagePath() const {
+  return FirmwareImagePath(folder.string());
+}
+
+void EmulatedHost::Load() {
+  frm.Form_Load();
+}
+
+int EmulatedHost::Finish() {
+  trace.Window("terminate");
+  frm.Form_Terminate();
+  platform.WriteFlashLine();
+  trace.Exit(frm.ExitCode());
+  return frm.ExitCode();
+}
+
+void EmulatedHost::CloseAtPump(int pump) {
+  emulator::PumpInjections injections;
+  injections.closeAtPump = pump;
+  injections.close = [this] { view.CloseAsCloseBox(); };
+  injections.click = [this] { view.Click(); };
+  tracingView.ArmPumpInjections(injections);
+}
+
+std::vector<json> EmulatedHost::Trace() const {
+  std::vector<json> lines;
+  std::istringstream in(traceText.str());
+  for (std::string line; std::getline(in, line);) lines.push_back(json::parse(line));
+  return lines;
+}
+
+std::vector<json> EmulatedHost::Events(const std::string& ev) const {
+  std::vector<json> lines;
+  for (json& line : Trace()) {
+    if (line["ev"] == ev) lines.push_back(std::move(line));
+  }
+  return lines;
+}
+
+std::vector<json> EmulatedHost::Calls(const std::string& fn) const {
+  std::vector<json> lines;
+  for (json& line : Events("call")) {
+    if (line["fn"] == fn) lines.push_back(std::move(line));
+  }
+  return lines;
+}
+
+std::vector<std::string> EmulatedHost::ButtonCaptions() const {
+  std::vector<std::string> captions;
+  for (const json& line : Events("window")) {
+    if (line["op"] == "caption") captions.push_back(line["text"]);
+  }
+  return captions;
+}
+
+std::vector<double> EmulatedHost::ProgressWidths() const {
+  std::vector<double> widths;
+  for (const json& line : Events("window")) {
+    if (line["op"] == "width") widths.push_back(line["value"]);
+  }
+  return widths;
+}
+
+std::vector<std::uint8_t> HexBytes(const std::string& hex) {
+  std::vector<std::uint8_t> bytes;
+  for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+    bytes.push_back(static_cast<std::uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+  }
+  return bytes;
+}
+
+}  // namespace dalvorn::testing

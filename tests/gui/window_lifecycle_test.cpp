@@ -1,0 +1,200 @@
+// The window's life: load, closing, unloading, clicks, message boxes and the event loop.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLabel>
+#include <QMetaObject>
+#include <QTimer>
+#include <memory>
+
+#include "fake_platform.h"
+#include "ui/frm_main.h"
+#include "ui/qt/qt_application.h"
+#include "ui/qt/qt_window_view.h"
+#include "update/firmware_image.h"
+
+namespace dalvorn {
+namespace {
+
+using testing::CountingEvents;
+using testing::EmptyHostPlatform;
+
+class LoadedWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    view.SetEvents(&frm);
+    frm.Form_Load();
+  }
+  void TearDown() override { view.SetEvents(nullptr); }
+
+  EmptyHostPlatform platform;
+  DiskFirmwareImageFile image;
+  QtWindowView view;
+  FrmMain frm{platform, view, image};
+};
+
+TEST_F(LoadedWindowTest, ComesUpWithoutDeviceBlankAndReady) {
+  EXPECT_TRUE(view.Window()->isVisible());
+  EXPECT_FALSE(view.ControlWidget(Control::Pic)->isVisible());
+  EXPECT_FALSE(view.ControlWidget(Control::Command2)->isVisible());
+  EXPECT_EQ(frm.Session().ProgressFullWidth, 5055);
+  EXPECT_EQ(view.Caption(Control::lblManuf), "");
+  EXPECT_EQ(view.Caption(Control::lblProduct), "");
+  EXPECT_EQ(view.Caption(Control::lblVersion), " ");
+  EXPECT_EQ(view.Caption(Control::lblSerialNumber), "");
+  EXPECT_EQ(view.Caption(Control::btnUpgradeFW), "Upgrade Firmware");
+  EXPECT_TRUE(view.ControlWidget(Control::btnUpgradeFW)->isEnabled());
+  EXPECT_EQ(view.Window()->focusWidget(), view.ControlWidget(Control::btnUpgradeFW));
+}
+
+TEST_F(LoadedWindowTest, CloseBoxClosesBothHandlesOnceAndHides) {
+  const Handle device = frm.Session().DeviceHandle;
+  const Handle overlapped = frm.Session().OverlappedHandle;
+  platform.closed.clear();
+  view.CloseAsCloseBox();
+  EXPECT_TRUE(frm.Unloaded());
+  EXPECT_TRUE(view.Unloaded());
+  EXPECT_FALSE(view.Window()->isVisible());
+  EXPECT_EQ(platform.closed, (std::vector<Handle>{device, overlapped}));
+  view.CloseAsCloseBox();
+  view.Unload();
+  EXPECT_EQ(platform.closed.size(), 2u);
+}
+
+TEST_F(LoadedWindowTest, ClickWithoutDeviceChangesNothing) {
+  view.ClickUpgradeButton();
+  EXPECT_TRUE(view.ControlWidget(Control::btnUpgradeFW)->isEnabled());
+  EXPECT_EQ(view.Caption(Control::btnUpgradeFW), "Upgrade Firmware");
+  EXPECT_FALSE(frm.Unloaded());
+  EXPECT_EQ(frm.ExitCode(), 0);
+}
+
+class ViewEventsTest : public ::testing::Test {
+ protected:
+  void SetUp() override { view.SetEvents(&events); }
+  void TearDown() override { view.SetEvents(nullptr); }
+  CountingEvents events;
+  QtWindowView view;
+};
+
+// Each way of ending the window, in either order, runs the unload handling exactly once.
+TEST_F(ViewEventsTest, UnloadHandlingRunsOnceWhicheverWayTheWindowEnds) {
+  struct Case {
+    const char* name;
+    std::vector<void (QtWindowView::*)()> steps;
+  };
+  const std::vector<Case> cases = {
+      {"close box", {&QtWindowView::CloseAsCloseBox}},
+      {"close box twice", {&QtWindowView::CloseAsCloseBox, &QtWindowView::CloseAsCloseBox}},
+      {"unload", {&QtWindowView::Unload}},
+      {"unload then close box", {&QtWindowView::Unload, &QtWindowView::CloseAsCloseBox}},
+      {"close box then unload", {&QtWindowView::CloseAsCloseBox, &QtWindowView::Unload}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CountingEvents counted;
+    QtWindowView window;
+    window.SetEvents(&counted);
+    window.Show();
+    for (auto step : c.steps) (window.*step)();
+    EXPECT_EQ(counted.unloads, 1);
+    EXPECT_FALSE(window.Window()->isVisible());
+    window.SetEvents(nullptr);
+  }
+}
+
+TEST_F(ViewEventsTest, OnlyAnEnabledLoadedButtonDeliversClicks) {
+  view.Show();
+  view.ClickUpgradeButton();
+  EXPECT_EQ(events.clicks, 1);
+  view.SetEnabled(Control::btnUpgradeFW, false);
+  view.ClickUpgradeButton();
+  EXPECT_EQ(events.clicks, 1);
+  view.SetEnabled(Control::btnUpgradeFW, true);
+  view.Unload();
+  view.ClickUpgradeButton();
+  EXPECT_EQ(events.clicks, 1);
+}
+
+// The user closes the window while the click handler pumps events: the unload handling runs
+// inside the pump, and the widgets stay usable for the rest of the handler.
+TEST_F(ViewEventsTest, CloseDuringNestedPumpUnloadsButKeepsWidgets) {
+  view.Show();
+  bool unloadedInPump = false;
+  events.onClick = [&] {
+    view.SetEnabled(Control::btnUpgradeFW, false);
+    QMetaObject::invokeMethod(view.Window(), &QWidget::close, Qt::QueuedConnection);
+    view.PumpEvents();
+    unloadedInPump = events.unloads == 1;
+    view.SetCaption(Control::btnUpgradeFW, "Finishing...");
+    view.SetWidth(Control::Pic, 100);
+    view.Repaint(Control::Pic);
+  };
+  view.ClickUpgradeButton();
+  EXPECT_TRUE(unloadedInPump);
+  EXPECT_EQ(events.unloads, 1);
+  EXPECT_FALSE(view.Window()->isVisible());
+  EXPECT_EQ(view.Caption(Control::btnUpgradeFW), "Finishing...");
+}
+
+// The event loop ends when the window unloads from inside a click handler's nested pump.
+TEST_F(ViewEventsTest, UnloadInsideClickEndsTheEventLoop) {
+  view.Show();
+  events.onClick = [&] {
+    view.PumpEvents();
+    view.Unload();
+    view.PumpEvents();
+  };
+  QTimer::singleShot(0, view.Window(), [&] { view.ClickUpgradeButton(); });
+  EXPECT_EQ(QApplication::exec(), 0);
+  EXPECT_EQ(events.unloads, 1);
+}
+
+TEST_F(ViewEventsTest, DismissedMessageBoxShowsNothing) {
+  view.Show();
+  view.SetMessageBoxesDismissed(true);
+  view.MessageBox("Run-time error");
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+class RunMainWindowTest : public ::testing::Test {
+ protected:
+  EmptyHostPlatform platform;
+  DiskFirmwareImageFile image;
+  QtWindowView window;
+};
+
+TEST_F(RunMainWindowTest, CloseBoxInTheEventLoopEndsTheRunWithStatusZero) {
+  std::size_t closesAtLoad = 0;
+  bool ranLoop = false;
+  MainWindowHooks hooks;
+  hooks.afterLoad = [&](QtWindowView& view, FrmMain& frm) {
+    closesAtLoad = platform.closed.size();
+    EXPECT_EQ(frm.Session().ProgressFullWidth, 5055);
+    QTimer::singleShot(0, view.Window(), [&] {
+      ranLoop = true;
+      view.CloseAsCloseBox();
+    });
+  };
+  int unloadsBeforeTerminate = -1;
+  hooks.beforeTerminate = [&](QtWindowView& view, FrmMain&) {
+    unloadsBeforeTerminate = static_cast<int>(platform.closed.size() - closesAtLoad);
+    EXPECT_TRUE(view.Unloaded());
+  };
+  EXPECT_EQ(RunMainWindow(window, window, platform, image, hooks), 0);
+  EXPECT_TRUE(ranLoop);
+  EXPECT_EQ(unloadsBeforeTerminate, 2);
+  EXPECT_EQ(platform.closed.size() - closesAtLoad, 4u);  // unload, then terminate
+}
+
+TEST_F(RunMainWindowTest, UnloadBeforeTheLoopSkipsIt) {
+  MainWindowHooks hooks;
+  hooks.afterLoad = [](QtWindowView& view, FrmMain&) { view.CloseAsCloseBox(); };
+  // Were the loop entered, nothing would end it and the test would time out.
+  EXPECT_EQ(RunMainWindow(window, window, platform, image, hooks), 0);
+  EXPECT_TRUE(window.Unloaded());
+}
+
+}  // namespace
+}  // namespace dalvorn
