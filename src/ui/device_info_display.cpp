@@ -40,7 +40,9 @@ bool QueryIntoLabel(DeviceSession& s, HidPlatform& platform, WindowView& view, S
                     std::array<std::uint8_t, StringBufferSize>& buffer, Control label) {
   s.LastResult = (platform.*query)(s.OverlappedHandle, buffer.data(), StringQueryLength);
   if (s.LastResult == 0) return false;
-  view.SetCaption(label, " " + DecodeDeviceString(buffer.data(), StringQueryLength));
+  std::string caption = " ";
+  caption += DecodeDeviceString(buffer.data(), StringQueryLength);
+  view.SetCaption(label, caption);
   return true;
 }
 
@@ -76,7 +78,9 @@ std::string VersionText(std::uint16_t versionNumber) {
   static constexpr char HexDigits[] = "0123456789ABCDEF";
   const unsigned major = versionNumber >> 8;
   const unsigned minor = versionNumber & 0xFFu;
-  std::string text = " " + std::to_string(major) + ".";
+  std::string text = " ";
+  text += std::to_string(major);
+  text += '.';
   if (minor >= 16) text += HexDigits[minor >> 4];
   text += HexDigits[minor & 0xF];
   return text;

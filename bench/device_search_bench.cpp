@@ -1,0 +1,36 @@
+// One device search over a host with 1, 10 or 100 other HID interfaces before the device.
+#include <benchmark/benchmark.h>
+
+#include "device/find_the_hid.h"
+#include "emulator/emulated_platform.h"
+#include "emulator/scenario.h"
+
+namespace {
+
+using namespace dalvorn;
+
+void BM_FindTheHid(benchmark::State& state) {
+  emulator::Scenario scenario = emulator::BuiltInScenario();
+  scenario.interfaces.clear();
+  for (int i = 0; i < state.range(0); ++i) {
+    emulator::PlainInterface other;
+    other.vendor = 0x046D;
+    other.product = static_cast<std::uint16_t>(0xC000 + i);
+    scenario.interfaces.push_back(other);
+  }
+  scenario.devicePosition = scenario.interfaces.size();
+
+  emulator::EmulationClock clock;
+  emulator::TraceWriter trace(nullptr, clock);
+  emulator::EmulatedPlatform platform(scenario, clock, trace, ".");
+  DeviceSession session;
+  for (auto _ : state) {
+    const bool found = FindTheHid(session, platform);
+    benchmark::DoNotOptimize(found);
+    CloseDeviceHandles(session, platform);
+  }
+  state.SetLabel(std::to_string(state.range(0)) + " other interfaces");
+}
+BENCHMARK(BM_FindTheHid)->Arg(1)->Arg(10)->Arg(100);
+
+}  // namespace
