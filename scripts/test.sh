@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs, builds and runs every test: the normal build, then the build with
-# AddressSanitizer and UndefinedBehaviorSanitizer.
+# Installs, builds and runs every test: the normal build, the build with AddressSanitizer and
+# UndefinedBehaviorSanitizer, the report descriptor parser under libFuzzer, and the update of
+# a device served by a real Linux kernel in a virtual machine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -10,3 +11,4 @@ for preset in default asan; do
   cmake --build --preset "$preset"
   ctest --preset "$preset" -j2
 done
+bash .ci/linux-backend.sh --skip-tests

@@ -1,36 +1,264 @@
-// Placeholder Linux backend: a host with no HID interface.
-#include <chrono>
-#include <thread>
+// The platform operations over Linux hidraw: libudev finds the interfaces and reads their
+// sysfs attributes, the hidraw ioctls do the rest.
+#include <fcntl.h>
+#include <libudev.h>
+#include <linux/hidraw.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
+#include <climits>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <thread>
+#include <vector>
+
+#include "device/linux/hid_report_descriptor.h"
+#include "device/linux/hidraw_sysfs.h"
 #include "device/os_platform.h"
 
 namespace dalvorn {
 namespace {
 
-class NoHidPlatform final : public HidPlatform {
+// {4D1E55B2-F16F-11CF-88CB-001111000030}, the HID device interface class.
+constexpr Guid HidClassGuid{
+    0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
+constexpr std::uint32_t SpintActive = 0x1;
+constexpr std::int32_t HidpStatusInvalidPreparsedData = static_cast<std::int32_t>(0xC0110001u);
+// The largest buffer one hidraw feature ioctl can carry (its size field has 14 bits).
+constexpr std::uint32_t MaxFeatureIoctlLength = (1u << 14) - 1;
+// Handle values start here and are never reused, so no stale value names a live object.
+constexpr Handle FirstHandle = 0x100;
+
+bool SameGuid(const Guid& a, const Guid& b) {
+  return a.Data1 == b.Data1 && a.Data2 == b.Data2 && a.Data3 == b.Data3 &&
+         std::equal(std::begin(a.Data4), std::end(a.Data4), std::begin(b.Data4));
+}
+
+struct OpenDevice {
+  int fd = -1;
+  std::string syspath;  // sysfs path of the hidraw interface, as found when it was opened
+};
+
+class LinuxHidPlatform final : public HidPlatform {
  public:
-  void HidD_GetHidGuid(Guid& g) override { g = Guid{0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}}; }
-  Handle SetupDiGetClassDevsA(const Guid&, const char*, Handle, std::uint32_t) override { return 1; }
-  std::int32_t SetupDiEnumDeviceInterfaces(Handle, const void*, const Guid&, std::int32_t, SpDeviceInterfaceData&) override { return 0; }
-  std::int32_t SetupDiGetDeviceInterfaceDetailA(Handle, const SpDeviceInterfaceData&, std::uint8_t*, std::int32_t, std::int32_t* needed, void*) override { if (needed) *needed = 0; return 0; }
-  std::int32_t SetupDiDestroyDeviceInfoList(Handle) override { return 1; }
-  Handle CreateFileA(const char*, std::uint32_t, std::uint32_t, const SecurityAttributes*, std::uint32_t, std::uint32_t, Handle) override { return InvalidHandle; }
-  std::int32_t CloseHandle(Handle) override { return 0; }
-  std::int32_t HidD_GetAttributes(Handle, HiddAttributes&) override { return 0; }
-  std::int32_t HidD_GetPreparsedData(Handle, Handle&) override { return 0; }
-  std::int32_t HidP_GetCaps(Handle, HidpCaps&) override { return 0; }
-  std::int32_t HidD_FreePreparsedData(Handle) override { return 0; }
-  std::int32_t HidD_SetFeature(Handle, const std::uint8_t*, std::uint32_t) override { return 0; }
-  std::int32_t HidD_GetFeature(Handle, std::uint8_t*, std::uint32_t) override { return 0; }
-  std::int32_t HidD_GetManufacturerString(Handle, void*, std::uint32_t) override { return 0; }
-  std::int32_t HidD_GetProductString(Handle, void*, std::uint32_t) override { return 0; }
-  std::int32_t HidD_GetSerialNumberString(Handle, void*, std::uint32_t) override { return 0; }
-  void Sleep(std::uint32_t ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
-  std::string ProgramFolder() override { return "."; }
+  LinuxHidPlatform() : udev_(udev_new()) {}
+  LinuxHidPlatform(const LinuxHidPlatform&) = delete;
+  LinuxHidPlatform& operator=(const LinuxHidPlatform&) = delete;
+  ~LinuxHidPlatform() override {
+    for (auto& [handle, device] : devices_) ::close(device.fd);
+    if (udev_) udev_unref(udev_);
+  }
+
+  void HidD_GetHidGuid(Guid& hidGuid) override { hidGuid = HidClassGuid; }
+
+  Handle SetupDiGetClassDevsA(const Guid& classGuid, const char*, Handle, std::uint32_t) override {
+    if (udev_ == nullptr) return InvalidHandle;
+    std::vector<HidrawInterface> interfaces;
+    if (SameGuid(classGuid, HidClassGuid)) interfaces = ListHidrawInterfaces(udev_);
+    for (const auto& i : interfaces) knownSyspaths_[i.devnode] = i.syspath;
+    const Handle h = NewHandle();
+    sets_.emplace(h, std::move(interfaces));
+    return h;
+  }
+
+  std::int32_t SetupDiEnumDeviceInterfaces(Handle deviceInfoSet, const void*, const Guid& classGuid,
+                                           std::int32_t memberIndex,
+                                           SpDeviceInterfaceData& data) override {
+    const auto set = sets_.find(deviceInfoSet);
+    if (set == sets_.end() || data.cbSize != SpDeviceInterfaceDataSize || memberIndex < 0 ||
+        static_cast<std::size_t>(memberIndex) >= set->second.size()) {
+      return 0;
+    }
+    data.InterfaceClassGuid = classGuid;
+    data.Flags = SpintActive;
+    data.Reserved = static_cast<std::uintptr_t>(memberIndex) + 1;
+    return 1;
+  }
+
+  std::int32_t SetupDiGetDeviceInterfaceDetailA(Handle deviceInfoSet,
+                                                const SpDeviceInterfaceData& data,
+                                                std::uint8_t* detailBuffer, std::int32_t detailSize,
+                                                std::int32_t* requiredSize, void*) override {
+    const HidrawInterface* entry = Interface(deviceInfoSet, data);
+    if (entry == nullptr) {
+      if (requiredSize) *requiredSize = 0;
+      return 0;
+    }
+    const std::size_t needed = InterfaceDetailPathOffset + entry->devnode.size() + 1;
+    if (needed > static_cast<std::size_t>(INT32_MAX)) return 0;
+    if (requiredSize) *requiredSize = static_cast<std::int32_t>(needed);
+    if (detailBuffer == nullptr || detailSize < 0 ||
+        static_cast<std::size_t>(detailSize) < needed) {
+      return 0;
+    }
+    std::int32_t sizeField = 0;
+    std::memcpy(&sizeField, detailBuffer, sizeof sizeField);
+    if (sizeField != InterfaceDetailSizeField) return 0;
+    std::memcpy(detailBuffer + InterfaceDetailPathOffset, entry->devnode.c_str(),
+                entry->devnode.size() + 1);
+    return 1;
+  }
+
+  std::int32_t SetupDiDestroyDeviceInfoList(Handle deviceInfoSet) override {
+    return sets_.erase(deviceInfoSet) != 0 ? 1 : 0;
+  }
+
+  Handle CreateFileA(const char* path, std::uint32_t, std::uint32_t, const SecurityAttributes*,
+                     std::uint32_t, std::uint32_t, Handle) override {
+    if (path == nullptr || *path == '\0') return InvalidHandle;
+    // Overlapped handles carry only synchronous string queries here: both kinds open alike.
+    const int fd = ::open(path, O_RDWR | O_CLOEXEC);
+    if (fd < 0) return InvalidHandle;
+    OpenDevice device{fd, {}};
+    if (const auto known = knownSyspaths_.find(path); known != knownSyspaths_.end()) {
+      device.syspath = known->second;
+    } else if (const auto found = FindHidrawInterface(udev_, path)) {
+      device.syspath = found->syspath;
+    }
+    const Handle h = NewHandle();
+    devices_.emplace(h, std::move(device));
+    return h;
+  }
+
+  std::int32_t CloseHandle(Handle handle) override {
+    const auto it = devices_.find(handle);
+    if (it == devices_.end()) return 0;
+    ::close(it->second.fd);
+    devices_.erase(it);
+    return 1;
+  }
+
+  std::int32_t HidD_GetAttributes(Handle device, HiddAttributes& attributes) override {
+    const OpenDevice* d = Device(device);
+    if (d == nullptr) return 0;
+    hidraw_devinfo info{};
+    if (::ioctl(d->fd, HIDIOCGRAWINFO, &info) < 0) return 0;
+    attributes.VendorID = static_cast<std::uint16_t>(info.vendor);
+    attributes.ProductID = static_cast<std::uint16_t>(info.product);
+    attributes.VersionNumber = ReadDeviceVersion(udev_, d->syspath);
+    return 1;
+  }
+
+  std::int32_t HidD_GetPreparsedData(Handle device, Handle& preparsedData) override {
+    const OpenDevice* d = Device(device);
+    if (d == nullptr) return 0;
+    int size = 0;
+    if (::ioctl(d->fd, HIDIOCGRDESCSIZE, &size) < 0 || size < 0 || size > HID_MAX_DESCRIPTOR_SIZE) {
+      return 0;
+    }
+    hidraw_report_descriptor descriptor{};
+    descriptor.size = static_cast<std::uint32_t>(size);
+    if (::ioctl(d->fd, HIDIOCGRDESC, &descriptor) < 0) return 0;
+    const auto parsed = ParseReportDescriptor(
+        std::span<const std::uint8_t>(descriptor.value, static_cast<std::size_t>(size)));
+    if (!parsed.ok) return 0;
+    preparsedData = NewHandle();
+    preparsed_.emplace(preparsedData, parsed.summary);
+    return 1;
+  }
+
+  std::int32_t HidP_GetCaps(Handle preparsedData, HidpCaps& caps) override {
+    const auto it = preparsed_.find(preparsedData);
+    if (it == preparsed_.end()) return HidpStatusInvalidPreparsedData;
+    const ReportDescriptorSummary& s = it->second;
+    caps = HidpCaps{};
+    caps.Usage = s.usage;
+    caps.UsagePage = s.usagePage;
+    caps.InputReportByteLength = s.inputReportByteLength;
+    caps.OutputReportByteLength = s.outputReportByteLength;
+    caps.FeatureReportByteLength = s.featureReportByteLength;
+    return HidpStatusSuccess;
+  }
+
+  std::int32_t HidD_FreePreparsedData(Handle preparsedData) override {
+    return preparsed_.erase(preparsedData) != 0 ? 1 : 0;
+  }
+
+  std::int32_t HidD_SetFeature(Handle device, const std::uint8_t* buffer,
+                               std::uint32_t length) override {
+    const OpenDevice* d = Device(device);
+    if (d == nullptr || buffer == nullptr || length == 0 || length > MaxFeatureIoctlLength) {
+      return 0;
+    }
+    std::vector<std::uint8_t> report(buffer, buffer + length);
+    return ::ioctl(d->fd, HIDIOCSFEATURE(length), report.data()) >= 0 ? 1 : 0;
+  }
+
+  std::int32_t HidD_GetFeature(Handle device, std::uint8_t* buffer, std::uint32_t length) override {
+    const OpenDevice* d = Device(device);
+    if (d == nullptr || buffer == nullptr || length == 0 || length > MaxFeatureIoctlLength) {
+      return 0;
+    }
+    return ::ioctl(d->fd, HIDIOCGFEATURE(length), buffer) >= 0 ? 1 : 0;
+  }
+
+  std::int32_t HidD_GetManufacturerString(Handle device, void* buffer,
+                                          std::uint32_t length) override {
+    return String(device, DeviceString::Manufacturer, buffer, length);
+  }
+  std::int32_t HidD_GetProductString(Handle device, void* buffer, std::uint32_t length) override {
+    return String(device, DeviceString::Product, buffer, length);
+  }
+  std::int32_t HidD_GetSerialNumberString(Handle device, void* buffer,
+                                          std::uint32_t length) override {
+    return String(device, DeviceString::Serial, buffer, length);
+  }
+
+  void Sleep(std::uint32_t milliseconds) override {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+  }
+
+  std::string ProgramFolder() override {
+    std::error_code error;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error || !exe.has_parent_path()) return ".";
+    return exe.parent_path().string();
+  }
+
+ private:
+  Handle NewHandle() { return nextHandle_++; }
+
+  const OpenDevice* Device(Handle h) const {
+    const auto it = devices_.find(h);
+    return it == devices_.end() ? nullptr : &it->second;
+  }
+
+  const HidrawInterface* Interface(Handle set, const SpDeviceInterfaceData& data) const {
+    const auto it = sets_.find(set);
+    if (it == sets_.end() || data.Reserved == 0 || data.Reserved > it->second.size()) {
+      return nullptr;
+    }
+    return &it->second[data.Reserved - 1];
+  }
+
+  std::int32_t String(Handle device, DeviceString which, void* buffer, std::uint32_t length) {
+    const OpenDevice* d = Device(device);
+    if (d == nullptr || buffer == nullptr || d->syspath.empty()) return 0;
+    // A node whose device has gone fails here as it fails every ioctl.
+    hidraw_devinfo info{};
+    if (::ioctl(d->fd, HIDIOCGRAWINFO, &info) < 0) return 0;
+    const auto text = ReadDeviceString(udev_, d->syspath, which);
+    if (!text) return 0;
+    WriteUtf16Le(*text, buffer, length);
+    return 1;
+  }
+
+  udev* udev_;
+  Handle nextHandle_ = FirstHandle;
+  std::map<Handle, std::vector<HidrawInterface>> sets_;
+  std::map<Handle, OpenDevice> devices_;
+  std::map<Handle, ReportDescriptorSummary> preparsed_;
+  // Device node to sysfs path, from the latest enumeration that listed the node.
+  std::map<std::string, std::string> knownSyspaths_;
 };
 
 }  // namespace
 
-std::unique_ptr<HidPlatform> MakeOsPlatform() { return std::make_unique<NoHidPlatform>(); }
+std::unique_ptr<HidPlatform> MakeOsPlatform() {
+  return std::make_unique<LinuxHidPlatform>();
+}
 
 }  // namespace dalvorn

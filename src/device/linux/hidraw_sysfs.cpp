@@ -1,0 +1,194 @@
+#include "device/linux/hidraw_sysfs.h"
+
+#include <libudev.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace dalvorn {
+namespace {
+
+constexpr char HidrawPrefix[] = "hidraw";
+constexpr char32_t ReplacementCharacter = 0xFFFD;
+
+// Owns one udev_device reference.
+class UdevDevice {
+ public:
+  UdevDevice(udev* context, const std::string& syspath)
+      : device_(context ? udev_device_new_from_syspath(context, syspath.c_str()) : nullptr) {}
+  UdevDevice(const UdevDevice&) = delete;
+  UdevDevice& operator=(const UdevDevice&) = delete;
+  ~UdevDevice() {
+    if (device_) udev_device_unref(device_);
+  }
+  udev_device* get() const { return device_; }
+
+ private:
+  udev_device* device_;
+};
+
+std::optional<std::string> Text(const char* value) {
+  if (value == nullptr) return std::nullopt;
+  std::string text(value);
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  return text;
+}
+
+// Decodes one code point from `s` at `i`, advancing `i`; malformed input gives U+FFFD and
+// consumes one byte.
+char32_t DecodeUtf8(const std::string& s, std::size_t& i) {
+  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+  const unsigned char lead = byte(i);
+  if (lead < 0x80) {
+    ++i;
+    return lead;
+  }
+  std::size_t length = 0;
+  char32_t cp = 0;
+  char32_t minimum = 0;
+  if ((lead & 0xE0) == 0xC0) {
+    length = 2, cp = lead & 0x1F, minimum = 0x80;
+  } else if ((lead & 0xF0) == 0xE0) {
+    length = 3, cp = lead & 0x0F, minimum = 0x800;
+  } else if ((lead & 0xF8) == 0xF0) {
+    length = 4, cp = lead & 0x07, minimum = 0x10000;
+  } else {
+    ++i;
+    return ReplacementCharacter;
+  }
+  if (s.size() - i < length) {
+    ++i;
+    return ReplacementCharacter;
+  }
+  for (std::size_t k = 1; k < length; ++k) {
+    if ((byte(i + k) & 0xC0) != 0x80) {
+      ++i;
+      return ReplacementCharacter;
+    }
+    cp = (cp << 6) | (byte(i + k) & 0x3F);
+  }
+  if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+    ++i;
+    return ReplacementCharacter;
+  }
+  i += length;
+  return cp;
+}
+
+}  // namespace
+
+std::optional<unsigned> HidrawNumber(const std::string& sysname) {
+  const std::size_t prefix = std::strlen(HidrawPrefix);
+  if (sysname.size() <= prefix || sysname.size() > prefix + 9) return std::nullopt;
+  if (sysname.compare(0, prefix, HidrawPrefix) != 0) return std::nullopt;
+  unsigned n = 0;
+  for (std::size_t i = prefix; i < sysname.size(); ++i) {
+    if (sysname[i] < '0' || sysname[i] > '9') return std::nullopt;
+    n = n * 10 + static_cast<unsigned>(sysname[i] - '0');
+  }
+  return n;
+}
+
+std::uint16_t ParseBcdDevice(const std::string& text) {
+  if (text.empty() || text.size() > 4) return 0;
+  std::uint16_t v = 0;
+  for (char c : text) {
+    unsigned digit = 0;
+    if (c >= '0' && c <= '9') {
+      digit = static_cast<unsigned>(c - '0');
+    } else if (c >= 'a' && c <= 'f') {
+      digit = static_cast<unsigned>(c - 'a' + 10);
+    } else if (c >= 'A' && c <= 'F') {
+      digit = static_cast<unsigned>(c - 'A' + 10);
+    } else {
+      return 0;
+    }
+    v = static_cast<std::uint16_t>((v << 4) | digit);
+  }
+  return v;
+}
+
+std::vector<HidrawInterface> ListHidrawInterfaces(udev* context) {
+  std::vector<HidrawInterface> found;
+  if (context == nullptr) return found;
+  udev_enumerate* e = udev_enumerate_new(context);
+  if (e == nullptr) return found;
+  if (udev_enumerate_add_match_subsystem(e, "hidraw") >= 0 && udev_enumerate_scan_devices(e) >= 0) {
+    udev_list_entry* entry = nullptr;
+    udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(e)) {
+      const std::string syspath = udev_list_entry_get_name(entry);
+      UdevDevice dev(context, syspath);
+      if (dev.get() == nullptr) continue;
+      const char* devnode = udev_device_get_devnode(dev.get());
+      const char* sysname = udev_device_get_sysname(dev.get());
+      const auto number = HidrawNumber(sysname ? sysname : "");
+      if (devnode == nullptr || !number) continue;
+      found.push_back(HidrawInterface{devnode, syspath, *number});
+    }
+  }
+  udev_enumerate_unref(e);
+  std::stable_sort(found.begin(), found.end(),
+                   [](const auto& a, const auto& b) { return a.number < b.number; });
+  return found;
+}
+
+std::optional<HidrawInterface> FindHidrawInterface(udev* context, const std::string& devnode) {
+  for (auto& i : ListHidrawInterfaces(context)) {
+    if (i.devnode == devnode) return i;
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> ReadDeviceString(udev* context, const std::string& hidrawSyspath,
+                                            DeviceString which) {
+  UdevDevice dev(context, hidrawSyspath);
+  if (dev.get() == nullptr) return std::nullopt;
+  // Parents belong to the child device; they are not released separately.
+  udev_device* usb = udev_device_get_parent_with_subsystem_devtype(dev.get(), "usb", "usb_device");
+  std::optional<std::string> text;
+  if (usb != nullptr) {
+    const char* attribute = which == DeviceString::Manufacturer ? "manufacturer"
+                            : which == DeviceString::Product    ? "product"
+                                                                : "serial";
+    text = Text(udev_device_get_sysattr_value(usb, attribute));
+  } else {
+    udev_device* hid = udev_device_get_parent_with_subsystem_devtype(dev.get(), "hid", nullptr);
+    if (hid == nullptr) return std::nullopt;
+    const char* property = which == DeviceString::Serial ? "HID_UNIQ" : "HID_NAME";
+    text = Text(udev_device_get_property_value(hid, property));
+  }
+  if (text && text->empty()) return std::nullopt;
+  return text;
+}
+
+std::uint16_t ReadDeviceVersion(udev* context, const std::string& hidrawSyspath) {
+  UdevDevice dev(context, hidrawSyspath);
+  if (dev.get() == nullptr) return 0;
+  udev_device* usb = udev_device_get_parent_with_subsystem_devtype(dev.get(), "usb", "usb_device");
+  if (usb == nullptr) return 0;
+  const auto text = Text(udev_device_get_sysattr_value(usb, "bcdDevice"));
+  return text ? ParseBcdDevice(*text) : 0;
+}
+
+std::size_t WriteUtf16Le(const std::string& utf8, void* buffer, std::size_t bufferBytes) {
+  std::vector<std::uint16_t> units;
+  for (std::size_t i = 0; i < utf8.size();) {
+    const char32_t cp = DecodeUtf8(utf8, i);
+    if (cp >= 0x10000) {
+      units.push_back(static_cast<std::uint16_t>(0xD800 + ((cp - 0x10000) >> 10)));
+      units.push_back(static_cast<std::uint16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+    } else {
+      units.push_back(static_cast<std::uint16_t>(cp));
+    }
+  }
+  units.push_back(0);
+  const std::size_t count = std::min(units.size(), bufferBytes / 2);
+  auto* out = static_cast<std::uint8_t*>(buffer);
+  for (std::size_t k = 0; k < count; ++k) {
+    out[2 * k] = static_cast<std::uint8_t>(units[k]);
+    out[2 * k + 1] = static_cast<std::uint8_t>(units[k] >> 8);
+  }
+  return count * 2;
+}
+
+}  // namespace dalvorn

@@ -1,0 +1,48 @@
+// What libudev tells about the host's hidraw interfaces: the present ones, and the USB or HID
+// device behind each (version and strings).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct udev;
+
+namespace dalvorn {
+
+struct HidrawInterface {
+  std::string devnode;  // e.g. /dev/hidraw3
+  std::string syspath;  // the hidraw class device in sysfs
+  unsigned number = 0;  // N of hidrawN
+};
+
+// The present hidraw interfaces that have a device node, ordered by their number.
+std::vector<HidrawInterface> ListHidrawInterfaces(udev* context);
+
+// The interface whose device node is `devnode`, looked up now; nullopt when there is none.
+std::optional<HidrawInterface> FindHidrawInterface(udev* context, const std::string& devnode);
+
+enum class DeviceString { Manufacturer, Product, Serial };
+
+// The string of the USB device behind the hidraw interface, or, for a HID device with no USB
+// parent, its HID_NAME (manufacturer and product) or HID_UNIQ (serial). nullopt when the
+// device has no such string.
+std::optional<std::string> ReadDeviceString(udev* context, const std::string& hidrawSyspath,
+                                            DeviceString which);
+
+// bcdDevice of the USB device behind the interface; 0 when there is none.
+std::uint16_t ReadDeviceVersion(udev* context, const std::string& hidrawSyspath);
+
+// The number N of a name "hidrawN"; nullopt for any other name.
+std::optional<unsigned> HidrawNumber(const std::string& sysname);
+
+// Parses bcdDevice text ("0102", hexadecimal); 0 for anything that is not 1 to 4 hex digits.
+std::uint16_t ParseBcdDevice(const std::string& text);
+
+// UTF-8 text as UTF-16LE code units followed by a zero unit, cut to `bufferBytes` bytes
+// (whole units only; a cut string has no terminator). Invalid UTF-8 becomes U+FFFD. Returns
+// the number of bytes written.
+std::size_t WriteUtf16Le(const std::string& utf8, void* buffer, std::size_t bufferBytes);
+
+}  // namespace dalvorn

@@ -1,0 +1,90 @@
+// A host whose hidraw interfaces are faked with umockdev: a sysfs tree per interface
+// (USB device, USB interface, HID device, hidraw node) and an ioctl handler per node that serves
+// either a plain interface or the device model. Only usable inside umockdev-wrapper.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "hid_device_model.h"
+
+typedef struct _UMockdevTestbed UMockdevTestbed;
+typedef struct _UMockdevIoctlClient UMockdevIoctlClient;
+
+namespace dalvorn::linuxtest {
+
+struct FakeInterface {
+  std::uint16_t vendor = 0;
+  std::uint16_t product = 0;
+  std::uint16_t bcdDevice = 0;
+  // Strings of the USB device; nullopt: the device has none.
+  std::optional<std::string> manufacturer;
+  std::optional<std::string> productName;
+  std::optional<std::string> serial;
+  // false: a HID device with no USB parent, described by HID_NAME and HID_UNIQ only.
+  bool usbParent = true;
+  std::string hidName;
+  std::string hidUniq;
+  // false: the node is listed but cannot be opened.
+  bool openable = true;
+  std::vector<std::uint8_t> descriptor{ModelReportDescriptor.begin(), ModelReportDescriptor.end()};
+};
+
+// What one node saw, for the tests to check.
+struct NodeRecord {
+  std::string devnode;
+  int ioctls = 0;  // requests the node served
+  std::vector<std::vector<std::uint8_t>> featuresSet;
+};
+
+class FakeHidHost {
+ public:
+  FakeHidHost();
+  FakeHidHost(const FakeHidHost&) = delete;
+  FakeHidHost& operator=(const FakeHidHost&) = delete;
+  ~FakeHidHost();
+
+  // Adds a plain interface as hidrawN; it takes every feature report and answers zeros.
+  // Returns its device node.
+  std::string AddInterface(unsigned number, const FakeInterface& shape);
+  // Adds the modelled device as hidrawN in its present mode. At most one.
+  std::string AddModelDevice(unsigned number, ModelMode mode);
+
+  // Carries out what the device asked for since the last call: leaving for the bootloader,
+  // or restarting once every handle is closed. The device comes back as hidraw(N+1), as a
+  // kernel may give it a new node. True when the device re-appeared.
+  bool Settle();
+
+  // The descriptors of this process now open on `devnode`. Under umockdev every open of a
+  // node gives a descriptor of the node's pseudo-terminal, so they are counted by that.
+  int OpenHandles(const std::string& devnode);
+  // What the node now present at `devnode` saw.
+  NodeRecord Record(const std::string& devnode);
+  // A copy of the model, taken under the lock.
+  HidDeviceModel Model();
+  std::string ModelDevnode();
+  void SetModelStatus(std::uint8_t first, std::uint8_t second);
+
+  struct Node;  // one fake interface
+  // Answers one ioctl on `node`; called on umockdev's thread.
+  bool ServeIoctl(Node& node, UMockdevIoctlClient* client);
+
+ private:
+  void AddTree(Node& node);
+  std::string AddModelNode(unsigned number);
+  void RemoveTree(Node& node);
+
+  UMockdevTestbed* testbed_;
+  std::mutex mutex_;
+  std::vector<std::unique_ptr<Node>> nodes_;
+  HidDeviceModel model_;
+  Node* modelNode_ = nullptr;
+  ModelAction pending_ = ModelAction::None;
+  unsigned nextHidSequence_ = 1;
+};
+
+}  // namespace dalvorn::linuxtest
