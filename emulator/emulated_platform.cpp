@@ -34,7 +34,18 @@ EmulatedPlatform::EmulatedPlatform(const Scenario& scenario, EmulationClock& clo
       trace_(trace),
       programFolder_(std::move(programFolder)),
       device_(scenario.device),
-      nextHandle_(kFirstHandle) {}
+      nextHandle_(kFirstHandle) {
+  // In real time the device's timeline moves on between the program's calls too.
+  if (clock_.RealTime()) {
+    trace_.SetBeforeEachLine([this] {
+      if (!recording_) Sync();
+    });
+  }
+}
+
+EmulatedPlatform::~EmulatedPlatform() {
+  if (clock_.RealTime()) trace_.SetBeforeEachLine(nullptr);
+}
 
 Guid EmulatedPlatform::HidGuid() {
   return Guid{0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
@@ -43,8 +54,9 @@ Guid EmulatedPlatform::HidGuid() {
 std::string EmulatedPlatform::PlainPath(std::size_t plainIndex) const {
   const PlainInterface& plain = scenario_.interfaces.at(plainIndex);
   char text[96];
-  std::snprintf(text, sizeof text, "\\\\?\\hid#vid_%04x&pid_%04x#7&%x&0&%04zx", plain.vendor,
-                plain.product, 0x3a1c00u + static_cast<unsigned>(plainIndex), plainIndex);
+  std::snprintf(text, sizeof text, "\\\\?\\hid#vid_%04x&pid_%04x#7&%x&0&%04x", plain.vendor,
+                plain.product, 0x3a1c00u + static_cast<unsigned>(plainIndex),
+                static_cast<unsigned>(plainIndex));
   return text + std::string(kClassSuffix);
 }
 
@@ -73,6 +85,13 @@ void EmulatedPlatform::Sync() {
   }
 }
 
+void EmulatedPlatform::Record(std::string_view fn, const TraceFields& args,
+                              const TraceFields& result) {
+  recording_ = true;
+  trace_.Call(fn, args, result);
+  recording_ = false;
+}
+
 Handle EmulatedPlatform::NewHandle(Object object) {
   Handle handle = nextHandle_;
   if (scenario_.reuseHandles) {
@@ -83,12 +102,6 @@ Handle EmulatedPlatform::NewHandle(Object object) {
   }
   objects_.emplace(handle, std::move(object));
   return handle;
-}
-
-template <class T>
-T* EmulatedPlatform::Find(Handle handle) {
-  const auto it = objects_.find(handle);
-  return it == objects_.end() ? nullptr : std::get_if<T>(&it->second);
 }
 
 // An open handle whose interface is still there; a device that has left, or has come back
@@ -111,7 +124,7 @@ bool EmulatedPlatform::TakesReports(const OpenFile& file) const {
 void EmulatedPlatform::HidD_GetHidGuid(Guid& hidGuid) {
   Sync();
   hidGuid = HidGuid();
-  trace_.Call("HidD_GetHidGuid", TraceFields::object(), nullptr);
+  Record("HidD_GetHidGuid", TraceFields::object(), nullptr);
 }
 
 Handle EmulatedPlatform::SetupDiGetClassDevsA(const Guid& classGuid, const char* /*enumerator*/,
@@ -133,7 +146,7 @@ Handle EmulatedPlatform::SetupDiGetClassDevsA(const Guid& classGuid, const char*
     if (scenario_.devicePosition >= scenario_.interfaces.size()) addDevice();
     result = NewHandle(std::move(set));
   }
-  trace_.Call("SetupDiGetClassDevsA", TraceFields::object(), result);
+  Record("SetupDiGetClassDevsA", TraceFields::object(), result);
   return result;
 }
 
@@ -153,7 +166,7 @@ std::int32_t EmulatedPlatform::SetupDiEnumDeviceInterfaces(Handle deviceInfoSet,
     interfaceData.Reserved = static_cast<std::uintptr_t>(memberIndex) + 1;
     result = 1;
   }
-  trace_.Call("SetupDiEnumDeviceInterfaces", TraceFields{{"index", memberIndex}}, result);
+  Record("SetupDiEnumDeviceInterfaces", TraceFields{{"index", memberIndex}}, result);
   return result;
 }
 
@@ -184,11 +197,11 @@ std::int32_t EmulatedPlatform::SetupDiGetDeviceInterfaceDetailA(
       }
     }
   }
-  trace_.Call("SetupDiGetDeviceInterfaceDetailA",
-              TraceFields{{"size", detailSize},
-                          {"needed", requiredSize != nullptr ? TraceFields(*requiredSize)
-                                                             : TraceFields(nullptr)}},
-              result);
+  Record("SetupDiGetDeviceInterfaceDetailA",
+         TraceFields{{"size", detailSize},
+                     {"needed",
+                      requiredSize != nullptr ? TraceFields(*requiredSize) : TraceFields(nullptr)}},
+         result);
   return result;
 }
 
@@ -199,7 +212,7 @@ std::int32_t EmulatedPlatform::SetupDiDestroyDeviceInfoList(Handle deviceInfoSet
     objects_.erase(deviceInfoSet);
     result = 1;
   }
-  trace_.Call("SetupDiDestroyDeviceInfoList", TraceFields{{"set", deviceInfoSet}}, result);
+  Record("SetupDiDestroyDeviceInfoList", TraceFields{{"set", deviceInfoSet}}, result);
   return result;
 }
 
@@ -227,10 +240,10 @@ Handle EmulatedPlatform::CreateFileA(const char* path, std::uint32_t /*desiredAc
       }
     }
   }
-  trace_.Call("CreateFileA",
-              TraceFields{{"path", path != nullptr ? TraceFields(wanted) : TraceFields(nullptr)},
-                          {"overlapped", overlapped}},
-              result);
+  Record("CreateFileA",
+         TraceFields{{"path", path != nullptr ? TraceFields(wanted) : TraceFields(nullptr)},
+                     {"overlapped", overlapped}},
+         result);
   Sync();
   return result;
 }
@@ -245,14 +258,14 @@ std::int32_t EmulatedPlatform::CloseHandle(Handle handle) {
     result = 1;
     if (toPresentDevice) device_.HandleClosed(clock_.NowMs());
   }
-  trace_.Call("CloseHandle", TraceFields{{"handle", handle}}, result);
+  Record("CloseHandle", TraceFields{{"handle", handle}}, result);
   Sync();
   return result;
 }
 
 void EmulatedPlatform::Sleep(std::uint32_t milliseconds) {
   Sync();
-  trace_.Call("Sleep", TraceFields{{"ms", milliseconds}}, nullptr);
+  Record("Sleep", TraceFields{{"ms", milliseconds}}, nullptr);
   clock_.Sleep(milliseconds);
   Sync();
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -21,6 +22,9 @@ class EmulatedPlatform final : public HidPlatform {
  public:
   EmulatedPlatform(const Scenario& scenario, EmulationClock& clock, TraceWriter& trace,
                    std::string programFolder);
+  EmulatedPlatform(const EmulatedPlatform&) = delete;
+  EmulatedPlatform& operator=(const EmulatedPlatform&) = delete;
+  ~EmulatedPlatform() override;
 
   void HidD_GetHidGuid(Guid& hidGuid) override;
   Handle SetupDiGetClassDevsA(const Guid& classGuid, const char* enumerator, Handle parentWindow,
@@ -82,9 +86,14 @@ class EmulatedPlatform final : public HidPlatform {
   using Object = std::variant<InterfaceSet, OpenFile, Preparsed>;
 
   void Sync();
+  // Writes an operation's line; the device events it caused follow with the next Sync.
+  void Record(std::string_view fn, const TraceFields& args, const TraceFields& result);
   Handle NewHandle(Object object);
   template <class T>
-  T* Find(Handle handle);
+  T* Find(Handle handle) {
+    const auto it = objects_.find(handle);
+    return it == objects_.end() ? nullptr : std::get_if<T>(&it->second);
+  }
   OpenFile* LiveFile(Handle handle);
   bool TakesReports(const OpenFile& file) const;
   std::int32_t StringQuery(const char* fn, Handle device, void* buffer, std::uint32_t length,
@@ -97,6 +106,7 @@ class EmulatedPlatform final : public HidPlatform {
   EmulatedDevice device_;
   std::map<Handle, Object> objects_;
   Handle nextHandle_;
+  bool recording_ = false;
 };
 
 }  // namespace dalvorn::emulator

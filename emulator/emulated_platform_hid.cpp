@@ -32,12 +32,12 @@ std::int32_t EmulatedPlatform::HidD_GetAttributes(Handle device, HiddAttributes&
     }
     result = 1;
   }
-  trace_.Call("HidD_GetAttributes",
-              TraceFields{{"handle", device},
-                          {"vendor", attributes.VendorID},
-                          {"product", attributes.ProductID},
-                          {"version", attributes.VersionNumber}},
-              result);
+  Record("HidD_GetAttributes",
+         TraceFields{{"handle", device},
+                     {"vendor", attributes.VendorID},
+                     {"product", attributes.ProductID},
+                     {"version", attributes.VersionNumber}},
+         result);
   return result;
 }
 
@@ -53,9 +53,8 @@ std::int32_t EmulatedPlatform::HidD_GetPreparsedData(Handle device, Handle& prep
       result = 1;
     }
   }
-  trace_.Call("HidD_GetPreparsedData",
-              TraceFields{{"handle", device}, {"preparsed", result != 0 ? preparsedData : 0}},
-              result);
+  Record("HidD_GetPreparsedData",
+         TraceFields{{"handle", device}, {"preparsed", result != 0 ? preparsedData : 0}}, result);
   return result;
 }
 
@@ -67,10 +66,10 @@ std::int32_t EmulatedPlatform::HidP_GetCaps(Handle preparsedData, HidpCaps& capa
     capabilities.FeatureReportByteLength = preparsed->featureReportLength;
     result = HidpStatusSuccess;
   }
-  trace_.Call("HidP_GetCaps",
-              TraceFields{{"preparsed", preparsedData},
-                          {"feature_report_length", capabilities.FeatureReportByteLength}},
-              result);
+  Record("HidP_GetCaps",
+         TraceFields{{"preparsed", preparsedData},
+                     {"feature_report_length", capabilities.FeatureReportByteLength}},
+         result);
   return result;
 }
 
@@ -81,7 +80,7 @@ std::int32_t EmulatedPlatform::HidD_FreePreparsedData(Handle preparsedData) {
     objects_.erase(preparsedData);
     result = 1;
   }
-  trace_.Call("HidD_FreePreparsedData", TraceFields{{"preparsed", preparsedData}}, result);
+  Record("HidD_FreePreparsedData", TraceFields{{"preparsed", preparsedData}}, result);
   return result;
 }
 
@@ -96,10 +95,9 @@ std::int32_t EmulatedPlatform::HidD_SetFeature(Handle device, const std::uint8_t
       result = buffer != nullptr && length > 0 ? 1 : 0;
     }
   }
-  trace_.Call(
-      "HidD_SetFeature",
-      TraceFields{{"handle", device}, {"length", length}, {"data", HexOrNull(buffer, length)}},
-      result);
+  Record("HidD_SetFeature",
+         TraceFields{{"handle", device}, {"length", length}, {"data", HexOrNull(buffer, length)}},
+         result);
   Sync();
   return result;
 }
@@ -116,10 +114,9 @@ std::int32_t EmulatedPlatform::HidD_GetFeature(Handle device, std::uint8_t* buff
       result = 1;
     }
   }
-  trace_.Call(
-      "HidD_GetFeature",
-      TraceFields{{"handle", device}, {"length", length}, {"data", HexOrNull(buffer, length)}},
-      result);
+  Record("HidD_GetFeature",
+         TraceFields{{"handle", device}, {"length", length}, {"data", HexOrNull(buffer, length)}},
+         result);
   Sync();
   return result;
 }
@@ -140,12 +137,12 @@ std::int32_t EmulatedPlatform::StringQuery(const char* fn, Handle device, void* 
       result = 1;
     }
   }
-  trace_.Call(fn,
-              TraceFields{{"handle", device},
-                          {"length", length},
-                          {"data", TraceWriter::Hex(static_cast<const std::uint8_t*>(buffer),
-                                                    result != 0 ? written : 0)}},
-              result);
+  Record(fn,
+         TraceFields{{"handle", device},
+                     {"length", length},
+                     {"data", TraceWriter::Hex(static_cast<const std::uint8_t*>(buffer),
+                                               result != 0 ? written : 0)}},
+         result);
   return result;
 }
 

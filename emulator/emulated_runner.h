@@ -2,41 +2,15 @@
 // emulated platform, driven by command-line options and recorded in a trace.
 #pragma once
 
-#include <optional>
-#include <string>
-#include <vector>
+#include "emulator/runner_options.h"
 
 class QApplication;
 
 namespace dalvorn::emulator {
 
-struct RunnerOptions {
-  std::optional<std::string> scenarioPath;  // none: the built-in scenario
-  std::string programDir;                   // stands for the executable's folder
-  std::string tracePath;                    // empty: no trace
-  bool click = false;
-  bool closeAfterLoad = false;
-  int closeAtPump = 0;  // 0: never
-  int clickAtPump = 0;  // 0: never
-  std::string screenshotPath;
-  bool realTime = false;
-};
-
-// Exit statuses of the runner's own failures, apart from the program's exit statuses.
-inline constexpr int UsageExitStatus = 64;
-inline constexpr int ScenarioExitStatus = 65;
-inline constexpr int TraceExitStatus = 73;
-
-// Reads the arguments after the program name. `ownFolder` is the default program folder.
-// False with `error` set when they are not understood.
-bool ParseRunnerOptions(const std::vector<std::string>& arguments, const std::string& ownFolder,
-                        RunnerOptions& options, std::string& error);
-
-std::string RunnerUsage();
-
 // Runs the window once as the options say and returns the program's exit status (or one of
-// the runner's own statuses above, with the reason on standard error). `app` must have been
-// set up with SetUpApplication.
+// the runner's own statuses of runner_options.h, with the reason on standard error). `app` must
+// have been set up with SetUpApplication.
 int RunEmulated(const RunnerOptions& options, QApplication& app);
 
 }  // namespace dalvorn::emulator

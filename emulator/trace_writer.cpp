@@ -41,6 +41,11 @@ std::string TraceWriter::Hex(const std::uint8_t* data, std::size_t size) {
 void TraceWriter::Line(std::int64_t t, std::string_view ev, const TraceFields& head,
                        const TraceFields& fields) {
   if (out_ == nullptr) return;
+  if (beforeEachLine_ && !inHook_) {
+    inHook_ = true;
+    beforeEachLine_();
+    inHook_ = false;
+  }
   TraceFields line = TraceFields::object();
   line["t"] = t;
   line["ev"] = ev;

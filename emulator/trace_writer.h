@@ -4,10 +4,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "emulator/emulation_clock.h"
 
@@ -31,6 +33,11 @@ class TraceWriter {
 
   std::int64_t Now() const { return clock_.NowMs(); }
 
+  // Runs before every line that is not itself written from inside it: lets the emulated device
+  // write the events that fell due since the last line (in real time the clock moves between
+  // the program's calls), so that lines stay in the order things happened.
+  void SetBeforeEachLine(std::function<void()> hook) { beforeEachLine_ = std::move(hook); }
+
   // Lower-case hexadecimal, two digits a byte.
   static std::string Hex(const std::uint8_t* data, std::size_t size);
 
@@ -40,6 +47,8 @@ class TraceWriter {
 
   std::ostream* out_;
   const EmulationClock& clock_;
+  std::function<void()> beforeEachLine_;
+  bool inHook_ = false;
 };
 
 }  // namespace dalvorn::emulator

@@ -1,0 +1,251 @@
+// Whole runs of the emulated runner, in process, on the virtual clock.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QImage>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "emulator/emulated_runner.h"
+#include "emulator/sha256.h"
+#include "ui/qt/qt_application.h"
+
+namespace dalvorn::emulator {
+namespace {
+
+namespace fs = std::filesystem;
+using Lines = std::vector<nlohmann::json>;
+
+QApplication* g_app = nullptr;
+
+std::vector<std::uint8_t> ImageBytes(std::size_t size) {
+  std::vector<std::uint8_t> bytes(size);
+  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + i / 251);
+  return bytes;
+}
+
+class ScratchFolder {
+ public:
+  ScratchFolder() {
+    static int counter = 0;
+    path_ = fs::temp_directory_path() /
+            ("emulator_runner_" + std::to_string(::getpid()) + "_" + std::to_string(++counter));
+    fs::create_directories(path_);
+  }
+  ~ScratchFolder() { fs::remove_all(path_); }
+  std::string File(const std::string& name) const { return (path_ / name).string(); }
+  std::string Path() const { return path_.string(); }
+
+ private:
+  fs::path path_;
+};
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+Lines ReadTrace(const std::string& path) {
+  Lines lines;
+  std::ifstream in(path);
+  for (std::string line; std::getline(in, line);) lines.push_back(nlohmann::json::parse(line));
+  return lines;
+}
+
+std::size_t Count(const Lines& lines, const std::function<bool(const nlohmann::json&)>& match) {
+  return static_cast<std::size_t>(std::count_if(lines.begin(), lines.end(), match));
+}
+
+bool IsCall(const nlohmann::json& l, const char* fn) {
+  return l["ev"] == "call" && l["fn"] == fn;
+}
+
+std::size_t IndexOf(const Lines& lines, const char* ev, const char* op) {
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (lines[i]["ev"] == ev && lines[i].value("op", "") == op) return i;
+  }
+  return lines.size();
+}
+
+struct RunCase {
+  std::string name;
+  std::string scenario;  // empty: the built-in one
+  long imageSize;        // -1: no image
+  std::vector<std::string> options;
+  int exitCode;
+  std::function<void(const Lines&)> check;
+};
+
+void PrintTo(const RunCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class EmulatedRun : public ::testing::TestWithParam<RunCase> {};
+
+TEST_P(EmulatedRun, EndsWithTheProgramsStatusAndACompleteTrace) {
+  const RunCase& c = GetParam();
+  ScratchFolder folder;
+  if (c.imageSize >= 0) {
+    const auto bytes = ImageBytes(static_cast<std::size_t>(c.imageSize));
+    WriteFile(folder.File("Varnholt.bin"), std::string(bytes.begin(), bytes.end()));
+  }
+  std::vector<std::string> args = c.options;
+  if (!c.scenario.empty()) {
+    WriteFile(folder.File("scenario.json"), c.scenario);
+    args.push_back(folder.File("scenario.json"));
+  }
+  args.insert(args.end(), {"--program-dir", folder.Path(), "--trace", folder.File("t.jsonl")});
+  RunnerOptions options;
+  std::string error;
+  ASSERT_TRUE(ParseRunnerOptions(args, "/nowhere", options, error)) << error;
+  EXPECT_EQ(RunEmulated(options, *g_app), c.exitCode);
+
+  const Lines lines = ReadTrace(folder.File("t.jsonl"));
+  ASSERT_GE(lines.size(), 4u);
+  EXPECT_EQ(lines.back(),
+            (nlohmann::json{{"t", lines.back()["t"]}, {"ev", "exit"}, {"code", c.exitCode}}));
+  EXPECT_EQ(lines[lines.size() - 2]["op"], "flash");
+  EXPECT_EQ(lines[0]["op"], "show");
+  EXPECT_LT(IndexOf(lines, "window", "unload"), IndexOf(lines, "window", "terminate"));
+  EXPECT_EQ(Count(lines, [](const auto& l) { return l.value("op", "") == "unload"; }), 1u);
+  std::int64_t last = 0;
+  for (const auto& line : lines) {
+    EXPECT_GE(line["t"].get<std::int64_t>(), last) << line;
+    last = line["t"];
+  }
+  if (c.check) c.check(lines);
+}
+
+const auto kBlocks = [](const Lines& lines) {
+  return Count(lines, [](const auto& l) {
+    return IsCall(l, "HidD_SetFeature") &&
+           l["data"].template get<std::string>().substr(0, 8) != "00b0071d" &&
+           l["data"].template get<std::string>().substr(0, 10) != "00554e4c4b";
+  });
+};
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, EmulatedRun,
+    ::testing::Values(
+        RunCase{
+            "BuiltInUpdates",
+            "",
+            4096,
+            {"--click"},
+            0,
+            [](const Lines& lines) {
+              const auto image = ImageBytes(4080);
+              EXPECT_EQ(lines[lines.size() - 2]["bytes"], 4080);
+              EXPECT_EQ(lines[lines.size() - 2]["sha256"], Sha256Hex(image));
+              EXPECT_EQ(Count(lines, [](const auto& l) { return l.value("op", "") == "unlocked"; }),
+                        1u);
+              EXPECT_LT(IndexOf(lines, "device", "arrived"), IndexOf(lines, "window", "unload"));
+            }},
+        RunCase{"NoImage",
+                "",
+                -1,
+                {"--click"},
+                2,
+                [](const Lines& lines) {
+                  const std::size_t open = IndexOf(lines, "image", "open");
+                  ASSERT_LT(open, lines.size());
+                  EXPECT_TRUE(lines[open].contains("error"));
+                  EXPECT_LT(open, IndexOf(lines, "window", "message_box"));
+                  EXPECT_LT(IndexOf(lines, "window", "message_box"),
+                            IndexOf(lines, "window", "unload"));
+                  EXPECT_EQ(lines[lines.size() - 2]["bytes"], 0);
+                }},
+        RunCase{"NoDeviceClickDoesNothing",
+                R"({"device": {"present": false}})",
+                400,
+                {"--click"},
+                0,
+                [](const Lines& lines) {
+                  EXPECT_EQ(
+                      Count(lines, [](const auto& l) { return IsCall(l, "HidD_SetFeature"); }), 0u);
+                }},
+        RunCase{"RefusedBlock",
+                R"({"device": {"refuse_block": 3}})",
+                400,
+                {"--click"},
+                1,
+                [](const Lines& lines) {
+                  EXPECT_EQ(lines[lines.size() - 2]["bytes"], 80);
+                  EXPECT_EQ(kBlocks(lines), 3u);
+                }},
+        RunCase{"BackInBootloader",
+                R"({"device": {"on_restart": {"as": "boot"}}})",
+                400,
+                {"--click"},
+                1,
+                nullptr},
+        RunCase{"ClosedAtTheFirstPump",
+                "",
+                400,
+                {"--click", "--close-at-pump", "1"},
+                3,
+                [](const Lines& lines) {
+                  const std::size_t pump = IndexOf(lines, "window", "pump");
+                  EXPECT_EQ(IndexOf(lines, "window", "unload"), pump + 1);
+                }},
+        RunCase{"SecondClickIsIgnored",
+                "",
+                400,
+                {"--click", "--click-at-pump", "2"},
+                0,
+                [](const Lines& lines) {
+                  EXPECT_EQ(
+                      Count(lines,
+                            [](const auto& l) { return l["ev"] == "device" && l["op"] == "left"; }),
+                      2u);
+                  EXPECT_EQ(kBlocks(lines), 10u);
+                }},
+        RunCase{"ClosedAfterLoad",
+                "",
+                400,
+                {"--close-after-load"},
+                0,
+                [](const Lines& lines) {
+                  EXPECT_EQ(
+                      Count(lines, [](const auto& l) { return IsCall(l, "HidD_SetFeature"); }), 0u);
+                  EXPECT_EQ(Count(lines, [](const auto& l) { return IsCall(l, "Sleep"); }), 0u);
+                }}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(EmulatedRunFailures, ABadScenarioEndsBeforeTheWindowWithItsOwnStatus) {
+  ScratchFolder folder;
+  WriteFile(folder.File("bad.json"), R"({"device": {"mode": "sideways"}})");
+  RunnerOptions options;
+  std::string error;
+  ASSERT_TRUE(ParseRunnerOptions({folder.File("bad.json"), "--trace", folder.File("t.jsonl")},
+                                 folder.Path(), options, error));
+  EXPECT_EQ(RunEmulated(options, *g_app), ScenarioExitStatus);
+  EXPECT_FALSE(fs::exists(folder.File("t.jsonl")));
+}
+
+TEST(EmulatedRunScreenshot, IsTheClientAreaAfterLoad) {
+  ScratchFolder folder;
+  RunnerOptions options;
+  std::string error;
+  ASSERT_TRUE(ParseRunnerOptions({"--close-after-load", "--screenshot", folder.File("s.png")},
+                                 folder.Path(), options, error));
+  EXPECT_EQ(RunEmulated(options, *g_app), 0);
+  const QImage shot(QString::fromStdString(folder.File("s.png")));
+  EXPECT_EQ(shot.width(), 361);
+  EXPECT_EQ(shot.height(), 201);
+}
+
+}  // namespace
+}  // namespace dalvorn::emulator
+
+int main(int argc, char* argv[]) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  dalvorn::SetUpApplication(app);
+  dalvorn::emulator::g_app = &app;
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
