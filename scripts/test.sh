@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs, builds and runs every test: the normal build, the build with AddressSanitizer and
 # UndefinedBehaviorSanitizer, the report descriptor parser under libFuzzer, and the update of
-# a device served by a real Linux kernel in a virtual machine.
+# a device served by a real Linux kernel in a virtual machine; then the Windows program,
+# cross-compiled, with its tests under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -12,3 +13,4 @@ for preset in default asan; do
   ctest --preset "$preset" -j2
 done
 bash .ci/linux-backend.sh --skip-tests
+bash .ci/windows.sh build/windows

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "emulator/emulated_runner.h"
+#include "emulator/runner_options.h"
 #include "emulator/win32/win32_runner.h"
 
 #include <windows.h>

@@ -2,7 +2,7 @@
 // as the runner over Qt.
 #pragma once
 
-#include "emulator/emulated_runner.h"
+#include "emulator/runner_options.h"
 
 namespace dalvorn::emulator {
 

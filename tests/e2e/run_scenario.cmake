@@ -12,7 +12,7 @@ if(DEFINED IMAGE)
 endif()
 set(ENV{QT_QPA_PLATFORM} offscreen)
 execute_process(
-  COMMAND ${RUNNER} ${SCENARIO} --program-dir ${OUT} --trace ${OUT}/trace.jsonl
+  COMMAND ${RUNNER_EMULATOR} ${RUNNER} ${SCENARIO} --program-dir ${OUT} --trace ${OUT}/trace.jsonl
           --screenshot ${OUT}/window.png ${ARGS}
   RESULT_VARIABLE status)
 if(NOT status EQUAL EXPECT)

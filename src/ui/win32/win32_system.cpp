@@ -1,0 +1,142 @@
+#include <windows.h>
+
+#include "ui/win32/win32_system.h"
+
+namespace dalvorn::win32 {
+namespace {
+
+// Looks up a function that older systems lack; null when it is missing.
+template <typename Function>
+Function Lookup(const char* name) {
+  HMODULE user32 = ::GetModuleHandleW(L"user32.dll");
+  FARPROC proc = user32 != nullptr ? ::GetProcAddress(user32, name) : nullptr;
+  // Through the generic function type, which converts to any other without a warning.
+  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(proc));
+}
+
+struct DpiFunctions {
+  using SetContext = BOOL(WINAPI*)(DPI_AWARENESS_CONTEXT);
+  using ForWindow = UINT(WINAPI*)(HWND);
+  using AdjustRect = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
+  using Metric = int(WINAPI*)(int, UINT);
+  using SetAware = BOOL(WINAPI*)();
+
+  SetContext setProcessDpiAwarenessContext = Lookup<SetContext>("SetProcessDpiAwarenessContext");
+  ForWindow getDpiForWindow = Lookup<ForWindow>("GetDpiForWindow");
+  AdjustRect adjustWindowRectExForDpi = Lookup<AdjustRect>("AdjustWindowRectExForDpi");
+  Metric getSystemMetricsForDpi = Lookup<Metric>("GetSystemMetricsForDpi");
+  SetAware setProcessDpiAware = Lookup<SetAware>("SetProcessDPIAware");
+};
+
+const DpiFunctions& Functions() {
+  static const DpiFunctions functions;
+  return functions;
+}
+
+// GWLP_USERDATA of a picture box: its RGB colour, or FaceColour for the dialog background.
+constexpr LONG_PTR FaceColour = -1;
+
+LRESULT CALLBACK PictureBoxProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_ERASEBKGND:
+    case WM_PRINTCLIENT: {
+      HDC dc = reinterpret_cast<HDC>(wParam);
+      RECT client;
+      ::GetClientRect(window, &client);
+      const LONG_PTR colour = ::GetWindowLongPtrW(window, GWLP_USERDATA);
+      if (colour == FaceColour) {
+        ::FillRect(dc, &client, ::GetSysColorBrush(COLOR_BTNFACE));
+      } else {
+        ::SetBkColor(dc, static_cast<COLORREF>(colour));
+        ::ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &client, nullptr, 0, nullptr);
+      }
+      return 1;
+    }
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      ::BeginPaint(window, &ps);
+      ::EndPaint(window, &ps);
+      return 0;
+    }
+    default:
+      return ::DefWindowProcW(window, message, wParam, lParam);
+  }
+}
+
+}  // namespace
+
+const wchar_t PictureBoxClass[] = L"DalvornPictureBox";
+
+void EnableDpiAwareness() {
+  static const bool done = [] {
+    const DpiFunctions& f = Functions();
+    if (f.setProcessDpiAwarenessContext != nullptr &&
+        (f.setProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2) ||
+         f.setProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE))) {
+      return true;
+    }
+    // Already set (by the manifest), or a system without per-monitor awareness.
+    if (f.setProcessDpiAwarenessContext == nullptr && f.setProcessDpiAware != nullptr) {
+      f.setProcessDpiAware();
+    }
+    return true;
+  }();
+  (void)done;
+}
+
+UINT WindowDpi(HWND window) {
+  const DpiFunctions& f = Functions();
+  if (f.getDpiForWindow != nullptr) {
+    const UINT dpi = f.getDpiForWindow(window);
+    if (dpi != 0) return dpi;
+  }
+  HDC dc = ::GetDC(window);
+  const int dpi = dc != nullptr ? ::GetDeviceCaps(dc, LOGPIXELSY) : USER_DEFAULT_SCREEN_DPI;
+  if (dc != nullptr) ::ReleaseDC(window, dc);
+  return dpi > 0 ? static_cast<UINT>(dpi) : USER_DEFAULT_SCREEN_DPI;
+}
+
+SIZE OuterSize(SIZE client, DWORD style, DWORD exStyle, int dpi) {
+  RECT r{0, 0, client.cx, client.cy};
+  const DpiFunctions& f = Functions();
+  if (f.adjustWindowRectExForDpi != nullptr) {
+    f.adjustWindowRectExForDpi(&r, style, FALSE, exStyle, static_cast<UINT>(dpi));
+  } else {
+    ::AdjustWindowRectEx(&r, style, FALSE, exStyle);
+  }
+  return SIZE{r.right - r.left, r.bottom - r.top};
+}
+
+int MetricForDpi(int index, int dpi) {
+  const DpiFunctions& f = Functions();
+  if (f.getSystemMetricsForDpi != nullptr) {
+    return f.getSystemMetricsForDpi(index, static_cast<UINT>(dpi));
+  }
+  return ::GetSystemMetrics(index);
+}
+
+std::wstring Utf8ToWide(const std::string& text) {
+  if (text.empty()) return {};
+  const int size = static_cast<int>(text.size());
+  const int n = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
+  if (n > 0) ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), n);
+  return wide;
+}
+
+void RegisterPictureBoxClass(HINSTANCE instance) {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = PictureBoxProc;
+  wc.hInstance = instance;
+  wc.hCursor = ::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  wc.lpszClassName = PictureBoxClass;
+  ::RegisterClassExW(&wc);  // fails harmlessly when the class is already registered
+}
+
+void SetPictureBoxColour(HWND box, COLORREF colour, bool systemFace) {
+  ::SetWindowLongPtrW(box, GWLP_USERDATA, systemFace ? FaceColour : static_cast<LONG_PTR>(colour));
+  ::InvalidateRect(box, nullptr, TRUE);
+}
+
+}  // namespace dalvorn::win32

@@ -1,0 +1,31 @@
+// Small pieces of the Win32 window layer: the DPI functions of newer systems, text
+// conversion and the picture-box window class. Include after windows.h.
+#pragma once
+
+#include <string>
+
+namespace dalvorn::win32 {
+
+// Makes the process per-monitor DPI aware (v2 where the system has it). The program's
+// manifest says the same; this covers executables without one (the tests).
+void EnableDpiAwareness();
+
+// The DPI of the monitor that shows `window`, 96 on systems without per-monitor DPI.
+UINT WindowDpi(HWND window);
+
+// The outer size of a window with `style` whose client area is `client` pixels at `dpi`.
+SIZE OuterSize(SIZE client, DWORD style, DWORD exStyle, int dpi);
+
+// A system metric at `dpi` (icon sizes).
+int MetricForDpi(int index, int dpi);
+
+std::wstring Utf8ToWide(const std::string& text);
+
+// "DalvornPictureBox": a plain child window filled with one colour, the picture boxes
+// Picture1 (the trough) and Pic (the bar).
+extern const wchar_t PictureBoxClass[];
+void RegisterPictureBoxClass(HINSTANCE instance);
+// Colour of a picture box: an RGB value, or the dialog background when `systemFace` is set.
+void SetPictureBoxColour(HWND box, COLORREF colour, bool systemFace);
+
+}  // namespace dalvorn::win32

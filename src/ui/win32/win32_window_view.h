@@ -1,0 +1,78 @@
+// The main window drawn with the native Win32 controls.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "ui/win32/win32_capture.h"
+#include "ui/win32/win32_layout.h"
+#include "ui/window_view.h"
+
+namespace dalvorn {
+
+// The window's class name and the id of each control's child window, for tools that find the
+// window from outside (the scripts that close the real program).
+inline constexpr wchar_t MainWindowClassName[] = L"DalvornFrmMain";
+inline constexpr int ControlId(Control control) {
+  return 100 + static_cast<int>(control);
+}
+
+class Win32WindowView final : public WindowView {
+ public:
+  // Creates the window and its controls, hidden, at the DPI of the monitor it will open on.
+  Win32WindowView();
+  ~Win32WindowView() override;
+  Win32WindowView(const Win32WindowView&) = delete;
+  Win32WindowView& operator=(const Win32WindowView&) = delete;
+
+  void SetEvents(WindowEvents* events) override;
+  void Show() override;
+  float Width(Control control) const override;
+  void SetWidth(Control control, float twips) override;
+  void SetVisible(Control control, bool visible) override;
+  void SetEnabled(Control control, bool enabled) override;
+  void SetCaption(Control control, const std::string& text) override;
+  void Repaint(Control control) override;
+  void PumpEvents() override;
+  void Unload() override;
+  void MessageBox(const std::string& text) override;
+
+  // Handles the window's messages until it has been unloaded.
+  void RunMessageLoop();
+  bool Unloaded() const { return unloaded_; }
+
+  // For the emulated runner and the tests. Handles are HWND values.
+  void* Window() const { return windows_[0]; }
+  void* ControlWindow(Control control) const { return windows_[Index(control)]; }
+  int Dpi() const { return dpi_; }
+  ClientImage GrabClientArea();  // the client area, 361 x 201 at 96 dpi
+  void ClickUpgradeButton();     // as a mouse click: does nothing when disabled
+  void CloseAsCloseBox();        // as the close box: unloads the window
+  // When set, MessageBox shows nothing and returns at once (no person waits).
+  void SetMessageBoxesDismissed(bool dismissed) { dismissMessageBoxes_ = dismissed; }
+
+  // The window procedures; public for the window classes only.
+  std::intptr_t HandleMessage(void* window, unsigned message, std::uintptr_t wParam,
+                              std::intptr_t lParam);
+  std::intptr_t HandleFrameMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam);
+
+ private:
+  static std::size_t Index(Control control) { return static_cast<std::size_t>(control); }
+  void CreateControls();
+  void ApplyDpi(int dpi);
+  void PlaceControl(Control control);
+  void ResizeWindowToClient(const void* suggestedRect);
+
+  std::array<void*, win32::ControlCount> windows_{};  // HWND of each control
+  std::array<win32::TwipsRect, win32::ControlCount> places_{};
+  WindowEvents* events_ = nullptr;
+  void* font_ = nullptr;         // HFONT
+  std::intptr_t frameProc_ = 0;  // Frame1's own window procedure
+  int dpi_ = win32::DefaultDpi;
+  bool unloaded_ = false;
+  bool quitPending_ = false;
+  bool dismissMessageBoxes_ = false;
+};
+
+}  // namespace dalvorn
