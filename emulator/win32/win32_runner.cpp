@@ -1,79 +1,45 @@
 #include "emulator/win32/win32_runner.h"
 
-#include <fstream>
-#include <iostream>
-#include <memory>
-
-#include "emulator/emulated_platform.h"
-#include "emulator/emulation_clock.h"
-#include "emulator/scenario.h"
-#include "emulator/trace_writer.h"
-#include "emulator/tracing_image_file.h"
-#include "emulator/tracing_window.h"
+#include "emulator/emulated_run.h"
 #include "ui/frm_main.h"
 #include "ui/win32/png_writer.h"
 #include "ui/win32/win32_application.h"
 #include "ui/win32/win32_window_view.h"
-#include "update/firmware_image.h"
 
 namespace dalvorn::emulator {
+namespace {
+
+class Win32RunnerWindow final : public RunnerWindow {
+ public:
+  WindowView& View() override { return window_; }
+  void SetMessageBoxesDismissed(bool dismissed) override {
+    window_.SetMessageBoxesDismissed(dismissed);
+  }
+  bool SaveScreenshot(const std::string& path) override {
+    const ClientImage shot = window_.GrabClientArea();
+    return win32::WritePng(path, shot.width, shot.height, shot.pixels);
+  }
+  void ClickUpgradeButton() override { window_.ClickUpgradeButton(); }
+  void CloseAsCloseBox() override { window_.CloseAsCloseBox(); }
+  bool Unloaded() const override { return window_.Unloaded(); }
+
+  int Run(WindowView& view, HidPlatform& platform, FirmwareImageFile& image,
+          const std::function<void()>& afterLoad,
+          const std::function<void()>& beforeTerminate) override {
+    Win32MainWindowHooks hooks;
+    hooks.afterLoad = [&](Win32WindowView&, FrmMain&) { afterLoad(); };
+    hooks.beforeTerminate = [&](Win32WindowView&, FrmMain&) { beforeTerminate(); };
+    return RunMainWindow(window_, view, platform, image, hooks);
+  }
+
+ private:
+  Win32WindowView window_;
+};
+
+}  // namespace
 
 int RunEmulatedWin32(const RunnerOptions& options) {
-  Scenario scenario;
-  try {
-    scenario = options.scenarioPath ? LoadScenarioFile(*options.scenarioPath) : BuiltInScenario();
-  } catch (const ScenarioError& e) {
-    std::cerr << "dalvorn-firmware-update-emulated: " << e.what() << '\n';
-    return ScenarioExitStatus;
-  }
-  std::unique_ptr<std::ofstream> traceFile;
-  if (!options.tracePath.empty()) {
-    traceFile = std::make_unique<std::ofstream>(options.tracePath, std::ios::trunc);
-    if (!*traceFile) {
-      std::cerr << "dalvorn-firmware-update-emulated: cannot write " << options.tracePath << '\n';
-      return TraceExitStatus;
-    }
-  }
-
-  EmulationClock clock(options.realTime);
-  TraceWriter trace(traceFile.get(), clock);
-  EmulatedPlatform platform(scenario, clock, trace, options.programDir);
-  DiskFirmwareImageFile disk;
-  TracingFirmwareImageFile image(disk, trace);
-  Win32WindowView window;
-  // Nobody reads a message box unless a person watches in real time.
-  window.SetMessageBoxesDismissed(!options.realTime);
-  TracingWindowView view(window, trace);
-
-  Win32MainWindowHooks hooks;
-  hooks.afterLoad = [&](Win32WindowView& w, FrmMain& /*frm*/) {
-    if (!options.screenshotPath.empty()) {
-      const ClientImage shot = w.GrabClientArea();
-      if (!win32::WritePng(options.screenshotPath, shot.width, shot.height, shot.pixels)) {
-        std::cerr << "dalvorn-firmware-update-emulated: cannot write " << options.screenshotPath
-                  << '\n';
-      }
-    }
-    if (options.click) {
-      PumpInjections injections;
-      injections.closeAtPump = options.closeAtPump;
-      injections.clickAtPump = options.clickAtPump;
-      injections.close = [&w] { w.CloseAsCloseBox(); };
-      injections.click = [&w] { w.ClickUpgradeButton(); };
-      view.ArmPumpInjections(std::move(injections));
-      w.ClickUpgradeButton();
-      // A click that did nothing leaves the window loaded; nobody is there to close it.
-      if (!w.Unloaded()) w.CloseAsCloseBox();
-    } else if (options.closeAfterLoad) {
-      w.CloseAsCloseBox();
-    }
-  };
-  hooks.beforeTerminate = [&](Win32WindowView&, FrmMain&) { trace.Window("terminate"); };
-
-  const int exitCode = RunMainWindow(window, view, platform, image, hooks);
-  platform.WriteFlashLine();
-  trace.Exit(exitCode);
-  return exitCode;
+  return RunEmulatedIn(options, [] { return std::make_unique<Win32RunnerWindow>(); });
 }
 
 }  // namespace dalvorn::emulator

@@ -1,0 +1,70 @@
+#include "emulator/emulated_run.h"
+
+#include <fstream>
+#include <iostream>
+
+#include "emulator/emulated_platform.h"
+#include "emulator/emulation_clock.h"
+#include "emulator/scenario.h"
+#include "emulator/trace_writer.h"
+#include "emulator/tracing_image_file.h"
+#include "emulator/tracing_window.h"
+
+namespace dalvorn::emulator {
+
+int RunEmulatedIn(const RunnerOptions& options,
+                  const std::function<std::unique_ptr<RunnerWindow>()>& makeWindow) {
+  Scenario scenario;
+  try {
+    scenario = options.scenarioPath ? LoadScenarioFile(*options.scenarioPath) : BuiltInScenario();
+  } catch (const ScenarioError& e) {
+    std::cerr << "dalvorn-firmware-update-emulated: " << e.what() << '\n';
+    return ScenarioExitStatus;
+  }
+  std::unique_ptr<std::ofstream> traceFile;
+  if (!options.tracePath.empty()) {
+    traceFile = std::make_unique<std::ofstream>(options.tracePath, std::ios::trunc);
+    if (!*traceFile) {
+      std::cerr << "dalvorn-firmware-update-emulated: cannot write " << options.tracePath << '\n';
+      return TraceExitStatus;
+    }
+  }
+
+  EmulationClock clock(options.realTime);
+  TraceWriter trace(traceFile.get(), clock);
+  EmulatedPlatform platform(scenario, clock, trace, options.programDir);
+  DiskFirmwareImageFile disk;
+  TracingFirmwareImageFile image(disk, trace);
+  const std::unique_ptr<RunnerWindow> window = makeWindow();
+  // Nobody reads a message box unless a person watches in real time.
+  window->SetMessageBoxesDismissed(!options.realTime);
+  TracingWindowView view(window->View(), trace);
+
+  const auto afterLoad = [&] {
+    if (!options.screenshotPath.empty() && !window->SaveScreenshot(options.screenshotPath)) {
+      std::cerr << "dalvorn-firmware-update-emulated: cannot write " << options.screenshotPath
+                << '\n';
+    }
+    if (options.click) {
+      PumpInjections injections;
+      injections.closeAtPump = options.closeAtPump;
+      injections.clickAtPump = options.clickAtPump;
+      injections.close = [&window] { window->CloseAsCloseBox(); };
+      injections.click = [&window] { window->ClickUpgradeButton(); };
+      view.ArmPumpInjections(std::move(injections));
+      window->ClickUpgradeButton();
+      // A click that did nothing leaves the window loaded; nobody is there to close it.
+      if (!window->Unloaded()) window->CloseAsCloseBox();
+    } else if (options.closeAfterLoad) {
+      window->CloseAsCloseBox();
+    }
+  };
+  const auto beforeTerminate = [&] { trace.Window("terminate"); };
+
+  const int exitCode = window->Run(view, platform, image, afterLoad, beforeTerminate);
+  platform.WriteFlashLine();
+  trace.Exit(exitCode);
+  return exitCode;
+}
+
+}  // namespace dalvorn::emulator

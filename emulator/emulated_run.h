@@ -1,0 +1,45 @@
+// One emulated run, whatever toolkit draws the window: loads the scenario, opens the trace,
+// builds the emulated platform and the traced window and image, does what the options ask
+// once the window has loaded, and ends the trace with the flash and exit lines.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "device/hid_platform.h"
+#include "emulator/runner_options.h"
+#include "ui/window_view.h"
+#include "update/firmware_image.h"
+
+namespace dalvorn::emulator {
+
+// What a run needs of the toolkit's window, beyond the view the window's behaviour drives.
+class RunnerWindow {
+ public:
+  virtual ~RunnerWindow() = default;
+
+  virtual WindowView& View() = 0;
+  // When set, message boxes return at once without showing anything.
+  virtual void SetMessageBoxesDismissed(bool dismissed) = 0;
+  // Saves the client area as a PNG; false when the file cannot be written.
+  virtual bool SaveScreenshot(const std::string& path) = 0;
+  virtual void ClickUpgradeButton() = 0;
+  virtual void CloseAsCloseBox() = 0;
+  virtual bool Unloaded() const = 0;
+
+  // Runs the main window over `view` (this window's view, traced) through the toolkit's main
+  // loop: Form_Load, `afterLoad`, the loop until the window is unloaded, `beforeTerminate`,
+  // Form_Terminate. Returns the program's exit status.
+  virtual int Run(WindowView& view, HidPlatform& platform, FirmwareImageFile& image,
+                  const std::function<void()>& afterLoad,
+                  const std::function<void()>& beforeTerminate) = 0;
+};
+
+// Runs once as the options say; the window is made by `makeWindow` once the scenario and the
+// trace are ready. Returns the program's exit status, or one of the runner's own statuses with
+// the reason on standard error.
+int RunEmulatedIn(const RunnerOptions& options,
+                  const std::function<std::unique_ptr<RunnerWindow>()>& makeWindow);
+
+}  // namespace dalvorn::emulator
