@@ -23,7 +23,8 @@ int RunEmulatedIn(const RunnerOptions& options,
   }
   std::unique_ptr<std::ofstream> traceFile;
   if (!options.tracePath.empty()) {
-    traceFile = std::make_unique<std::ofstream>(options.tracePath, std::ios::trunc);
+    traceFile =
+        std::make_unique<std::ofstream>(options.tracePath, std::ios::trunc | std::ios::binary);
     if (!*traceFile) {
       std::cerr << "dalvorn-firmware-update-emulated: cannot write " << options.tracePath << '\n';
       return TraceExitStatus;

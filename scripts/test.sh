@@ -14,3 +14,13 @@ for preset in default asan; do
 done
 bash .ci/linux-backend.sh --skip-tests
 bash .ci/windows.sh build/windows
+
+# The Qt and the Win32 window over the same emulated run leave the same trace, line for line.
+QT_QPA_PLATFORM=offscreen build/default/emulator/dalvorn-firmware-update-emulated \
+  --program-dir build/default/emulator/demo --click --trace build/default/qt-trace.jsonl
+if ! diff <(tr -d '\r' < build/default/qt-trace.jsonl) \
+          <(tr -d '\r' < build/windows/ci-windows/emulated-trace.jsonl) >/dev/null; then
+  echo "FAIL: the Qt and the Win32 runner left different traces" >&2
+  exit 1
+fi
+echo "traces of the Qt and the Win32 runner: identical"
