@@ -199,6 +199,20 @@ TEST_F(Backend, MalformedDescriptorGivesNoPreparsedData) {
   EXPECT_EQ(session.DeviceCaps.FeatureReportByteLength, 99);
 }
 
+TEST_F(Backend, PaddedDescriptorGivesTheReportLength) {
+  // The device's descriptor, zero-filled to 64 bytes as some firmware sends it, with a vendor
+  // item of the reserved type in front.
+  FakeInterface f = Other(DeviceVendorID, AppProductID);
+  f.descriptor = {0x0D, 0x5A};
+  f.descriptor.insert(f.descriptor.end(), ModelReportDescriptor.begin(),
+                      ModelReportDescriptor.end());
+  f.descriptor.resize(64, 0x00);
+  host.AddInterface(1, f);
+  ASSERT_TRUE(FindTheHid(session, *platform));
+  EXPECT_EQ(session.DeviceCaps.FeatureReportByteLength, ModelFeatureReportLength);
+  EXPECT_EQ(session.DeviceCaps.UsagePage, 0xFF00);
+}
+
 struct StringCase {
   const char* name;
   FakeInterface shape;

@@ -68,6 +68,28 @@ const Bytes WideItems = {0x0B, 0x01, 0x00, 0xA0, 0xFF, 0xA1, 0x01, 0x75, 0x08,
 const Bytes Longest = {0x75, 0x08, 0x96, 0x00, 0x40, 0xB1, 0x02, 0xB1,
                        0x02, 0xB1, 0x02, 0x96, 0xFE, 0x3F, 0xB1, 0x02};
 
+Bytes WithSuffix(Bytes head, const Bytes& tail) {
+  head.insert(head.end(), tail.begin(), tail.end());
+  return head;
+}
+
+// Padded to 32 bytes with zeros (main items of tag 0): still 41 feature bytes.
+const Bytes PaddedVendor = WithSuffix(VendorNoIds, Bytes(11, 0x00));
+
+// Vendor items whose data would be Feature items if read at the wrong size: reserved-type items
+// of 0 and 4 data bytes (the usage before them still names the collection), unknown main tags
+// 0xD and 0xE of 2 and 1 data bytes. Only the 4 x 8 bits Feature counts: 5 bytes.
+const Bytes VendorItems = {0x06, 0x00, 0xFF, 0x75, 0x08, 0x95, 0x04, 0x09, 0x01,
+                           0x0C, 0x0F, 0xB1, 0x02, 0xB1, 0x02, 0xA1, 0x01, 0xD2,
+                           0xB1, 0x02, 0xB1, 0x02, 0xE1, 0xB1, 0xC0, 0x00, 0x00};
+
+// A zero between Usage and Collection is a main item, which ends the usage: usage 0.
+const Bytes ZeroAfterUsage = {0x06, 0x00, 0xFF, 0x09, 0x07, 0x00, 0xA1, 0x01,
+                              0x75, 0x08, 0x95, 0x02, 0xB1, 0x02, 0xC0};
+
+// F9 is read as a local item of one data byte (B1), as before; then 1 feature byte.
+const Bytes LocalTag15 = {0xF9, 0xB1, 0x75, 0x08, 0x95, 0x01, 0xB1, 0x02};
+
 const std::vector<LengthCase> LengthCases = {
     {"keyboard", Keyboard, 9, 2, 0, 0x01, 0x06, false},
     {"mouse", Mouse, 4, 0, 0, 0x01, 0x02, false},
@@ -79,6 +101,11 @@ const std::vector<LengthCase> LengthCases = {
     {"wide_items", WideItems, 0, 0, 257, 0xFFA0, 0x01, false},
     {"longest", Longest, 0, 0, 65535, 0, 0, false},
     {"empty", {}, 0, 0, 0, 0, 0, false},
+    {"trailing_zeros", PaddedVendor, 0, 0, 41, 0xFF00, 0x01, false},
+    {"only_zeros", Bytes(8, 0x00), 0, 0, 0, 0, 0, false},
+    {"vendor_items", VendorItems, 0, 0, 5, 0xFF00, 0x01, false},
+    {"zero_after_usage", ZeroAfterUsage, 0, 0, 3, 0xFF00, 0, false},
+    {"local_item_of_tag_15", LocalTag15, 0, 0, 2, 0, 0, false},
 };
 
 void PrintTo(const LengthCase& c, std::ostream* os) {
@@ -112,11 +139,6 @@ Bytes Repeat(std::uint8_t byte, std::size_t n) {
   return Bytes(n, byte);
 }
 
-Bytes WithSuffix(Bytes head, const Bytes& tail) {
-  head.insert(head.end(), tail.begin(), tail.end());
-  return head;
-}
-
 const std::vector<MalformedCase> MalformedCases = {
     {"one_byte_item_without_data", {0x05}, 0},
     {"two_byte_item_with_one", {0x75, 0x08, 0x26, 0xFF}, 2},
@@ -133,8 +155,11 @@ const std::vector<MalformedCase> MalformedCases = {
     {"report_size_257", {0x76, 0x01, 0x01}, 0},
     {"report_count_16385", {0x96, 0x01, 0x40}, 0},
     {"report_one_byte_too_long", WithSuffix(Longest, {0x95, 0x01, 0xB1, 0x02}), Longest.size() + 2},
-    {"reserved_item_type", {0x0C}, 0},
-    {"unknown_main_item", {0xD0}, 0},
+    {"reserved_item_cut", {0x0E, 0x01}, 0},
+    {"unknown_main_item_cut", {0x75, 0x08, 0x03, 0x00, 0x00}, 2},
+    {"zeros_inside_open_collection", {0xA1, 0x01, 0x00, 0x00}, 4},
+    {"main_item_of_tag_15", {0xF0}, 0},
+    {"reserved_item_of_tag_15", {0x75, 0x08, 0xFF, 0x00, 0x00, 0x00, 0x00}, 2},
     {"unknown_global_item", {0x75, 0x08, 0xC4}, 2},
     {"collections_too_deep", Repeat(0xA0, MaxCollectionDepth + 1), MaxCollectionDepth},
 };

@@ -32,6 +32,8 @@ constexpr std::uint8_t LastGlobalTag = TagPop;
 constexpr std::uint8_t TagUsage = 0x0;
 
 constexpr std::uint8_t LongItemPrefix = 0xFE;
+// hid-core takes every prefix with this tag for a long item, and refuses the descriptor.
+constexpr std::uint8_t LongItemTag = 0xF;
 constexpr std::uint8_t CollectionApplication = 0x01;
 
 // Longest report that HIDP_CAPS can describe, report-ID byte included.
@@ -96,6 +98,9 @@ class Parser {
     const std::size_t size = sizeCode == 3 ? 4 : sizeCode;
     const std::uint8_t type = (prefix >> 2) & 0x3u;
     const std::uint8_t tag = prefix >> 4;
+    // Of the prefixes with the long item tag, 0xFE is skipped above and the local ones are read
+    // as short local items; the others are neither, and hid-core refuses them too.
+    if (tag == LongItemTag && type != TypeLocal) return Fail("malformed long item");
     if (d_.size() - pos_ - 1 < size) return Fail("item data truncated");
     std::uint32_t value = 0;
     for (std::size_t i = 0; i < size; ++i) {
@@ -110,7 +115,9 @@ class Parser {
       case TypeLocal:
         return Local(tag, value, size);
       default:
-        return Fail("reserved item type");
+        // Type 3 is reserved; vendors put their own items there. Skipped with their data and
+        // leaving the local items alone, as hid-core does.
+        return true;
     }
   }
 
@@ -140,7 +147,9 @@ class Parser {
         --depth_;
         break;
       default:
-        return Fail("unknown main item");
+        // Unknown tags, among them the zero bytes that pad some descriptors, are skipped as
+        // hid-core skips them; like any main item they still end the local items before them.
+        break;
     }
     // Local items apply to the next main item only.
     haveUsage_ = false;

@@ -35,7 +35,9 @@ inline constexpr std::size_t MaxCollectionDepth = 64;
 inline constexpr std::uint32_t MaxReportSizeBits = 256;
 inline constexpr std::uint32_t MaxReportCount = 16384;
 
-// Never reads outside `descriptor`. A truncated or malformed descriptor gives !ok.
+// Never reads outside `descriptor`. A truncated or malformed descriptor gives !ok. Items that
+// the kernel's HID core skips are skipped too: main items of unknown tag (such as the zero bytes
+// that pad some descriptors) and items of the reserved type, each with its data.
 ReportDescriptorParse ParseReportDescriptor(std::span<const std::uint8_t> descriptor);
 
 }  // namespace dalvorn
