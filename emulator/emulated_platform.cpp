@@ -270,6 +270,20 @@ void EmulatedPlatform::Sleep(std::uint32_t milliseconds) {
   Sync();
 }
 
+void EmulatedPlatform::SleepUntil(std::int64_t deadlineMicroseconds) {
+  Sync();
+  const std::int64_t left = std::max<std::int64_t>(0, deadlineMicroseconds - clock_.NowUs());
+  const auto milliseconds = static_cast<std::uint32_t>((left + 999) / 1000);
+  Record("Sleep", TraceFields{{"ms", milliseconds}}, nullptr);
+  // In virtual time the pause is the whole milliseconds recorded, as a Sleep of them is.
+  if (clock_.RealTime()) {
+    clock_.SleepUntilUs(deadlineMicroseconds);
+  } else {
+    clock_.Sleep(milliseconds);
+  }
+  Sync();
+}
+
 void EmulatedPlatform::WriteFlashLine() {
   Sync();
   trace_.Device(

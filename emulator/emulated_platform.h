@@ -55,6 +55,8 @@ class EmulatedPlatform final : public HidPlatform {
   std::int32_t HidD_GetSerialNumberString(Handle device, void* buffer,
                                           std::uint32_t length) override;
   void Sleep(std::uint32_t milliseconds) override;
+  std::int64_t SteadyMicroseconds() override { return clock_.NowUs(); }
+  void SleepUntil(std::int64_t deadlineMicroseconds) override;
   std::string ProgramFolder() override { return programFolder_; }
 
   const EmulatedDevice& Device() const { return device_; }

@@ -14,11 +14,15 @@ class EmulationClock {
 
   std::int64_t NowMs() const;
   void Sleep(std::uint32_t milliseconds);
+  // The same clock in microseconds, and a pause until it reaches `deadline`: virtual time
+  // moves to the deadline, real time waits for it and never returns earlier.
+  std::int64_t NowUs() const;
+  void SleepUntilUs(std::int64_t deadline);
   bool RealTime() const { return realTime_; }
 
  private:
   bool realTime_;
-  std::int64_t virtualNow_ = 0;
+  std::int64_t virtualNowUs_ = 0;
   std::chrono::steady_clock::time_point start_;
 };
 

@@ -2,21 +2,12 @@
 
 namespace dalvorn::emulator {
 
-bool TracingFirmwareImageFile::Open(const std::string& path, std::string& error) {
-  const bool opened = inner_.Open(path, error);
-  trace_.Image("open", opened ? TraceFields::object() : TraceFields{{"error", error}});
-  return opened;
-}
-
-std::size_t TracingFirmwareImageFile::ReadRecord(std::uint8_t (&record)[FlashRecordSize]) {
-  const std::size_t count = inner_.ReadRecord(record);
-  trace_.Image("read", TraceFields{{"bytes", count}, {"eof", inner_.Eof()}});
-  return count;
-}
-
-void TracingFirmwareImageFile::Close() {
-  inner_.Close();
-  trace_.Image("close");
+bool TracingFirmwareImageFile::Load(const std::string& path, FirmwareImage& image,
+                                    std::string& error) {
+  const bool loaded = inner_.Load(path, image, error);
+  trace_.Image("load",
+               loaded ? TraceFields{{"bytes", image.bytes.size()}} : TraceFields{{"error", error}});
+  return loaded;
 }
 
 }  // namespace dalvorn::emulator

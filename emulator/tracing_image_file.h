@@ -1,4 +1,4 @@
-// The firmware image with every operation on it written to the trace.
+// The firmware image with its one reading written to the trace.
 #pragma once
 
 #include "emulator/trace_writer.h"
@@ -11,10 +11,8 @@ class TracingFirmwareImageFile final : public FirmwareImageFile {
   TracingFirmwareImageFile(FirmwareImageFile& inner, TraceWriter& trace)
       : inner_(inner), trace_(trace) {}
 
-  bool Open(const std::string& path, std::string& error) override;
-  std::size_t ReadRecord(std::uint8_t (&record)[FlashRecordSize]) override;
-  bool Eof() const override { return inner_.Eof(); }
-  void Close() override;
+  // Writes the `image` `load` line once the reading has ended: `bytes` taken, or `error`.
+  bool Load(const std::string& path, FirmwareImage& image, std::string& error) override;
 
  private:
   FirmwareImageFile& inner_;

@@ -153,6 +153,13 @@ class HidPlatform {
   // Blocks the calling thread (or advances a virtual clock) for `milliseconds`.
   virtual void Sleep(std::uint32_t milliseconds) = 0;
 
+  // Pacing. A steady clock in microseconds (on Windows the performance counter), and a pause
+  // until that clock reaches `deadline`, which never returns earlier; a deadline already
+  // passed returns at once. Where pauses are recorded, this one is recorded as a Sleep of the
+  // milliseconds that were left, rounded up.
+  virtual std::int64_t SteadyMicroseconds() = 0;
+  virtual void SleepUntil(std::int64_t deadlineMicroseconds) = 0;
+
   // The folder that holds the running program's executable, without a trailing separator.
   virtual std::string ProgramFolder() = 0;
 };

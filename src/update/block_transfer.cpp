@@ -11,25 +11,12 @@ namespace dalvorn {
 namespace {
 
 constexpr std::uint32_t ProbePause = 10;
-constexpr std::uint32_t BlockPause = 20;
 constexpr std::uint32_t PollPause = 100;
 constexpr int SettlingPolls = 5;
 constexpr std::uint32_t ProbeQueryLength = 100;
 
-std::string ImageErrorText(const std::string& path, const std::string& reason) {
-  return "The firmware image \"" + path + "\" cannot be read: " + reason + ".";
-}
-
-// Opens the image for the sending pass; reports a failure in a message box.
-bool OpenImage(UpgradeContext& c, const std::string& path) {
-  std::string error;
-  if (c.image.Open(path, error)) return true;
-  c.window.ShowMessageBox(ImageErrorText(path, error));
-  return false;
-}
-
-// The bar's width after `blocksSent` of `recordCount` reads: never the full width, since the
-// count includes the read that meets the end of the image.
+// The bar's width after `blocksSent` blocks: never the full width, since the record count is
+// one more than the blocks of a whole image.
 float ProgressWidth(std::int16_t fullWidth, std::int64_t blocksSent, std::int64_t recordCount) {
   const std::int64_t scaled = static_cast<std::int64_t>(fullWidth) * blocksSent;
   return static_cast<float>(static_cast<double>(scaled) / static_cast<double>(recordCount));
@@ -58,7 +45,7 @@ TransferResult WaitForRestart(UpgradeContext& c) {
     if (!PollForDevice(c)) return TransferResult::WindowClosed;
   }
   return s.DeviceAttrs.ProductID == AppProductID ? TransferResult::BackInApplication
-                                                 : TransferResult::NotUpdated;
+                                                 : TransferResult::BackInBootloader;
 }
 
 }  // namespace
@@ -71,22 +58,14 @@ bool PollForDevice(UpgradeContext& c) {
   return true;
 }
 
-TransferResult SendFlashData(UpgradeContext& c) {
+TransferOutcome SendFlashData(UpgradeContext& c, const FirmwareImage& image) {
   DeviceSession& s = c.session;
-  if (!s.DeviceFound) return TransferResult::NotUpdated;
+  TransferOutcome outcome;
+  outcome.blockCount = image.WholeRecords();
+  if (!s.DeviceFound) return outcome;
 
   std::vector<std::uint8_t> blockBuffer = NewReportBuffer(BlockBufferSize, s);
-  std::uint8_t flashRecord[FlashRecordSize] = {};
-  const std::string path = FirmwareImagePath(c.platform.ProgramFolder());
-
-  std::int64_t recordCount = 0;
-  std::string error;
-  if (!CountImageRecords(c.image, path, recordCount, error)) {
-    c.window.ShowMessageBox(ImageErrorText(path, error));
-    return TransferResult::ImageUnreadable;
-  }
   c.platform.Sleep(ProbePause);
-
   c.window.SetProgressVisible(true);
   c.window.SetProgressWidth(0);
 
@@ -94,37 +73,40 @@ TransferResult SendFlashData(UpgradeContext& c) {
   std::array<std::uint8_t, 201> probeBuffer{};
   s.LastResult = c.platform.HidD_GetManufacturerString(s.OverlappedHandle, probeBuffer.data(),
                                                        ProbeQueryLength);
-  if (s.LastResult == 0) return TransferResult::NotUpdated;
-
+  if (s.LastResult == 0) {
+    outcome.result = TransferResult::NoAnswer;
+    return outcome;
+  }
   c.window.SetUpgradeCaption("Updating firmware...");
-  if (!OpenImage(c, path)) return TransferResult::ImageUnreadable;
 
-  std::int64_t blocksSent = 0;
-  while (!c.image.Eof()) {
-    c.image.ReadRecord(flashRecord);
-    if (c.image.Eof()) continue;  // a tail shorter than a record is never sent
-
-    BuildDataBlockMessage(blockBuffer, flashRecord);
+  // Per block: send, show the progress, let the window handle its events, then pause for
+  // what is left of the pace since the send returned, so the bar and the pump do not slow
+  // the transfer down.
+  const std::int64_t recordCount = image.RecordCount();
+  for (std::size_t block = 0; block < outcome.blockCount; ++block) {
+    BuildDataBlockMessage(blockBuffer, image.Record(block));
     if (SendFeatureReport(s, c.platform, blockBuffer) == 0) {
       c.window.SetProgressWidth(0);
-      c.image.Close();
       CloseDeviceHandles(s, c.platform);
-      return TransferResult::NotUpdated;
+      outcome.result = TransferResult::BlockRefused;
+      outcome.refusedBlock = block + 1;
+      return outcome;
     }
-    c.platform.Sleep(BlockPause);
-    ++blocksSent;
+    const std::int64_t sent = c.platform.SteadyMicroseconds();
+    const auto blocksSent = static_cast<std::int64_t>(block) + 1;
     c.window.SetProgressWidth(ProgressWidth(s.ProgressFullWidth, blocksSent, recordCount));
     c.window.RepaintProgress();
     if (!c.window.PumpEvents()) {
-      c.image.Close();
-      return TransferResult::WindowClosed;
+      outcome.result = TransferResult::WindowClosed;
+      return outcome;
     }
+    c.platform.SleepUntil(sent + BlockPaceMicroseconds);
   }
 
-  c.image.Close();
   c.window.SetUpgradeCaption("Finishing...");
   c.window.SetProgressWidth(0);
-  return WaitForRestart(c);
+  outcome.result = WaitForRestart(c);
+  return outcome;
 }
 
 }  // namespace dalvorn

@@ -1,6 +1,7 @@
 // Sending the firmware image to the device, block by block, and waiting for its restart.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "device/device_session.h"
@@ -17,16 +18,28 @@ struct UpgradeContext {
   FirmwareImageFile& image;
 };
 
+// The least time between the end of one data block's send and the start of the next.
+inline constexpr std::int64_t BlockPaceMicroseconds = 20000;
+
 enum class TransferResult {
   BackInApplication,  // every block taken and the device found again in application mode
-  NotUpdated,         // refused at entry, probe failed, a block refused, or back in bootloader
-  ImageUnreadable,    // the image could not be opened; the message box has been shown
+  NoDevice,           // no device at entry: nothing was done
+  NoAnswer,           // the device did not answer the probe before the first block
+  BlockRefused,       // the device refused a block; the transfer stopped there
+  BackInBootloader,   // every block taken, but the device came back in bootloader mode
   WindowClosed,       // the user closed the window during an event pump
 };
 
-// Sends every whole record of the image as one data block, with the progress bar growing,
-// then closes the session and waits for the device to restart and be found again.
-TransferResult SendFlashData(UpgradeContext& context);
+struct TransferOutcome {
+  TransferResult result = TransferResult::NoDevice;
+  std::size_t refusedBlock = 0;  // 1-based number of the refused block
+  std::size_t blockCount = 0;    // the whole records of the image
+};
+
+// Sends every whole record of `image` as one data block, with the progress bar growing and
+// each block at least BlockPaceMicroseconds after the previous send returned, then closes the
+// session and waits for the device to restart and be found again.
+TransferOutcome SendFlashData(UpgradeContext& context, const FirmwareImage& image);
 
 // One poll of a wait for the device: pump events, pause 100 ms, search, show. False when the
 // window was closed during the pump (nothing else is done then).

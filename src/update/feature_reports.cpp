@@ -37,11 +37,10 @@ void BuildUnlockMessage(std::vector<std::uint8_t>& buffer) {
   WriteCode(buffer, UnlockCode);
 }
 
-void BuildDataBlockMessage(std::vector<std::uint8_t>& buffer,
-                           const std::uint8_t (&record)[FlashRecordSize]) {
+void BuildDataBlockMessage(std::vector<std::uint8_t>& buffer, const std::uint8_t* record) {
   if (buffer.size() < FlashRecordSize + 1) buffer.resize(FlashRecordSize + 1, 0);
   buffer[0] = 0;  // report ID, written again for every block
-  std::copy(std::begin(record), std::end(record), buffer.begin() + 1);
+  std::copy(record, record + FlashRecordSize, buffer.begin() + 1);
 }
 
 std::int32_t SendFeatureReport(DeviceSession& session, HidPlatform& platform,

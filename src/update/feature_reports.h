@@ -24,9 +24,9 @@ std::vector<std::uint8_t> NewReportBuffer(std::size_t minimumSize, const DeviceS
 void BuildBootEntryMessage(std::vector<std::uint8_t>& buffer);
 // Writes the unlock message (UnlockCode in bytes 1..8) into `buffer`.
 void BuildUnlockMessage(std::vector<std::uint8_t>& buffer);
-// Writes a data-block message: report ID 0, then the 40 record bytes in file order.
-void BuildDataBlockMessage(std::vector<std::uint8_t>& buffer,
-                           const std::uint8_t (&record)[FlashRecordSize]);
+// Writes a data-block message: report ID 0, then the FlashRecordSize bytes of `record` in file
+// order.
+void BuildDataBlockMessage(std::vector<std::uint8_t>& buffer, const std::uint8_t* record);
 
 // Sends `buffer` as a feature report of the device's length; the result goes to LastResult.
 std::int32_t SendFeatureReport(DeviceSession& session, HidPlatform& platform,

@@ -1,9 +1,22 @@
 #include "update/firmware_image.h"
 
-#include <cerrno>
-#include <cstring>
+#include "update/regular_file.h"
 
 namespace dalvorn {
+namespace {
+
+// 16777216 -> "16,777,216".
+std::string WithThousands(std::uint64_t value) {
+  const std::string digits = std::to_string(value);
+  std::string text;
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (i != 0 && (digits.size() - i) % 3 == 0) text.push_back(',');
+    text.push_back(digits[i]);
+  }
+  return text;
+}
+
+}  // namespace
 
 std::string FirmwareImagePath(const std::string& programFolder) {
 #ifdef _WIN32
@@ -13,50 +26,30 @@ std::string FirmwareImagePath(const std::string& programFolder) {
 #endif
 }
 
-DiskFirmwareImageFile::~DiskFirmwareImageFile() {
-  Close();
+std::string TooLargeReason(std::uint64_t maxBytes) {
+  return "it is larger than " + WithThousands(maxBytes) + " bytes";
 }
 
-bool DiskFirmwareImageFile::Open(const std::string& path, std::string& error) {
-  Close();
-  eof_ = false;
-  errno = 0;
-  file_ = std::fopen(path.c_str(), "rb");  // read only: a missing image is never created
-  if (file_ == nullptr) {
-    error = errno != 0 ? std::strerror(errno) : "cannot be opened";
+bool CheckFirmwareImage(const FirmwareImage& image, std::string& error) {
+  if (image.WholeRecords() == 0) {
+    error = "it holds " + WithThousands(image.bytes.size()) +
+            (image.bytes.size() == 1 ? " byte" : " bytes") + ", less than one record of " +
+            std::to_string(FlashRecordSize) + " bytes";
     return false;
   }
   return true;
 }
 
-std::size_t DiskFirmwareImageFile::ReadRecord(std::uint8_t (&record)[FlashRecordSize]) {
-  if (file_ == nullptr) {
-    eof_ = true;
-    return 0;
+bool DiskFirmwareImageFile::Load(const std::string& path, FirmwareImage& image,
+                                 std::string& error) {
+  image.bytes.clear();
+  if (!ReadRegularFile(path, MaxFirmwareImageBytes, image.bytes, error)) {
+    image.bytes.clear();
+    return false;
   }
-  const std::size_t count = std::fread(record, 1, FlashRecordSize, file_);
-  if (count < FlashRecordSize) eof_ = true;
-  return count;
-}
-
-void DiskFirmwareImageFile::Close() {
-  if (file_ != nullptr) {
-    std::fclose(file_);
-    file_ = nullptr;
-  }
-}
-
-bool CountImageRecords(FirmwareImageFile& image, const std::string& path, std::int64_t& recordCount,
-                       std::string& error) {
-  if (!image.Open(path, error)) return false;
-  recordCount = 0;
-  std::uint8_t record[FlashRecordSize] = {};
-  while (!image.Eof()) {
-    image.ReadRecord(record);
-    ++recordCount;
-  }
-  image.Close();
-  return true;
+  if (CheckFirmwareImage(image, error)) return true;
+  image.bytes.clear();
+  return false;
 }
 
 }  // namespace dalvorn

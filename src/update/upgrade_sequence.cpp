@@ -11,6 +11,10 @@ namespace {
 
 constexpr std::uint32_t SwitchPause = 100;
 
+constexpr const char* RetryAdvice =
+    " The firmware update failed and the device is left in bootloader mode: start the program "
+    "again to retry the update.";
+
 // Sends the bootloader-entry message and waits until the device is found again, in either
 // mode. False when the window was closed meanwhile.
 bool SwitchToBootloader(UpgradeContext& c, std::vector<std::uint8_t>& commandReport) {
@@ -29,12 +33,48 @@ bool SwitchToBootloader(UpgradeContext& c, std::vector<std::uint8_t>& commandRep
 
 }  // namespace
 
+std::string ImageRefusalText(const std::string& path, const std::string& reason) {
+  return "The firmware image \"" + path + "\" cannot be read: " + reason +
+         ". Nothing was sent to the device.";
+}
+
+std::string TransferFailureText(const TransferOutcome& outcome) {
+  switch (outcome.result) {
+    case TransferResult::BlockRefused:
+      return "The device refused data block " + std::to_string(outcome.refusedBlock) + " of " +
+             std::to_string(outcome.blockCount) + "." + RetryAdvice;
+    case TransferResult::NoAnswer:
+      return std::string("The device did not answer before the firmware was sent.") + RetryAdvice;
+    case TransferResult::BackInBootloader:
+      return std::string("The device restarted in bootloader mode, not with the new firmware.") +
+             RetryAdvice;
+    case TransferResult::NoDevice:
+      return std::string("The device was not found before the firmware was sent.") + RetryAdvice;
+    case TransferResult::BackInApplication:
+    case TransferResult::WindowClosed:
+      break;
+  }
+  return "";
+}
+
 UpgradeOutcome btnUpgradeFW_Click(UpgradeContext& c) {
   DeviceSession& s = c.session;
   std::vector<std::uint8_t> commandReport = NewReportBuffer(CommandReportSize, s);
   if (!s.DeviceFound) return UpgradeOutcome::NotStarted;
 
   c.window.SetUpgradeEnabled(false);
+
+  // The whole image is in hand before the device is sent a byte: an image that cannot be
+  // used leaves the device in the mode it is in.
+  FirmwareImage image;
+  const std::string path = FirmwareImagePath(c.platform.ProgramFolder());
+  std::string reason;
+  if (!c.image.Load(path, image, reason)) {
+    c.window.ShowMessageBox(ImageRefusalText(path, reason));
+    c.window.Unload();
+    return UpgradeOutcome::ImageUnreadable;
+  }
+
   if (s.DeviceAttrs.ProductID == AppProductID && !SwitchToBootloader(c, commandReport)) {
     return UpgradeOutcome::Interrupted;
   }
@@ -52,22 +92,16 @@ UpgradeOutcome btnUpgradeFW_Click(UpgradeContext& c) {
     SendFeatureReport(s, c.platform, commandReport);
   }
 
-  const TransferResult transfer = SendFlashData(c);
-  switch (transfer) {
-    case TransferResult::WindowClosed:
-      // The window's unload has closed the handles; nothing more may touch it.
-      return UpgradeOutcome::Interrupted;
-    case TransferResult::ImageUnreadable:
-      c.window.Unload();
-      return UpgradeOutcome::ImageUnreadable;
-    case TransferResult::BackInApplication:
-    case TransferResult::NotUpdated:
-      break;
-  }
+  const TransferOutcome transfer = SendFlashData(c, image);
+  // After a close at a pump the window's unload has closed the handles; nothing more may
+  // touch it.
+  if (transfer.result == TransferResult::WindowClosed) return UpgradeOutcome::Interrupted;
+
   CloseDeviceHandles(s, c.platform);
+  const bool updated = transfer.result == TransferResult::BackInApplication;
+  if (!updated) c.window.ShowMessageBox(TransferFailureText(transfer));
   c.window.Unload();
-  return transfer == TransferResult::BackInApplication ? UpgradeOutcome::Updated
-                                                       : UpgradeOutcome::Failed;
+  return updated ? UpgradeOutcome::Updated : UpgradeOutcome::Failed;
 }
 
 }  // namespace dalvorn

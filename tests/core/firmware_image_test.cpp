@@ -1,11 +1,16 @@
-// The image's records, its end-of-file rule and the counting pass, on real files.
+// The image is read once, whole, on real files: what is taken, and what is refused and why.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <vector>
 
 #include "update/firmware_image.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 namespace dalvorn {
 namespace {
@@ -18,94 +23,99 @@ class FirmwareImageTest : public ::testing::Test {
     dir_ = fs::temp_directory_path() /
            ("dalvorn-image-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
             "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
     fs::create_directories(dir_);
+    path_ = FirmwareImagePath(dir_.string());
   }
   void TearDown() override { fs::remove_all(dir_); }
 
-  std::string Write(std::size_t size) {
-    const std::string path = FirmwareImagePath(dir_.string());
-    std::ofstream out(path, std::ios::binary);
+  void Write(std::size_t size) {
+    std::ofstream out(path_, std::ios::binary | std::ios::trunc);
     for (std::size_t i = 0; i < size; ++i) out.put(static_cast<char>(i * 7 + 3));
-    return path;
   }
 
   fs::path dir_;
+  std::string path_;
 };
 
-TEST_F(FirmwareImageTest, CountsEveryReadIncludingTheOneThatMeetsTheEnd) {
+TEST_F(FirmwareImageTest, TakesTheWholeFileAndCountsItsRecordsForTheBar) {
   struct Case {
     std::size_t size;
-    std::int64_t count;
+    std::size_t wholeRecords;
+    std::int64_t recordCount;
   };
-  const Case cases[] = {{0, 1},  {39, 1},  {40, 2},          {79, 2},
-                        {80, 3}, {130, 4}, {1310680, 32768}, {1310720, 32769}};
+  const Case cases[] = {{40, 1, 2}, {79, 1, 2}, {130, 3, 4}, {1310720, 32768, 32769}};
   for (const Case& c : cases) {
-    const std::string path = Write(c.size);
-    DiskFirmwareImageFile image;
-    std::int64_t count = -1;
+    SCOPED_TRACE(c.size);
+    Write(c.size);
+    DiskFirmwareImageFile file;
+    FirmwareImage image;
     std::string error;
-    ASSERT_TRUE(CountImageRecords(image, path, count, error)) << c.size << ": " << error;
-    EXPECT_EQ(count, c.count) << c.size;
+    ASSERT_TRUE(file.Load(path_, image, error)) << error;
+    ASSERT_EQ(image.bytes.size(), c.size);
+    EXPECT_EQ(image.WholeRecords(), c.wholeRecords);
+    EXPECT_EQ(image.RecordCount(), c.recordCount);
+    const std::size_t last = c.wholeRecords - 1;
+    EXPECT_EQ(image.Record(last)[39], static_cast<std::uint8_t>((last * 40 + 39) * 7 + 3));
   }
 }
 
-TEST_F(FirmwareImageTest, ReadsWholeRecordsInFileOrderAndFlagsTheShortTail) {
-  const std::string path = Write(130);
-  DiskFirmwareImageFile image;
+TEST_F(FirmwareImageTest, TakesAnImageOfExactlyTheLargestSize) {
+  { std::ofstream create(path_, std::ios::binary); }
+  fs::resize_file(path_, MaxFirmwareImageBytes);
+  DiskFirmwareImageFile file;
+  FirmwareImage image;
   std::string error;
-  ASSERT_TRUE(image.Open(path, error));
-  EXPECT_FALSE(image.Eof());
+  ASSERT_TRUE(file.Load(path_, image, error)) << error;
+  EXPECT_EQ(image.bytes.size(), MaxFirmwareImageBytes);
+}
 
-  std::uint8_t record[FlashRecordSize];
-  std::vector<std::size_t> counts;
-  std::vector<bool> eofs;
-  while (!image.Eof()) {
-    counts.push_back(image.ReadRecord(record));
-    eofs.push_back(image.Eof());
-    if (!image.Eof()) {
-      const std::size_t n = counts.size() - 1;
-      EXPECT_EQ(record[0], static_cast<std::uint8_t>(n * 40 * 7 + 3));
-      EXPECT_EQ(record[39], static_cast<std::uint8_t>((n * 40 + 39) * 7 + 3));
-    }
+TEST_F(FirmwareImageTest, RefusesWhatIsNoUsableImageWithItsReason) {
+  struct Case {
+    const char* name;
+    std::function<void(const std::string&)> make;
+    std::string reason;
+  };
+  const Case cases[] = {
+      {"missing", [](const std::string&) {}, "No such file or directory"},
+      {"directory", [](const std::string& p) { fs::create_directories(p); }, "directory"},
+      {"empty", [](const std::string& p) { std::ofstream(p, std::ios::binary); },
+       "it holds 0 bytes, less than one record of 40 bytes"},
+      {"39 bytes",
+       [](const std::string& p) { std::ofstream(p, std::ios::binary) << std::string(39, 'x'); },
+       "it holds 39 bytes, less than one record of 40 bytes"},
+      {"one byte past the largest",
+       [](const std::string& p) {
+         { std::ofstream create(p, std::ios::binary); }
+         fs::resize_file(p, MaxFirmwareImageBytes + 1);
+       },
+       "it is larger than 16,777,216 bytes"},
+#ifndef _WIN32
+      {"FIFO", [](const std::string& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); },
+       "it is not a regular file"},
+      {"device node", [](const std::string& p) { fs::create_symlink("/dev/zero", p); },
+       "it is not a regular file"},
+      {"read fails", [](const std::string& p) { fs::create_symlink("/proc/self/mem", p); },
+       "Input/output error"},
+#endif
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(path_);
+    c.make(path_);
+    DiskFirmwareImageFile file;
+    FirmwareImage image;
+    std::string error;
+    EXPECT_FALSE(file.Load(path_, image, error));
+    EXPECT_NE(error.find(c.reason), std::string::npos) << error;
+    EXPECT_TRUE(image.bytes.empty());
   }
-  image.Close();
-  EXPECT_EQ(counts, (std::vector<std::size_t>{40, 40, 40, 10}));
-  EXPECT_EQ(eofs, (std::vector<bool>{false, false, false, true}));
-}
-
-TEST_F(FirmwareImageTest, EndingOnARecordBoundaryNeedsOneMoreRead) {
-  const std::string path = Write(80);
-  DiskFirmwareImageFile image;
+  fs::remove_all(path_);
+  DiskFirmwareImageFile file;
+  FirmwareImage image;
   std::string error;
-  ASSERT_TRUE(image.Open(path, error));
-  std::uint8_t record[FlashRecordSize];
-  EXPECT_EQ(image.ReadRecord(record), 40u);
-  EXPECT_EQ(image.ReadRecord(record), 40u);
-  EXPECT_FALSE(image.Eof());
-  EXPECT_EQ(image.ReadRecord(record), 0u);
-  EXPECT_TRUE(image.Eof());
-}
-
-TEST_F(FirmwareImageTest, AMissingImageIsReportedAndNeverCreated) {
-  const std::string path = FirmwareImagePath(dir_.string());
-  DiskFirmwareImageFile image;
-  std::int64_t count = 0;
-  std::string error;
-  EXPECT_FALSE(CountImageRecords(image, path, count, error));
-  EXPECT_FALSE(error.empty());
-  EXPECT_FALSE(fs::exists(path));
-}
-
-TEST_F(FirmwareImageTest, AFolderInPlaceOfTheImageCannotBeRead) {
-  const std::string path = FirmwareImagePath(dir_.string());
-  fs::create_directories(path);
-  DiskFirmwareImageFile image;
-  std::int64_t count = 0;
-  std::string error;
-  // Opening a folder may succeed on some systems; reading it must then end at once.
-  if (CountImageRecords(image, path, count, error)) {
-    EXPECT_EQ(count, 1);
-  }
+  file.Load(path_, image, error);
+  EXPECT_FALSE(fs::exists(path_)) << "a missing image must never be created";
 }
 
 TEST(FirmwareImagePath, JoinsTheProgramFolderAndTheImageName) {

@@ -47,21 +47,15 @@ TEST(Upgrade, FromApplicationModeToNewFirmware) {
   EXPECT_EQ(host.platform.Device().Flash(), host.Image());
   EXPECT_EQ(host.Label(Control::lblVersion), " 1.3");
 
-  // The status is read after the entry message and before the unlock; every block is
-  // followed by a 20 ms pause; the window is unloaded at the end.
+  // The status is read after the entry message and before the unlock; the window is unloaded
+  // at the end.
   std::vector<std::string> order;
-  const auto trace = host.Trace();
-  for (std::size_t i = 0; i < trace.size(); ++i) {
-    const json& line = trace[i];
+  for (const json& line : host.Trace()) {
     if (line["ev"] == "call" && line["fn"] == "HidD_GetFeature") order.push_back("status");
     if (line["ev"] == "call" && line["fn"] == "HidD_SetFeature") {
       const std::string data = line["data"];
       if (StartsWith(data, BootEntryHex)) order.push_back("entry");
       if (StartsWith(data, UnlockHex)) order.push_back("unlock");
-      if (StartsWith(data, UnlockHex) || StartsWith(data, BootEntryHex)) continue;
-      ASSERT_LT(i + 1, trace.size());
-      EXPECT_EQ(trace[i + 1]["fn"], "Sleep");
-      EXPECT_EQ(trace[i + 1]["ms"], 20);
     }
     if (line["ev"] == "window" && line["op"] == "unload") order.push_back("unload");
   }
@@ -142,20 +136,9 @@ TEST(Upgrade, AMissingImageIsNamedInAMessageBoxAndNeverCreated) {
   ASSERT_EQ(host.view.messageBoxes.size(), 1u);
   EXPECT_NE(host.view.messageBoxes[0].find(host.ImagePath().string()), std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(host.ImagePath()));
-  // Nothing was sent after the entry message and the bar was never shown.
-  EXPECT_EQ(Sent(host).size(), 2u);  // entry, unlock
-  for (const json& line : host.Events("window")) {
-    EXPECT_NE(line["op"], "visible_true");
-  }
+  EXPECT_TRUE(Sent(host).empty());
   EXPECT_TRUE(host.ProgressWidths().empty());
-  // The message box comes before the unload.
-  bool sawBox = false;
-  for (const json& line : host.Events("window")) {
-    if (line["op"] == "message_box") sawBox = true;
-    if (line["op"] == "unload") {
-      EXPECT_TRUE(sawBox);
-    }
-  }
+  EXPECT_TRUE(host.ButtonCaptions().empty());
 }
 
 TEST(Upgrade, ARefusedBlockStopsTheTransferWithTheBarEmpty) {

@@ -150,7 +150,7 @@ INSTANTIATE_TEST_SUITE_P(
                 {"--click"},
                 2,
                 [](const Lines& lines) {
-                  const std::size_t open = IndexOf(lines, "image", "open");
+                  const std::size_t open = IndexOf(lines, "image", "load");
                   ASSERT_LT(open, lines.size());
                   EXPECT_TRUE(lines[open].contains("error"));
                   EXPECT_LT(open, IndexOf(lines, "window", "message_box"));

@@ -231,44 +231,28 @@ INSTANTIATE_TEST_SUITE_P(
 
 class ScriptedImage final : public FirmwareImageFile {
  public:
-  bool Open(const std::string&, std::string& error) override {
+  bool Load(const std::string&, FirmwareImage& image, std::string& error) override {
     if (!exists) error = "No such file or directory";
-    left = 50;
+    image.bytes.assign(exists ? 50 : 0, 7);
     return exists;
   }
-  std::size_t ReadRecord(std::uint8_t (&)[FlashRecordSize]) override {
-    const std::size_t n = std::min<std::size_t>(left, FlashRecordSize);
-    left -= n;
-    eof = n < FlashRecordSize;
-    return n;
-  }
-  bool Eof() const override { return eof; }
-  void Close() override {}
   bool exists = true;
-  std::size_t left = 0;
-  bool eof = false;
 };
 
-TEST(ImageLines, ReportReadsWithTheirCountAndEndAndAFailedOpenWithItsReason) {
+TEST(ImageLines, ReportTheBytesTakenOrTheReasonOfARefusal) {
   EmulationClock clock;
   std::ostringstream out;
   TraceWriter trace(&out, clock);
   ScriptedImage inner;
   TracingFirmwareImageFile image(inner, trace);
+  FirmwareImage loaded;
   std::string error;
-  std::uint8_t record[FlashRecordSize];
-  ASSERT_TRUE(image.Open("/x/Varnholt.bin", error));
-  image.ReadRecord(record);
-  image.ReadRecord(record);
-  image.Close();
+  ASSERT_TRUE(image.Load("/x/Varnholt.bin", loaded, error));
   inner.exists = false;
-  EXPECT_FALSE(image.Open("/x/Varnholt.bin", error));
+  EXPECT_FALSE(image.Load("/x/Varnholt.bin", loaded, error));
   const std::vector<std::string> expected = {
-      R"({"t":0,"ev":"image","op":"open"})",
-      R"({"t":0,"ev":"image","op":"read","bytes":40,"eof":false})",
-      R"({"t":0,"ev":"image","op":"read","bytes":10,"eof":true})",
-      R"({"t":0,"ev":"image","op":"close"})",
-      R"({"t":0,"ev":"image","op":"open","error":"No such file or directory"})",
+      R"({"t":0,"ev":"image","op":"load","bytes":50})",
+      R"({"t":0,"ev":"image","op":"load","error":"No such file or directory"})",
   };
   EXPECT_EQ(RawLines(out), expected);
 }

@@ -47,6 +47,8 @@ class EmptyHostPlatform final : public HidPlatform {
   std::int32_t HidD_GetProductString(Handle, void*, std::uint32_t) override { return 0; }
   std::int32_t HidD_GetSerialNumberString(Handle, void*, std::uint32_t) override { return 0; }
   void Sleep(std::uint32_t) override {}
+  std::int64_t SteadyMicroseconds() override { return 0; }
+  void SleepUntil(std::int64_t) override {}
   std::string ProgramFolder() override { return "/nonexistent"; }
 };
 

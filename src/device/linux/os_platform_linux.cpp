@@ -4,9 +4,12 @@
 #include <libudev.h>
 #include <linux/hidraw.h>
 #include <sys/ioctl.h>
+#include <sys/prctl.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <climits>
 #include <cstring>
@@ -211,6 +214,26 @@ class LinuxHidPlatform final : public HidPlatform {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
   }
 
+  std::int64_t SteadyMicroseconds() override {
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::int64_t>(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
+  }
+
+  // An absolute wait on the monotonic clock: it cannot end early, and with the thread's timer
+  // slack at its least it ends within microseconds of the deadline.
+  void SleepUntil(std::int64_t deadlineMicroseconds) override {
+    if (!slackLowered_) {
+      ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+      slackLowered_ = true;
+    }
+    timespec deadline{};
+    deadline.tv_sec = static_cast<time_t>(deadlineMicroseconds / 1000000);
+    deadline.tv_nsec = static_cast<long>(deadlineMicroseconds % 1000000) * 1000;
+    while (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr) == EINTR) {
+    }
+  }
+
   std::string ProgramFolder() override {
     std::error_code error;
     const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
@@ -247,6 +270,7 @@ class LinuxHidPlatform final : public HidPlatform {
   }
 
   udev* udev_;
+  bool slackLowered_ = false;
   Handle nextHandle_ = FirstHandle;
   std::map<Handle, std::vector<HidrawInterface>> sets_;
   std::map<Handle, OpenDevice> devices_;
