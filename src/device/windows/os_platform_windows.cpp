@@ -80,6 +80,7 @@ class WindowsHidPlatform final : public HidPlatform {
   ~WindowsHidPlatform() override {
     for (auto& [id, data] : preparsed_) ::HidD_FreePreparsedData(data);
     for (HDEVINFO set : sets_) ::SetupDiDestroyDeviceInfoList(set);
+    if (timer_ != nullptr) ::CloseHandle(timer_);
     // Open device handles belong to the program, which closes them itself; the system closes
     // whatever is left when the process ends.
   }
@@ -246,25 +247,67 @@ class WindowsHidPlatform final : public HidPlatform {
 
   void Sleep(std::uint32_t milliseconds) override { ::Sleep(milliseconds); }
 
-  // The folder of the running executable, from the module's own path, in the ANSI code page
-  // that the C runtime's file functions take.
+  std::int64_t SteadyMicroseconds() override {
+    LARGE_INTEGER now{}, frequency{};
+    ::QueryPerformanceCounter(&now);
+    ::QueryPerformanceFrequency(&frequency);
+    return static_cast<std::int64_t>(now.QuadPart / frequency.QuadPart * 1000000 +
+                                     now.QuadPart % frequency.QuadPart * 1000000 /
+                                         frequency.QuadPart);
+  }
+
+  // Waits on a high-resolution timer (a plain one where the system has none) for all but the
+  // last millisecond, then yields until the performance counter reaches the deadline: a plain
+  // Sleep would round to the system's timer tick, up to 15.6 ms late.
+  void SleepUntil(std::int64_t deadlineMicroseconds) override {
+    constexpr std::int64_t Margin = 1000;
+    std::int64_t left = deadlineMicroseconds - SteadyMicroseconds();
+    if (left > Margin) {
+      if (timer_ == nullptr) {
+        timer_ =
+            ::CreateWaitableTimerExW(nullptr, nullptr, HighResolutionTimerFlag, TIMER_ALL_ACCESS);
+        if (timer_ == nullptr)
+          timer_ = ::CreateWaitableTimerExW(nullptr, nullptr, 0, TIMER_ALL_ACCESS);
+      }
+      LARGE_INTEGER due{};
+      due.QuadPart = -(left - Margin) * 10;  // relative, in 100 ns units
+      if (timer_ != nullptr && ::SetWaitableTimer(timer_, &due, 0, nullptr, nullptr, FALSE)) {
+        ::WaitForSingleObject(timer_, INFINITE);
+      }
+    }
+    while (SteadyMicroseconds() < deadlineMicroseconds) ::SwitchToThread();
+  }
+
+  // The folder of the running executable, from the module's own path, in UTF-8: the wide
+  // path names any folder, whatever the system's ANSI code page.
   std::string ProgramFolder() override {
-    std::vector<char> buffer(MAX_PATH);
+    std::vector<wchar_t> buffer(MAX_PATH);
     for (;;) {
       const DWORD n =
-          ::GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+          ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
       if (n == 0) return ".";
       if (n < buffer.size()) {
-        std::string path(buffer.data(), n);
-        const std::size_t slash = path.find_last_of("\\/");
-        if (slash == std::string::npos) return ".";
-        return path.substr(0, slash);
+        const std::wstring path(buffer.data(), n);
+        const std::size_t slash = path.find_last_of(L"\\/");
+        if (slash == std::wstring::npos) return ".";
+        const int size = static_cast<int>(slash);
+        const int bytes =
+            ::WideCharToMultiByte(CP_UTF8, 0, path.data(), size, nullptr, 0, nullptr, nullptr);
+        if (bytes <= 0) return ".";
+        std::string folder(static_cast<std::size_t>(bytes), '\0');
+        ::WideCharToMultiByte(CP_UTF8, 0, path.data(), size, folder.data(), bytes, nullptr,
+                              nullptr);
+        return folder;
       }
       buffer.resize(buffer.size() * 2);
     }
   }
 
  private:
+  // CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, from Windows 10 version 1803 on.
+  static constexpr DWORD HighResolutionTimerFlag = 0x00000002;
+  HANDLE timer_ = nullptr;
+
   HDEVINFO KnownSet(Handle value) const {
     HDEVINFO set = reinterpret_cast<HDEVINFO>(value);
     return sets_.count(set) != 0 ? set : nullptr;

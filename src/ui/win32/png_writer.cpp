@@ -1,8 +1,11 @@
 #include "ui/win32/png_writer.h"
 
+#include <windows.h>
+
 #include <algorithm>
 #include <array>
-#include <fstream>
+
+#include "ui/win32/win32_system.h"
 
 namespace dalvorn::win32 {
 namespace {
@@ -98,10 +101,17 @@ bool WritePng(const std::string& path, int width, int height,
     return false;
   }
   const std::vector<std::uint8_t> bytes = EncodePng(width, height, pixels);
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  file.write(reinterpret_cast<const char*>(bytes.data()),
-             static_cast<std::streamsize>(bytes.size()));
-  return static_cast<bool>(file.flush());
+  // Opened by its UTF-16 name: the path is UTF-8 and may name any folder.
+  const std::wstring name = Utf8ToWide(path);
+  if (name.empty()) return false;
+  HANDLE file = ::CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const bool ok =
+      ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+      written == bytes.size();
+  return ::CloseHandle(file) && ok;
 }
 
 }  // namespace dalvorn::win32
