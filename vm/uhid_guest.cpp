@@ -7,6 +7,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -96,6 +97,12 @@ class UhidDevice {
     return model_;
   }
 
+  // When each feature report set on the device arrived.
+  std::vector<std::chrono::steady_clock::time_point> Arrivals() {
+    std::lock_guard lock(mutex_);
+    return arrivals_;
+  }
+
  private:
   bool Write(const uhid_event& ev) {
     return ::write(fd_, &ev, sizeof ev) == static_cast<ssize_t>(sizeof ev);
@@ -117,6 +124,7 @@ class UhidDevice {
         return Write(*out);
       }
       case UHID_SET_REPORT: {
+        arrivals_.push_back(std::chrono::steady_clock::now());
         const std::size_t size = std::min<std::size_t>(in.u.set_report.size, UHID_DATA_MAX);
         const std::vector<std::uint8_t> report(in.u.set_report.data, in.u.set_report.data + size);
         const bool ok = model_.SetFeature(report, action);
@@ -136,6 +144,7 @@ class UhidDevice {
 
   std::mutex mutex_;
   HidDeviceModel model_;
+  std::vector<std::chrono::steady_clock::time_point> arrivals_;
   int fd_ = -1;
 };
 
@@ -190,6 +199,19 @@ int Run() {
   std::printf("guest: the update took %.1f s\n", took.count());
   stop = true;
   server.join();
+
+  // The pace the device saw: the intervals between the data blocks, the last reports set.
+  const auto arrivals = device.Arrivals();
+  if (arrivals.size() > ImageRecords) {
+    std::vector<double> intervals;
+    for (std::size_t i = arrivals.size() - ImageRecords + 1; i < arrivals.size(); ++i) {
+      intervals.push_back(
+          std::chrono::duration<double, std::milli>(arrivals[i] - arrivals[i - 1]).count());
+    }
+    std::sort(intervals.begin(), intervals.end());
+    std::printf("guest: data blocks arrived every %.2f ms (median), %.2f to %.2f ms\n",
+                intervals[intervals.size() / 2], intervals.front(), intervals.back());
+  }
 
   const HidDeviceModel model = device.Model();
   const std::vector<std::uint8_t> whole(image.begin(),
