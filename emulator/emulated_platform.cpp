@@ -25,6 +25,14 @@ const char* ModeName(DeviceMode mode) {
   return mode == DeviceMode::App ? "app" : "boot";
 }
 
+std::string MakePlainPath(const PlainInterface& plain, std::size_t plainIndex) {
+  char text[96];
+  std::snprintf(text, sizeof text, "\\\\?\\hid#vid_%04x&pid_%04x#7&%x&0&%04x", plain.vendor,
+                plain.product, 0x3a1c00u + static_cast<unsigned>(plainIndex),
+                static_cast<unsigned>(plainIndex));
+  return text + std::string(kClassSuffix);
+}
+
 }  // namespace
 
 EmulatedPlatform::EmulatedPlatform(const Scenario& scenario, EmulationClock& clock,
@@ -35,6 +43,12 @@ EmulatedPlatform::EmulatedPlatform(const Scenario& scenario, EmulationClock& clo
       programFolder_(std::move(programFolder)),
       device_(scenario.device),
       nextHandle_(kFirstHandle) {
+  plainPaths_.reserve(scenario_.interfaces.size());
+  plainByPath_.reserve(scenario_.interfaces.size());
+  for (std::size_t i = 0; i < scenario_.interfaces.size(); ++i) {
+    plainPaths_.push_back(MakePlainPath(scenario_.interfaces[i], i));
+    plainByPath_.emplace(plainPaths_.back(), i);
+  }
   // In real time the device's timeline moves on between the program's calls too.
   if (clock_.RealTime()) {
     trace_.SetBeforeEachLine([this] {
@@ -49,15 +63,6 @@ EmulatedPlatform::~EmulatedPlatform() {
 
 Guid EmulatedPlatform::HidGuid() {
   return Guid{0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
-}
-
-std::string EmulatedPlatform::PlainPath(std::size_t plainIndex) const {
-  const PlainInterface& plain = scenario_.interfaces.at(plainIndex);
-  char text[96];
-  std::snprintf(text, sizeof text, "\\\\?\\hid#vid_%04x&pid_%04x#7&%x&0&%04x", plain.vendor,
-                plain.product, 0x3a1c00u + static_cast<unsigned>(plainIndex),
-                static_cast<unsigned>(plainIndex));
-  return text + std::string(kClassSuffix);
 }
 
 std::string EmulatedPlatform::DevicePath(DeviceMode mode) {
@@ -133,15 +138,15 @@ Handle EmulatedPlatform::SetupDiGetClassDevsA(const Guid& classGuid, const char*
   Handle result = InvalidHandle;
   if (SameGuid(classGuid, HidGuid()) && (flags & DigcfDeviceInterface) != 0) {
     InterfaceSet set;
+    set.members.reserve(scenario_.interfaces.size() + 1);
     const auto addDevice = [&] {
       if (!device_.Present()) return;
       set.members.push_back(kDevice);
-      set.paths.push_back(DevicePath(device_.Mode()));
+      set.devicePath = DevicePath(device_.Mode());
     };
     for (std::size_t i = 0; i < scenario_.interfaces.size(); ++i) {
       if (i == scenario_.devicePosition) addDevice();
       set.members.push_back(i);
-      set.paths.push_back(PlainPath(i));
     }
     if (scenario_.devicePosition >= scenario_.interfaces.size()) addDevice();
     result = NewHandle(std::move(set));
@@ -180,7 +185,7 @@ std::int32_t EmulatedPlatform::SetupDiGetDeviceInterfaceDetailA(
   if (set != nullptr && ref >= 1 && ref <= set->members.size()) {
     const std::size_t target = set->members[ref - 1];
     const bool vanished = target != kDevice && scenario_.interfaces[target].vanishes;
-    const std::string& path = set->paths[ref - 1];
+    const std::string& path = target == kDevice ? set->devicePath : plainPaths_[target];
     const auto needed =
         vanished ? 0 : static_cast<std::int32_t>(InterfaceDetailPathOffset + path.size() + 1);
     if (requiredSize != nullptr) *requiredSize = needed;
@@ -231,13 +236,9 @@ Handle EmulatedPlatform::CreateFileA(const char* path, std::uint32_t /*desiredAc
         result = NewHandle(OpenFile{kDevice, device_.Appearance()});
         device_.HandleOpened();
       }
-    } else {
-      for (std::size_t i = 0; i < scenario_.interfaces.size(); ++i) {
-        const PlainInterface& plain = scenario_.interfaces[i];
-        if (wanted != PlainPath(i)) continue;
-        if (plain.openable && !plain.vanishes) result = NewHandle(OpenFile{i, 0});
-        break;
-      }
+    } else if (const auto it = plainByPath_.find(wanted); it != plainByPath_.end()) {
+      const PlainInterface& plain = scenario_.interfaces[it->second];
+      if (plain.openable && !plain.vanishes) result = NewHandle(OpenFile{it->second, 0});
     }
   }
   Record("CreateFileA",

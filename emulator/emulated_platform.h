@@ -7,6 +7,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <variant>
 #include <vector>
 
@@ -66,7 +67,7 @@ class EmulatedPlatform final : public HidPlatform {
   // The HID interface class.
   static Guid HidGuid();
   // The paths the host gives its interfaces.
-  std::string PlainPath(std::size_t plainIndex) const;
+  const std::string& PlainPath(std::size_t plainIndex) const { return plainPaths_.at(plainIndex); }
   static std::string DevicePath(DeviceMode mode);
   // Handles, sets and preparsed data not yet released.
   std::size_t OpenObjectCount() const { return objects_.size(); }
@@ -76,7 +77,7 @@ class EmulatedPlatform final : public HidPlatform {
 
   struct InterfaceSet {
     std::vector<std::size_t> members;  // plain index or kDevice
-    std::vector<std::string> paths;    // as they were when the set was made
+    std::string devicePath;            // as it was when the set was made
   };
   struct OpenFile {
     std::size_t target;
@@ -106,6 +107,10 @@ class EmulatedPlatform final : public HidPlatform {
   TraceWriter& trace_;
   std::string programFolder_;
   EmulatedDevice device_;
+  // Plain interfaces never change: their paths are made once, and an open finds its interface
+  // by path at once however many there are.
+  std::vector<std::string> plainPaths_;
+  std::unordered_map<std::string, std::size_t> plainByPath_;
   std::map<Handle, Object> objects_;
   Handle nextHandle_;
   bool recording_ = false;

@@ -133,7 +133,8 @@ std::int32_t EmulatedPlatform::StringQuery(const char* fn, Handle device, void* 
     if (const DeviceString& text = strings.*which) {
       // A string longer than the query is cut to it, with no terminator.
       written = std::min<std::size_t>(length, text->size());
-      std::memcpy(buffer, text->data(), written);
+      // An empty string has no storage at all: copying from it is copying from null.
+      if (written > 0) std::memcpy(buffer, text->data(), written);
       result = 1;
     }
   }

@@ -1,5 +1,6 @@
 #include "emulator/emulated_run.h"
 
+#include <exception>
 #include <fstream>
 #include <iostream>
 
@@ -11,6 +12,11 @@
 #include "emulator/tracing_window.h"
 
 namespace dalvorn::emulator {
+namespace {
+
+constexpr const char* kName = "dalvorn-firmware-update-emulated: ";
+
+}  // namespace
 
 int RunEmulatedIn(const RunnerOptions& options,
                   const std::function<std::unique_ptr<RunnerWindow>()>& makeWindow) {
@@ -18,15 +24,19 @@ int RunEmulatedIn(const RunnerOptions& options,
   try {
     scenario = options.scenarioPath ? LoadScenarioFile(*options.scenarioPath) : BuiltInScenario();
   } catch (const ScenarioError& e) {
-    std::cerr << "dalvorn-firmware-update-emulated: " << e.what() << '\n';
+    std::cerr << kName << e.what() << '\n';
+    return ScenarioExitStatus;
+  } catch (const std::exception& e) {
+    std::cerr << kName << options.scenarioPath.value_or("the built-in scenario")
+              << ": cannot be read: " << e.what() << '\n';
     return ScenarioExitStatus;
   }
   std::unique_ptr<std::ofstream> traceFile;
   if (!options.tracePath.empty()) {
-    traceFile =
-        std::make_unique<std::ofstream>(options.tracePath, std::ios::trunc | std::ios::binary);
+    traceFile = std::make_unique<std::ofstream>(PathFromUtf8(options.tracePath),
+                                                std::ios::trunc | std::ios::binary);
     if (!*traceFile) {
-      std::cerr << "dalvorn-firmware-update-emulated: cannot write " << options.tracePath << '\n';
+      std::cerr << kName << "cannot write the trace " << options.tracePath << '\n';
       return TraceExitStatus;
     }
   }
@@ -43,8 +53,7 @@ int RunEmulatedIn(const RunnerOptions& options,
 
   const auto afterLoad = [&] {
     if (!options.screenshotPath.empty() && !window->SaveScreenshot(options.screenshotPath)) {
-      std::cerr << "dalvorn-firmware-update-emulated: cannot write " << options.screenshotPath
-                << '\n';
+      std::cerr << kName << "cannot write " << options.screenshotPath << '\n';
     }
     if (options.click) {
       PumpInjections injections;
@@ -56,7 +65,8 @@ int RunEmulatedIn(const RunnerOptions& options,
       window->ClickUpgradeButton();
       // A click that did nothing leaves the window loaded; nobody is there to close it.
       if (!window->Unloaded()) window->CloseAsCloseBox();
-    } else if (options.closeAfterLoad) {
+    } else if (options.closeAfterLoad || !options.realTime) {
+      // Only a person watching in real time closes the window by hand.
       window->CloseAsCloseBox();
     }
   };
@@ -65,6 +75,14 @@ int RunEmulatedIn(const RunnerOptions& options,
   const int exitCode = window->Run(view, platform, image, afterLoad, beforeTerminate);
   platform.WriteFlashLine();
   trace.Exit(exitCode);
+  if (traceFile) {
+    traceFile->close();
+    // A trace cut short (a full disk) must not pass for a whole one.
+    if (trace.Failed() || traceFile->fail()) {
+      std::cerr << kName << "writing the trace " << options.tracePath << " failed\n";
+      return TraceExitStatus;
+    }
+  }
   return exitCode;
 }
 

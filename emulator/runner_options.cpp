@@ -1,5 +1,6 @@
 #include "emulator/runner_options.h"
 
+#include <algorithm>
 #include <exception>
 
 namespace dalvorn::emulator {
@@ -23,12 +24,20 @@ bool ReadCount(const std::string& option, const std::string& text, int& into, st
 
 }  // namespace
 
+std::filesystem::path PathFromUtf8(const std::string& utf8) {
+  std::u8string text(utf8.size(), u8'\0');
+  std::transform(utf8.begin(), utf8.end(), text.begin(),
+                 [](char c) { return static_cast<char8_t>(c); });
+  return std::filesystem::path(text);
+}
+
 std::string RunnerUsage() {
   return "usage: dalvorn-firmware-update-emulated [SCENARIO.json] [options]\n"
          "  --program-dir DIR     the folder that stands for the executable's folder\n"
          "  --trace FILE          write the trace to FILE\n"
          "  --click               click the upgrade button once the window has loaded\n"
-         "  --close-after-load    close the window once it has loaded (without --click)\n"
+         "  --close-after-load    close the window once it has loaded (without --click; also\n"
+         "                        the default when neither --click nor --real-time is given)\n"
          "  --close-at-pump N     close the window at the N-th event pump after the click\n"
          "  --click-at-pump N     click the upgrade button again at the N-th event pump\n"
          "  --screenshot FILE     save a PNG of the window once it has loaded\n"

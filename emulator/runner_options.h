@@ -1,6 +1,7 @@
 // The emulated runner's command line, shared by the runners over every toolkit.
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -30,5 +31,9 @@ bool ParseRunnerOptions(const std::vector<std::string>& arguments, const std::st
                         RunnerOptions& options, std::string& error);
 
 std::string RunnerUsage();
+
+// A path given as UTF-8 text (as every path of the command line is), as the file system takes
+// it: on Windows the text is not in the ANSI code page.
+std::filesystem::path PathFromUtf8(const std::string& utf8);
 
 }  // namespace dalvorn::emulator

@@ -1,9 +1,14 @@
 #include "emulator/scenario.h"
 
+#include <algorithm>
 #include <cctype>
+#include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <system_error>
+
+#include "emulator/runner_options.h"
 
 namespace dalvorn::emulator {
 namespace {
@@ -14,27 +19,33 @@ using nlohmann::json;
   throw ScenarioError(where + ": " + what);
 }
 
-// A JSON number, or a string in decimal or with a 0x prefix.
+// A JSON number, or a string in decimal or with a 0x prefix; a whole number from 0 to `max`.
 std::uint64_t ReadNumber(const json& value, const std::string& where, std::uint64_t max) {
+  const std::string range = "from 0 to " + std::to_string(max);
   std::uint64_t number = 0;
   if (value.is_number_unsigned()) {
     number = value.get<std::uint64_t>();
   } else if (value.is_number_integer()) {
-    Fail(where, "must not be negative");
+    // Only a negative value is stored signed; -0 is 0.
+    if (value.get<std::int64_t>() < 0) Fail(where, "must not be negative");
+  } else if (value.is_number_float()) {
+    Fail(where, "must be a whole number " + range + ", written with no fraction or exponent");
   } else if (value.is_string()) {
     const std::string text = value.get<std::string>();
     const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-    const std::string digits = hex ? text.substr(2) : text;
+    std::string digits = hex ? text.substr(2) : text;
     if (digits.empty()) Fail(where, "is not a number: \"" + text + "\"");
     for (const char c : digits) {
       const bool ok = hex ? std::isxdigit(static_cast<unsigned char>(c)) != 0
                           : std::isdigit(static_cast<unsigned char>(c)) != 0;
       if (!ok) Fail(where, "is not a number: \"" + text + "\"");
     }
-    if (digits.size() > 16) Fail(where, "is too large");
+    digits.erase(0, std::min(digits.find_first_not_of('0'), digits.size() - 1));
+    // 16 hexadecimal or 19 decimal digits always fit in 64 bits.
+    if (digits.size() > (hex ? 16u : 19u)) Fail(where, "is larger than " + std::to_string(max));
     number = std::stoull(digits, nullptr, hex ? 16 : 10);
   } else {
-    Fail(where, "must be a number or a string like \"0x1209\"");
+    Fail(where, "must be a number " + range + " or a string like \"0x1209\"");
   }
   if (number > max) Fail(where, "is larger than " + std::to_string(max));
   return number;
@@ -226,7 +237,10 @@ Scenario ParseScenario(std::string_view jsonText) {
   json root;
   try {
     root = json::parse(jsonText);
-  } catch (const json::parse_error& e) {
+  } catch (const json::out_of_range& e) {
+    throw ScenarioError(std::string("has a number too large for any field (") + e.what() + ")");
+  } catch (const json::exception& e) {
+    // Syntax errors, but also text that is not UTF-8.
     throw ScenarioError(std::string("not valid JSON: ") + e.what());
   }
   RequireObject(root, "scenario");
@@ -256,10 +270,16 @@ Scenario ParseScenario(std::string_view jsonText) {
 }
 
 Scenario LoadScenarioFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
+  std::error_code error;
+  const std::filesystem::path filePath = PathFromUtf8(path);
+  if (std::filesystem::is_directory(filePath, error)) {
+    throw ScenarioError(path + ": is a folder, not a file");
+  }
+  std::ifstream file(filePath, std::ios::binary);
   if (!file) throw ScenarioError(path + ": cannot be opened");
   std::ostringstream text;
   text << file.rdbuf();
+  if (file.bad()) throw ScenarioError(path + ": cannot be read");
   try {
     return ParseScenario(text.str());
   } catch (const ScenarioError& e) {

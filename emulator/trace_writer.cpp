@@ -55,6 +55,7 @@ void TraceWriter::Line(std::int64_t t, std::string_view ev, const TraceFields& h
   }
   *out_ << line.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
   out_->flush();
+  if (!*out_) failed_ = true;
 }
 
 }  // namespace dalvorn::emulator

@@ -33,6 +33,10 @@ class TraceWriter {
 
   std::int64_t Now() const { return clock_.NowMs(); }
 
+  // Whether a line could not be written or flushed (a full disk, a closed pipe). Writing goes
+  // on regardless; the runner checks this once the trace is complete.
+  bool Failed() const { return failed_; }
+
   // Runs before every line that is not itself written from inside it: lets the emulated device
   // write the events that fell due since the last line (in real time the clock moves between
   // the program's calls), so that lines stay in the order things happened.
@@ -49,6 +53,7 @@ class TraceWriter {
   const EmulationClock& clock_;
   std::function<void()> beforeEachLine_;
   bool inHook_ = false;
+  bool failed_ = false;
 };
 
 }  // namespace dalvorn::emulator

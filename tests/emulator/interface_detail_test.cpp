@@ -179,6 +179,7 @@ INSTANTIATE_TEST_SUITE_P(
                         100,
                         1,
                         {0x41, 0, 0x42}},
+        StringQueryCase{"EmptyRawBytes", R"({"manufacturer": {"utf16_hex": ""}})", 100, 1, {}},
         StringQueryCase{"Missing", R"({"product": "P"})", 100, 0, {}},
         StringQueryCase{"Null", R"({"manufacturer": null})", 100, 0, {}}),
     [](const auto& info) { return info.param.name; });

@@ -116,6 +116,28 @@ TEST(Paths, AnAbsentDeviceIsNeitherListedNorOpened) {
   EXPECT_EQ(host.Open(EmulatedPlatform::DevicePath(DeviceMode::App)), InvalidHandle);
 }
 
+TEST(Paths, OfPlainInterfacesStayAsTracesShowThemAndOpenTheirOwnInterface) {
+  Scenario scenario;
+  for (int i = 0; i < 70000; ++i) {
+    PlainInterface plain;
+    plain.vendor = 0x046D;
+    plain.product = static_cast<std::uint16_t>(i);
+    scenario.interfaces.push_back(plain);
+  }
+  scenario.devicePosition = 1;
+  EmulatedHost host(scenario);
+  const std::string suffix = "#{4d1e55b2-f16f-11cf-88cb-001111000030}";
+  EXPECT_EQ(host.platform.PlainPath(0), "\\\\?\\hid#vid_046d&pid_0000#7&3a1c00&0&0000" + suffix);
+  EXPECT_EQ(host.platform.PlainPath(69999),
+            "\\\\?\\hid#vid_046d&pid_116f#7&3b2d6f&0&1116f" + suffix);
+  for (const std::size_t i : {0, 1, 4097, 65536, 69999}) {
+    HiddAttributes attributes;
+    ASSERT_EQ(host.platform.HidD_GetAttributes(host.Open(host.platform.PlainPath(i)), attributes),
+              1);
+    EXPECT_EQ(attributes.ProductID, static_cast<std::uint16_t>(i));
+  }
+}
+
 // Every operation on a handle to a device that has left fails; closing it succeeds.
 struct DeadHandleOp {
   std::string name;

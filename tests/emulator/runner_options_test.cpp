@@ -54,5 +54,13 @@ TEST(RunnerOptionsParsing, ReadsTheDocumentedOptionsAndRefusesOthers) {
   }
 }
 
+TEST(RunnerOptionsParsing, PathsAreReadAsUtf8Text) {
+  // On Windows a narrow path would go through the ANSI code page and lose these characters.
+  const std::string utf8 = "d\xC3\xA9j\xC3\xA0/\xE6\x97\xA5\xE6\x9C\xAC.jsonl";
+  const std::filesystem::path path = PathFromUtf8(utf8);
+  EXPECT_TRUE(path.u8string() == u8"d\u00e9j\u00e0/\u65e5\u672c.jsonl") << utf8;
+  EXPECT_TRUE(path.filename().u8string() == u8"\u65e5\u672c.jsonl") << utf8;
+}
+
 }  // namespace
 }  // namespace dalvorn::emulator

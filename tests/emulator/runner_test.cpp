@@ -212,18 +212,85 @@ INSTANTIATE_TEST_SUITE_P(
                   EXPECT_EQ(
                       Count(lines, [](const auto& l) { return IsCall(l, "HidD_SetFeature"); }), 0u);
                   EXPECT_EQ(Count(lines, [](const auto& l) { return IsCall(l, "Sleep"); }), 0u);
+                }},
+        RunCase{"NothingAskedClosesAfterLoad",
+                "",
+                400,
+                {},
+                0,
+                [](const Lines& lines) {
+                  EXPECT_EQ(
+                      Count(lines, [](const auto& l) { return IsCall(l, "HidD_SetFeature"); }), 0u);
+                }},
+        RunCase{"EmptyRawStrings",
+                R"({"device": {"app": {"strings": {"manufacturer": {"utf16_hex": ""},
+                    "product": {"utf16_hex": ""}, "serial": {"utf16_hex": ""}}}}})",
+                400,
+                {},
+                0,
+                [](const Lines& lines) {
+                  EXPECT_GE(Count(lines,
+                                  [](const auto& l) {
+                                    return IsCall(l, "HidD_GetProductString") && l["result"] == 1;
+                                  }),
+                            1u);
                 }}),
     [](const auto& info) { return info.param.name; });
 
-TEST(EmulatedRunFailures, ABadScenarioEndsBeforeTheWindowWithItsOwnStatus) {
-  ScratchFolder folder;
-  WriteFile(folder.File("bad.json"), R"({"device": {"mode": "sideways"}})");
+// Runs with `args` and returns the exit status, keeping what the runner wrote on stderr.
+int RunCapturingErrors(const std::vector<std::string>& args, const std::string& ownFolder,
+                       std::string& errors) {
   RunnerOptions options;
   std::string error;
-  ASSERT_TRUE(ParseRunnerOptions({folder.File("bad.json"), "--trace", folder.File("t.jsonl")},
-                                 folder.Path(), options, error));
-  EXPECT_EQ(RunEmulated(options, *g_app), ScenarioExitStatus);
-  EXPECT_FALSE(fs::exists(folder.File("t.jsonl")));
+  EXPECT_TRUE(ParseRunnerOptions(args, ownFolder, options, error)) << error;
+  ::testing::internal::CaptureStderr();
+  const int status = RunEmulated(options, *g_app);
+  errors = ::testing::internal::GetCapturedStderr();
+  return status;
+}
+
+TEST(EmulatedRunFailures, ABadScenarioEndsBeforeTheWindowWithItsOwnStatus) {
+  const std::vector<std::string> table = {
+      R"({"device": {"mode": "sideways"}})",
+      R"({"device": {"on_restart": {"back_after_ms": 1e309}}})",
+      R"({"interfaces": [{"report_length": 1e9}]})",
+      "{\"device\": {\"app\": {\"strings\": {\"serial\": \"\xC3\"}}}}",
+      "",
+  };
+  for (const std::string& text : table) {
+    ScratchFolder folder;
+    WriteFile(folder.File("bad.json"), text);
+    std::string errors;
+    EXPECT_EQ(RunCapturingErrors({folder.File("bad.json"), "--trace", folder.File("t.jsonl")},
+                                 folder.Path(), errors),
+              ScenarioExitStatus)
+        << text;
+    EXPECT_NE(errors.find("bad.json"), std::string::npos) << errors;
+    EXPECT_FALSE(fs::exists(folder.File("t.jsonl")));
+  }
+}
+
+TEST(EmulatedRunFailures, ATraceThatCannotBeWrittenEndsWithItsOwnStatus) {
+  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
+  ScratchFolder folder;
+  std::string errors;
+  EXPECT_EQ(RunCapturingErrors({"--trace", "/dev/full"}, folder.Path(), errors), TraceExitStatus);
+  EXPECT_NE(errors.find("/dev/full"), std::string::npos) << errors;
+}
+
+TEST(EmulatedRunTrace, IsWrittenToAPathOfAnyCharacters) {
+  ScratchFolder folder;
+  const std::string name =
+      "tr\xC3\xA9"
+      "ce-\xE6\x97\xA5\xE6\x9C\xAC.jsonl";
+  std::string errors;
+  EXPECT_EQ(RunCapturingErrors({"--trace", folder.File(name)}, folder.Path(), errors), 0) << errors;
+  const fs::path written =
+      fs::path(folder.Path()) / std::u8string(u8"tr\u00e9ce-\u65e5\u672c.jsonl");
+  std::ifstream in(written);
+  std::string first;
+  EXPECT_TRUE(std::getline(in, first));
+  EXPECT_EQ(nlohmann::json::parse(first)["op"], "show");
 }
 
 TEST(EmulatedRunScreenshot, IsTheClientAreaAfterLoad) {

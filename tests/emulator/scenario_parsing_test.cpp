@@ -38,8 +38,16 @@ INSTANTIATE_TEST_SUITE_P(
                       NumberCase{"\"0xFFFF\"", 0xFFFF}, NumberCase{"\"010\"", 10},
                       NumberCase{"\"0x10000\"", -1}, NumberCase{"65536", -1}, NumberCase{"-1", -1},
                       NumberCase{"\"0x\"", -1}, NumberCase{"\"12z\"", -1}, NumberCase{"\"\"", -1},
-                      NumberCase{"true", -1}, NumberCase{"1.5", -1},
-                      NumberCase{"\"0x1209 \"", -1}));
+                      NumberCase{"true", -1}, NumberCase{"1.5", -1}, NumberCase{"\"0x1209 \"", -1},
+                      NumberCase{"-0", 0}, NumberCase{"\"0x00000000000000000001\"", 1},
+                      NumberCase{"\"000000000000000000000042\"", 42}, NumberCase{"\"0x1FFFF\"", -1},
+                      NumberCase{"\"0x1FFFFFFFFFFFFFFFF\"", -1},
+                      NumberCase{"\"99999999999999999999\"", -1}, NumberCase{"\"-1\"", -1},
+                      NumberCase{"\"+1\"", -1}, NumberCase{"\"0x-1\"", -1},
+                      NumberCase{"18446744073709551616", -1}, NumberCase{"1e3", -1},
+                      NumberCase{"1e309", -1}, NumberCase{"-1e309", -1},
+                      NumberCase{"-9223372036854775809", -1}, NumberCase{"null", -1},
+                      NumberCase{"[1]", -1}, NumberCase{"{}", -1}));
 
 struct StringCase {
   std::string written;  // the value of "manufacturer"; empty: the key is left out
@@ -169,6 +177,29 @@ TEST(ScenarioRefused, NamesTheFieldThatIsWrong) {
       {R"({"interfaces": {}})", "interfaces"},
       {R"([1, 2])", "scenario"},
       {R"({"device": )", "JSON"},
+      {R"({"device": {"refuse_block": 1e309}})", "too large"},
+      {"{\"interfaces\": [{\"strings\": {\"serial\": \"\xFF\"}}]}", "JSON"},
+      {R"({"interfaces": [{"report_length": 70000}]})", "interfaces[0].report_length"},
+      {R"({"interfaces": [{"report_length": "0x10000"}]})", "interfaces[0].report_length"},
+      {R"({"interfaces": [{"report_length": -41}]})", "interfaces[0].report_length"},
+      {R"({"device": {"app": {"report_length": 1e20}}})", "device.app.report_length"},
+      {R"({"device": {"boot": {"version": "0x"}}})", "device.boot.version"},
+      {R"({"device": {"app_after_update": {"version": "0x1FFFF"}}})",
+       "device.app_after_update.version"},
+      {R"({"device": {"refuse_block": 4294967296}})", "device.refuse_block"},
+      {R"({"device": {"on_restart": {"back_after_ms": -5}}})", "device.on_restart.back_after_ms"},
+      {R"({"device": {"on_boot_entry": {"leave_after_ms": 1e400}}})", "too large"},
+      {R"({"device": {"status": [0, "0x100"]}})", "device.status[1]"},
+      {R"({"device": {"status": "0001"}})", "device.status"},
+      {R"({"interfaces": [5]})", "interfaces[0]"},
+      {R"({"interfaces": [{"strings": "Other"}]})", "interfaces[0].strings"},
+      {R"({"interfaces": [{"strings": {"product": 7}}]})", "interfaces[0].strings.product"},
+      {R"({"interfaces": [{"target": 1}]})", "interfaces[0].target"},
+      {R"({"device": {"app": []}})", "device.app"},
+      {R"({"device": {"on_restart": null}})", "device.on_restart"},
+      {R"({"device": {"mode": 1}})", "device.mode"},
+      {R"({"device": 1})", "device"},
+      {R"({"reuse_handles": "true"})", "reuse_handles"},
   };
   for (const auto& [text, field] : table) {
     try {
@@ -180,8 +211,10 @@ TEST(ScenarioRefused, NamesTheFieldThatIsWrong) {
   }
 }
 
-TEST(ScenarioRefused, AMissingFileIsAScenarioError) {
-  EXPECT_THROW(LoadScenarioFile("/nonexistent/scenario.json"), ScenarioError);
+TEST(ScenarioRefused, AFileThatCannotBeReadIsAScenarioError) {
+  for (const std::string path : {"/nonexistent/scenario.json", ".", ""}) {
+    EXPECT_THROW(LoadScenarioFile(path), ScenarioError) << path;
+  }
 }
 
 }  // namespace
