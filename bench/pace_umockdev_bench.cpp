@@ -53,7 +53,7 @@ void BM_PaceHidrawUmockdev(benchmark::State& state) {
     BenchWindow window(host);
     DiskFirmwareImageFile image;
     UpgradeContext context{session, platform, window, image};
-    const UpgradeOutcome outcome = btnUpgradeFW_Click(context);
+    const UpgradeOutcome outcome = RunUpgradeSequence(context);
     std::filesystem::remove(imagePath);
     if (outcome != UpgradeOutcome::Updated) state.SkipWithError("the update failed");
     state.counters["efficiency_percent"] = 100 * platform.Efficiency(Blocks);

@@ -194,7 +194,7 @@ int Run() {
   DiskFirmwareImageFile file;
   UpgradeContext context{session, *platform, window, file};
   const auto started = std::chrono::steady_clock::now();
-  const UpgradeOutcome outcome = btnUpgradeFW_Click(context);
+  const UpgradeOutcome outcome = RunUpgradeSequence(context);
   const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
   std::printf("guest: the update took %.1f s\n", took.count());
   stop = true;

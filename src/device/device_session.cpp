@@ -2,14 +2,15 @@
 
 namespace dalvorn {
 
-void CloseHandleField(Handle& field, DeviceSession& session, HidPlatform& platform) {
-  session.LastResult = platform.CloseHandle(field);
+std::int32_t CloseHandleField(Handle& field, HidPlatform& platform) {
+  const std::int32_t result = platform.CloseHandle(field);
   field = INVALID_HANDLE_VALUE;
+  return result;
 }
 
 void CloseDeviceHandles(DeviceSession& session, HidPlatform& platform) {
-  CloseHandleField(session.DeviceHandle, session, platform);
-  CloseHandleField(session.OverlappedHandle, session, platform);
+  CloseHandleField(session.DeviceHandle, platform);
+  CloseHandleField(session.OverlappedHandle, platform);
 }
 
 }  // namespace dalvorn

@@ -10,35 +10,44 @@
 
 namespace dalvorn {
 
+// The device search's working fields: filled and read only while one search runs. They stay
+// in the record after it, for a reader who wants to see how the last search ended.
+struct DeviceSearchScratch {
+  Handle DeviceInfoSet = 0;                    // the set of interfaces being walked
+  SpDeviceInterfaceData InterfaceData;         // the interface of the current step
+  std::int32_t Needed = 0;                     // size the detail query asked for
+  std::int32_t DetailDataSize = 0;             // size handed to the detail query
+  std::int32_t InterfaceDetail = 0;            // the detail record's size field, 5
+  std::vector<std::uint8_t> DetailDataBuffer;  // the detail record: size field, then path
+  bool EnumExhausted = false;                  // the walk ran past the last interface
+  Handle PreparsedData = 0;                    // valid only while the caps are read
+  SecurityAttributes Security;                 // handed to both opens
+};
+
 struct DeviceSession {
-  HidpCaps DeviceCaps;
-  std::int32_t DetailDataSize = 0;
-  std::vector<std::uint8_t> DetailDataBuffer;
-  HiddAttributes DeviceAttrs;
-  std::string DevicePath;
-  Handle DeviceInfoSet = 0;
-  Handle DeviceHandle = 0;
-  bool EnumExhausted = false;
+  // What the last search found, and the two handles it left open on the device.
   bool DeviceFound = false;
-  std::int32_t InterfaceDetail = 0;
-  SpDeviceInterfaceData InterfaceData;
-  std::int32_t Needed = 0;
-  Handle PreparsedData = 0;
-  Handle OverlappedHandle = 0;
-  std::int32_t LastResult = 0;
-  SecurityAttributes Security;
+  Handle DeviceHandle = 0;      // synchronous: attributes, capabilities, feature reports
+  Handle OverlappedHandle = 0;  // opened with FileFlagOverlapped: the string queries
+  HiddAttributes DeviceAttrs;   // of the interface examined last
+  HidpCaps DeviceCaps;          // its FeatureReportByteLength is every report's length
+  std::string DevicePath;
+
   // Receives the bootloader's status report; grown to the report length when a device
   // announces reports longer than its 101 bytes.
   std::vector<std::uint8_t> StatusReport = std::vector<std::uint8_t>(101, 0);
+  // The progress bar's full width in twips, measured when the window loaded.
   std::int16_t ProgressFullWidth = 0;
+
+  DeviceSearchScratch Search;
 };
 
-// Closes DeviceHandle, then OverlappedHandle, storing each result in LastResult. A closed
-// field holds INVALID_HANDLE_VALUE, so closing it again fails harmlessly and can never close
-// another object that the platform has since given the same value.
+// Closes DeviceHandle, then OverlappedHandle. A closed field holds INVALID_HANDLE_VALUE, so
+// closing it again fails harmlessly and can never close another object that the platform has
+// since given the same value.
 void CloseDeviceHandles(DeviceSession& session, HidPlatform& platform);
 
-// Closes one handle field the same way.
-void CloseHandleField(Handle& field, DeviceSession& session, HidPlatform& platform);
+// Closes one handle field the same way; returns the close's result.
+std::int32_t CloseHandleField(Handle& field, HidPlatform& platform);
 
 }  // namespace dalvorn

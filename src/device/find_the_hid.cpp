@@ -12,37 +12,41 @@ constexpr std::int32_t MaxDetailSize = 64 * 1024;
 
 // Reads the interface detail record of the current interface into DetailDataBuffer and
 // DevicePath. False when the interface vanished before its size could be known.
+// The detail queries' results are not looked at: the sizing query reports its size and the
+// path read decides.
 bool ReadInterfacePath(DeviceSession& s, HidPlatform& platform) {
-  s.Needed = 0;
-  s.LastResult = platform.SetupDiGetDeviceInterfaceDetailA(s.DeviceInfoSet, s.InterfaceData,
-                                                           nullptr, 0, &s.Needed, nullptr);
-  if (s.Needed < InterfaceDetailSizeField || s.Needed > MaxDetailSize) {
+  DeviceSearchScratch& w = s.Search;
+  w.Needed = 0;
+  platform.SetupDiGetDeviceInterfaceDetailA(w.DeviceInfoSet, w.InterfaceData, nullptr, 0, &w.Needed,
+                                            nullptr);
+  if (w.Needed < InterfaceDetailSizeField || w.Needed > MaxDetailSize) {
     // Too small to hold the size field and one character: the interface has gone.
     return false;
   }
-  s.DetailDataSize = s.Needed;
-  s.InterfaceDetail = InterfaceDetailSizeField;
-  s.DetailDataBuffer.assign(static_cast<std::size_t>(s.Needed) + 1, 0);
-  const std::uint32_t sizeField = static_cast<std::uint32_t>(s.InterfaceDetail);
+  w.DetailDataSize = w.Needed;
+  w.InterfaceDetail = InterfaceDetailSizeField;
+  w.DetailDataBuffer.assign(static_cast<std::size_t>(w.Needed) + 1, 0);
+  const std::uint32_t sizeField = static_cast<std::uint32_t>(w.InterfaceDetail);
   const std::uint8_t sizeBytes[4] = {
       static_cast<std::uint8_t>(sizeField), static_cast<std::uint8_t>(sizeField >> 8),
       static_cast<std::uint8_t>(sizeField >> 16), static_cast<std::uint8_t>(sizeField >> 24)};
-  RtlMoveMemory(s.DetailDataBuffer.data(), sizeBytes, sizeof sizeBytes);
+  RtlMoveMemory(w.DetailDataBuffer.data(), sizeBytes, sizeof sizeBytes);
 
-  s.LastResult = platform.SetupDiGetDeviceInterfaceDetailA(s.DeviceInfoSet, s.InterfaceData,
-                                                           s.DetailDataBuffer.data(),
-                                                           s.DetailDataSize, &s.Needed, nullptr);
+  platform.SetupDiGetDeviceInterfaceDetailA(w.DeviceInfoSet, w.InterfaceData,
+                                            w.DetailDataBuffer.data(), w.DetailDataSize, &w.Needed,
+                                            nullptr);
 
   // The path runs from byte 4 to its first zero; the buffer's spare last byte is always zero.
-  const auto pathBegin = s.DetailDataBuffer.begin() + InterfaceDetailPathOffset;
-  const auto pathEnd = std::find(pathBegin, s.DetailDataBuffer.end(), std::uint8_t{0});
+  const auto pathBegin = w.DetailDataBuffer.begin() + InterfaceDetailPathOffset;
+  const auto pathEnd = std::find(pathBegin, w.DetailDataBuffer.end(), std::uint8_t{0});
   s.DevicePath.assign(pathBegin, pathEnd);
   return true;
 }
 
 Handle OpenInterface(DeviceSession& s, HidPlatform& platform, std::uint32_t flags) {
   return platform.CreateFileA(s.DevicePath.c_str(), GenericRead | GenericWrite,
-                              FileShareRead | FileShareWrite, &s.Security, OpenExisting, flags, 0);
+                              FileShareRead | FileShareWrite, &s.Search.Security, OpenExisting,
+                              flags, 0);
 }
 
 }  // namespace
@@ -52,42 +56,44 @@ bool IsDeviceIdentity(std::uint16_t vendorId, std::uint16_t productId) {
 }
 
 bool FindTheHid(DeviceSession& s, HidPlatform& platform) {
+  DeviceSearchScratch& w = s.Search;
   bool result = false;
-  s.EnumExhausted = false;
+  w.EnumExhausted = false;
   s.DeviceFound = false;
-  s.Security.nLength = SecurityAttributesSize;
-  s.Security.lpSecurityDescriptor = nullptr;
-  s.Security.bInheritHandle = -1;
+  w.Security.nLength = SecurityAttributesSize;
+  w.Security.lpSecurityDescriptor = nullptr;
+  w.Security.bInheritHandle = -1;
 
   Guid hidGuid;
   platform.HidD_GetHidGuid(hidGuid);
-  s.DeviceInfoSet =
+  w.DeviceInfoSet =
       platform.SetupDiGetClassDevsA(hidGuid, nullptr, 0, DigcfPresent | DigcfDeviceInterface);
 
+  // Only two results decide anything: the enumeration step (a failure ends the walk) and the
+  // attributes query (a failure means no match).
   std::int32_t memberIndex = 0;
   do {
-    s.InterfaceData.cbSize = SpDeviceInterfaceDataSize;
-    s.LastResult = platform.SetupDiEnumDeviceInterfaces(s.DeviceInfoSet, nullptr, hidGuid,
-                                                        memberIndex, s.InterfaceData);
-    if (s.LastResult == 0) {
-      s.EnumExhausted = true;
+    w.InterfaceData.cbSize = SpDeviceInterfaceDataSize;
+    if (platform.SetupDiEnumDeviceInterfaces(w.DeviceInfoSet, nullptr, hidGuid, memberIndex,
+                                             w.InterfaceData) == 0) {
+      w.EnumExhausted = true;
     } else if (ReadInterfacePath(s, platform)) {
       s.DeviceHandle = OpenInterface(s, platform, 0);
       s.DeviceAttrs.VendorID = 0;
       s.DeviceAttrs.ProductID = 0;
       s.DeviceAttrs.Size = HiddAttributesSize;
-      s.LastResult = platform.HidD_GetAttributes(s.DeviceHandle, s.DeviceAttrs);
-      if (s.LastResult != 0 && IsDeviceIdentity(s.DeviceAttrs.VendorID, s.DeviceAttrs.ProductID)) {
+      const std::int32_t attributes = platform.HidD_GetAttributes(s.DeviceHandle, s.DeviceAttrs);
+      if (attributes != 0 && IsDeviceIdentity(s.DeviceAttrs.VendorID, s.DeviceAttrs.ProductID)) {
         s.DeviceFound = true;
       } else {
         s.DeviceFound = false;
-        CloseHandleField(s.DeviceHandle, s, platform);
+        CloseHandleField(s.DeviceHandle, platform);
       }
     }
     ++memberIndex;
-  } while (!s.EnumExhausted && !s.DeviceFound);
+  } while (!w.EnumExhausted && !s.DeviceFound);
 
-  platform.SetupDiDestroyDeviceInfoList(s.DeviceInfoSet);
+  platform.SetupDiDestroyDeviceInfoList(w.DeviceInfoSet);
 
   if (s.DeviceFound) {
     result = true;
@@ -98,15 +104,15 @@ bool FindTheHid(DeviceSession& s, HidPlatform& platform) {
 }
 
 void ReadDeviceCapabilities(DeviceSession& s, HidPlatform& platform) {
-  s.PreparsedData = 0;
-  s.LastResult = platform.HidD_GetPreparsedData(s.DeviceHandle, s.PreparsedData);
-  if (s.LastResult == 0) {
+  Handle& preparsed = s.Search.PreparsedData;
+  preparsed = 0;
+  if (platform.HidD_GetPreparsedData(s.DeviceHandle, preparsed) == 0) {
     // Nothing was obtained, so there is nothing to ask for capabilities or to release.
     return;
   }
-  s.LastResult = platform.HidP_GetCaps(s.PreparsedData, s.DeviceCaps);
-  s.LastResult = platform.HidD_FreePreparsedData(s.PreparsedData);
-  s.PreparsedData = 0;
+  platform.HidP_GetCaps(preparsed, s.DeviceCaps);
+  platform.HidD_FreePreparsedData(preparsed);
+  preparsed = 0;
 }
 
 }  // namespace dalvorn

@@ -38,8 +38,7 @@ using StringQuery = std::int32_t (HidPlatform::*)(Handle, void*, std::uint32_t);
 // Runs one string query into the shared buffer; on success the label shows its text.
 bool QueryIntoLabel(DeviceSession& s, HidPlatform& platform, WindowView& view, StringQuery query,
                     std::array<std::uint8_t, StringBufferSize>& buffer, Control label) {
-  s.LastResult = (platform.*query)(s.OverlappedHandle, buffer.data(), StringQueryLength);
-  if (s.LastResult == 0) return false;
+  if ((platform.*query)(s.OverlappedHandle, buffer.data(), StringQueryLength) == 0) return false;
   std::string caption = " ";
   caption += DecodeDeviceString(buffer.data(), StringQueryLength);
   view.SetCaption(label, caption);

@@ -44,7 +44,7 @@ void FrmMain::Form_Terminate() {
 
 void FrmMain::btnUpgradeFW_Click() {
   UpgradeContext context{session_, platform_, *this, image_};
-  const UpgradeOutcome outcome = ::dalvorn::btnUpgradeFW_Click(context);
+  const UpgradeOutcome outcome = RunUpgradeSequence(context);
   if (outcome != UpgradeOutcome::NotStarted) outcome_ = outcome;
 }
 

@@ -71,9 +71,8 @@ TransferOutcome SendFlashData(UpgradeContext& c, const FirmwareImage& image) {
 
   // The manufacturer string tells that the device answers on the session's handles.
   std::array<std::uint8_t, 201> probeBuffer{};
-  s.LastResult = c.platform.HidD_GetManufacturerString(s.OverlappedHandle, probeBuffer.data(),
-                                                       ProbeQueryLength);
-  if (s.LastResult == 0) {
+  if (c.platform.HidD_GetManufacturerString(s.OverlappedHandle, probeBuffer.data(),
+                                            ProbeQueryLength) == 0) {
     outcome.result = TransferResult::NoAnswer;
     return outcome;
   }

@@ -46,18 +46,16 @@ void BuildDataBlockMessage(std::vector<std::uint8_t>& buffer, const std::uint8_t
 std::int32_t SendFeatureReport(DeviceSession& session, HidPlatform& platform,
                                std::vector<std::uint8_t>& buffer) {
   FitToReportLength(buffer, session);
-  session.LastResult = platform.HidD_SetFeature(session.DeviceHandle, buffer.data(),
-                                                session.DeviceCaps.FeatureReportByteLength);
-  return session.LastResult;
+  return platform.HidD_SetFeature(session.DeviceHandle, buffer.data(),
+                                  session.DeviceCaps.FeatureReportByteLength);
 }
 
 std::int32_t ReadStatusReport(DeviceSession& session, HidPlatform& platform) {
   if (session.StatusReport.size() < StatusReportSize) session.StatusReport.resize(StatusReportSize);
   FitToReportLength(session.StatusReport, session);
   session.StatusReport[0] = 0;  // report ID
-  session.LastResult = platform.HidD_GetFeature(session.DeviceHandle, session.StatusReport.data(),
-                                                session.DeviceCaps.FeatureReportByteLength);
-  return session.LastResult;
+  return platform.HidD_GetFeature(session.DeviceHandle, session.StatusReport.data(),
+                                  session.DeviceCaps.FeatureReportByteLength);
 }
 
 bool StatusAsksForUnlock(const DeviceSession& session, std::int32_t readResult) {

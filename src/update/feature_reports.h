@@ -28,11 +28,11 @@ void BuildUnlockMessage(std::vector<std::uint8_t>& buffer);
 // order.
 void BuildDataBlockMessage(std::vector<std::uint8_t>& buffer, const std::uint8_t* record);
 
-// Sends `buffer` as a feature report of the device's length; the result goes to LastResult.
+// Sends `buffer` as a feature report of the device's length; returns the platform's result.
 std::int32_t SendFeatureReport(DeviceSession& session, HidPlatform& platform,
                                std::vector<std::uint8_t>& buffer);
 
-// Reads the status report into StatusReport; the result goes to LastResult.
+// Reads the status report into StatusReport; returns the platform's result.
 std::int32_t ReadStatusReport(DeviceSession& session, HidPlatform& platform);
 
 // True when the status read succeeded and byte 1 or byte 2 asks for the unlock message.

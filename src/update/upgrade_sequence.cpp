@@ -57,7 +57,7 @@ std::string TransferFailureText(const TransferOutcome& outcome) {
   return "";
 }
 
-UpgradeOutcome btnUpgradeFW_Click(UpgradeContext& c) {
+UpgradeOutcome RunUpgradeSequence(UpgradeContext& c) {
   DeviceSession& s = c.session;
   std::vector<std::uint8_t> commandReport = NewReportBuffer(CommandReportSize, s);
   if (!s.DeviceFound) return UpgradeOutcome::NotStarted;

@@ -1,4 +1,4 @@
-// The whole update, run by a click on the upgrade button.
+// The whole update: what a click on the upgrade button runs.
 #pragma once
 
 #include <string>
@@ -12,7 +12,7 @@ namespace dalvorn {
 // mode, re-finds it, reads its status and unlocks it when asked, sends the image, tells the
 // person when the update failed, and unloads the window. Does nothing (NotStarted) when no
 // device was found.
-UpgradeOutcome btnUpgradeFW_Click(UpgradeContext& context);
+UpgradeOutcome RunUpgradeSequence(UpgradeContext& context);
 
 // The message box texts: an image refused before anything was sent, and a failed transfer.
 std::string ImageRefusalText(const std::string& path, const std::string& reason);

@@ -23,7 +23,7 @@ TEST(DeviceSearch, NoInterfaceMakesOneEnumerationStepAndKeepsTheHandles) {
   host.Session().DeviceHandle = 1234;
   host.Session().OverlappedHandle = 5678;
   EXPECT_FALSE(FindTheHid(host.Session(), host.platform));
-  EXPECT_TRUE(host.Session().EnumExhausted);
+  EXPECT_TRUE(host.Session().Search.EnumExhausted);
   EXPECT_EQ(host.Calls("SetupDiEnumDeviceInterfaces").size(), 1u);
   EXPECT_EQ(host.Session().DeviceHandle, 1234);
   EXPECT_EQ(host.Session().OverlappedHandle, 5678);

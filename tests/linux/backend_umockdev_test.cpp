@@ -101,7 +101,7 @@ TEST_F(Backend, NoMatchingInterfaceLeavesEarlierHandlesAndFindsNothing) {
   session.DeviceHandle = 7;
   session.OverlappedHandle = 9;
   EXPECT_FALSE(FindTheHid(session, *platform));
-  EXPECT_TRUE(session.EnumExhausted);
+  EXPECT_TRUE(session.Search.EnumExhausted);
   EXPECT_EQ(session.OverlappedHandle, 9);
   session = DeviceSession{};
 }

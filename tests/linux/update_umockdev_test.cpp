@@ -64,7 +64,7 @@ TEST_P(FullUpdate, FlashHoldsTheImagesWholeRecords) {
   HeadlessUpdateWindow window([&] { host.Settle(); }, 100);
   DiskFirmwareImageFile file;
   UpgradeContext context{session, *platform, window, file};
-  const UpgradeOutcome outcome = btnUpgradeFW_Click(context);
+  const UpgradeOutcome outcome = RunUpgradeSequence(context);
   std::filesystem::remove(imagePath);
 
   EXPECT_EQ(outcome, UpgradeOutcome::Updated) << "caption: " << window.caption;
