@@ -6,14 +6,14 @@
 #include <vector>
 
 #include "device/device_codes.h"
-#include "emulated_host.h"
+#include "platform_host.h"
 
 namespace dalvorn::emulator {
 namespace {
 
 using testing::PrintTo;
 
-using testing::EmulatedHost;
+using testing::PlatformHost;
 using testing::Report;
 
 std::vector<std::uint8_t> BootEntry() {
@@ -21,7 +21,7 @@ std::vector<std::uint8_t> BootEntry() {
 }
 
 // What a search made now finds: "app", "boot" or "absent".
-std::string Seen(EmulatedHost& host) {
+std::string Seen(PlatformHost& host) {
   for (const std::string& path : host.Enumerate()) {
     if (path == EmulatedPlatform::DevicePath(DeviceMode::App)) return "app";
     if (path == EmulatedPlatform::DevicePath(DeviceMode::Boot)) return "boot";
@@ -44,7 +44,7 @@ class BootEntryTimeline : public ::testing::TestWithParam<TimelineCase> {};
 
 TEST_P(BootEntryTimeline, SearchesSeeTheDeviceAsTheTimelineSays) {
   const TimelineCase& c = GetParam();
-  EmulatedHost host(R"({"device": {"on_boot_entry": )" + c.onBootEntry + "}}");
+  PlatformHost host(R"({"device": {"on_boot_entry": )" + c.onBootEntry + "}}");
   host.platform.Sleep(1000);  // the message is taken at T = 1000
   const Handle handle = host.OpenDevice();
   ASSERT_EQ(host.Send(handle, Report(41, BootEntry())), 1);
@@ -76,7 +76,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return info.param.name; });
 
 TEST(DeviceEvents, ALeaveAndAnArrivalDuringOnePauseFollowItWithTheirOwnTimes) {
-  EmulatedHost host(
+  PlatformHost host(
       R"({"device": {"on_boot_entry": {"leave_after_ms": 30, "back_after_ms": 40}}})");
   host.platform.Sleep(10);
   host.Send(host.OpenDevice(), Report(41, BootEntry()));
@@ -95,7 +95,7 @@ TEST(DeviceEvents, ALeaveAndAnArrivalDuringOnePauseFollowItWithTheirOwnTimes) {
 }
 
 TEST(DeviceEvents, AnImmediateLeaveFollowsTheCallThatCausedIt) {
-  EmulatedHost host("{}");
+  PlatformHost host("{}");
   host.Send(host.OpenDevice(), Report(41, BootEntry()));
   const auto lines = host.Lines();
   ASSERT_GE(lines.size(), 2u);
@@ -116,7 +116,7 @@ class BootloaderRestart : public ::testing::TestWithParam<RestartCase> {};
 
 TEST_P(BootloaderRestart, FollowsTheLastCloseAfterAStatusRead) {
   const RestartCase& c = GetParam();
-  EmulatedHost host(std::string(R"({"device": {"mode": "boot", "status_read_fails": )") +
+  PlatformHost host(std::string(R"({"device": {"mode": "boot", "status_read_fails": )") +
                     (c.readFails ? "true" : "false") +
                     R"(, "on_restart": {"leave_after_ms": 0, "back_after_ms": 800}}})");
   const Handle handles[2] = {host.OpenDevice(), host.OpenDevice(true)};
@@ -139,7 +139,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return info.param.name; });
 
 TEST(BootloaderRestart, AReadOnAnEarlierAppearanceDoesNotCountAfterComingBack) {
-  EmulatedHost host(
+  PlatformHost host(
       R"({"device": {"mode": "boot", "on_restart": {"back_after_ms": 10, "as": "boot"}}})");
   Handle h = host.OpenDevice();
   std::vector<std::uint8_t> status(41, 0);
@@ -161,7 +161,7 @@ struct UpdatedCase {
 class ApplicationAfterUpdate : public ::testing::TestWithParam<UpdatedCase> {};
 
 TEST_P(ApplicationAfterUpdate, ShowsTheNewFieldsOnlyAfterTakingABlock) {
-  EmulatedHost host(
+  PlatformHost host(
       R"({"device": {"mode": "boot", "app_after_update": {"version": "0x0200"},
           "on_restart": {"back_after_ms": 5}}})");
   const Handle h = host.OpenDevice();

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "device/device_codes.h"
-#include "emulated_host.h"
+#include "platform_host.h"
 
 namespace dalvorn::emulator {
 namespace {
@@ -13,7 +13,7 @@ namespace {
 using testing::PrintTo;
 
 using Bytes = std::vector<std::uint8_t>;
-using testing::EmulatedHost;
+using testing::PlatformHost;
 using testing::Report;
 
 Bytes Code(const auto& code) {
@@ -41,7 +41,7 @@ class SendingAReport : public ::testing::TestWithParam<SendCase> {};
 
 TEST_P(SendingAReport, IsRecognisedByItsCodeInItsMode) {
   const SendCase& c = GetParam();
-  EmulatedHost host(R"({"device": {"mode": ")" + c.mode + R"("}})");
+  PlatformHost host(R"({"device": {"mode": ")" + c.mode + R"("}})");
   const Handle h = host.OpenDevice();
   EXPECT_EQ(host.SendCut(h, c.payload, static_cast<std::uint32_t>(c.length)), c.result);
   host.platform.Sleep(0);
@@ -74,7 +74,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return info.param.name; });
 
 TEST(DataBlocks, TheRefusedBlockIsNotKeptAndLaterOnesAre) {
-  EmulatedHost host(R"({"device": {"mode": "boot", "refuse_block": 2}})");
+  PlatformHost host(R"({"device": {"mode": "boot", "refuse_block": 2}})");
   const Handle h = host.OpenDevice();
   EXPECT_EQ(host.Send(h, Report(41, Code(UnlockCode))), 1);  // not a block
   EXPECT_EQ(host.Send(h, Report(41, Counting(40, 1))), 1);
@@ -99,7 +99,7 @@ class ReadingTheStatus : public ::testing::TestWithParam<StatusCase> {};
 
 TEST_P(ReadingTheStatus, FillsTheBufferEvenWhenTheReadFails) {
   const StatusCase& c = GetParam();
-  EmulatedHost host(R"({"device": )" + c.device + "}");
+  PlatformHost host(R"({"device": )" + c.device + "}");
   const Handle h = host.OpenDevice();
   Bytes buffer(c.length + 8, 0xEE);
   EXPECT_EQ(host.platform.HidD_GetFeature(h, buffer.data(), static_cast<std::uint32_t>(c.length)),
@@ -126,7 +126,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return info.param.name; });
 
 TEST(PlainInterfaces, OnlyThoseWithTheDevicesIdentityTakeReports) {
-  EmulatedHost host(R"({"interfaces": [{"vendor": "0x1209", "product": "0x0002"},
+  PlatformHost host(R"({"interfaces": [{"vendor": "0x1209", "product": "0x0002"},
                                        {"vendor": "0x1209", "product": "0x0003"}],
                         "device": {"present": false}})");
   const Handle lookalike = host.Open(host.platform.PlainPath(0));
@@ -141,7 +141,7 @@ TEST(PlainInterfaces, OnlyThoseWithTheDevicesIdentityTakeReports) {
 }
 
 TEST(BootEntry, ASecondRequestWhileLeavingDoesNotPutTheReturnOff) {
-  EmulatedHost host(
+  PlatformHost host(
       R"({"device": {"on_boot_entry": {"leave_after_ms": 100, "back_after_ms": 100}}})");
   const Handle h = host.OpenDevice();
   host.Send(h, Report(41, Code(BootEntryCode)));

@@ -5,14 +5,14 @@
 #include <string>
 #include <vector>
 
-#include "emulated_host.h"
+#include "platform_host.h"
 
 namespace dalvorn::emulator {
 namespace {
 
 using testing::PrintTo;
 
-using testing::EmulatedHost;
+using testing::PlatformHost;
 
 constexpr std::uint8_t kCanary = 0xCC;
 
@@ -21,7 +21,7 @@ struct DetailCall {
   SpDeviceInterfaceData data;
 };
 
-DetailCall FirstInterface(EmulatedHost& host) {
+DetailCall FirstInterface(PlatformHost& host) {
   DetailCall call;
   Guid guid;
   host.platform.HidD_GetHidGuid(guid);
@@ -32,7 +32,7 @@ DetailCall FirstInterface(EmulatedHost& host) {
 }
 
 TEST(InterfaceDetail, SizingReportsFourPlusThePathPlusOneAndFails) {
-  EmulatedHost host("{}");
+  PlatformHost host("{}");
   const DetailCall c = FirstInterface(host);
   std::int32_t needed = -7;
   EXPECT_EQ(
@@ -53,7 +53,7 @@ class InterfaceDetailBounds : public ::testing::TestWithParam<BoundsCase> {};
 
 TEST_P(InterfaceDetailBounds, NeverWritesPastTheSizeHandedOver) {
   const BoundsCase& bc = GetParam();
-  EmulatedHost host("{}");
+  PlatformHost host("{}");
   const DetailCall c = FirstInterface(host);
   std::int32_t needed = 0;
   host.platform.SetupDiGetDeviceInterfaceDetailA(c.set, c.data, nullptr, 0, &needed, nullptr);
@@ -89,7 +89,7 @@ INSTANTIATE_TEST_SUITE_P(Table, InterfaceDetailBounds,
                          [](const auto& info) { return info.param.name; });
 
 TEST(InterfaceDetail, AVanishingInterfaceReportsZeroAndTheDetailFails) {
-  EmulatedHost host(R"({"interfaces": [{"vendor": 1, "vanishes": true}]})");
+  PlatformHost host(R"({"interfaces": [{"vendor": 1, "vanishes": true}]})");
   const DetailCall c = FirstInterface(host);
   std::int32_t needed = 99;
   EXPECT_EQ(
@@ -110,7 +110,7 @@ TEST(InterfaceDetail, AVanishingInterfaceReportsZeroAndTheDetailFails) {
 }
 
 TEST(InterfaceDetail, AnUnknownInterfaceRecordOrSetFails) {
-  EmulatedHost host("{}");
+  PlatformHost host("{}");
   DetailCall c = FirstInterface(host);
   std::int32_t needed = 0;
   SpDeviceInterfaceData stranger = c.data;
@@ -131,7 +131,7 @@ TEST(InterfaceDetail, AnUnknownInterfaceRecordOrSetFails) {
 }
 
 TEST(Enumeration, EndsAfterTheLastInterfaceAndWantsTheRecordSize) {
-  EmulatedHost host(R"({"interfaces": [{}, {}]})");
+  PlatformHost host(R"({"interfaces": [{}, {}]})");
   Guid guid;
   host.platform.HidD_GetHidGuid(guid);
   const Handle set = host.platform.SetupDiGetClassDevsA(guid, nullptr, 0, 0x12);
@@ -158,7 +158,7 @@ class StringQueries : public ::testing::TestWithParam<StringQueryCase> {};
 
 TEST_P(StringQueries, CutToTheQueryLengthWithNoTerminator) {
   const StringQueryCase& c = GetParam();
-  EmulatedHost host(R"({"device": {"app": {"strings": )" + c.strings + "}}}");
+  PlatformHost host(R"({"device": {"app": {"strings": )" + c.strings + "}}}");
   const Handle h = host.OpenDevice(true);
   std::vector<std::uint8_t> buffer(128, kCanary);
   EXPECT_EQ(host.platform.HidD_GetManufacturerString(h, buffer.data(), c.length), c.result);

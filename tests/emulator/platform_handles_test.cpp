@@ -7,14 +7,14 @@
 #include <vector>
 
 #include "device/device_codes.h"
-#include "emulated_host.h"
+#include "platform_host.h"
 
 namespace dalvorn::emulator {
 namespace {
 
 using testing::PrintTo;
 
-using testing::EmulatedHost;
+using testing::PlatformHost;
 using testing::Report;
 
 constexpr const char* kHostWithPlainInterfaces = R"({"interfaces": [
@@ -24,7 +24,7 @@ constexpr const char* kHostWithPlainInterfaces = R"({"interfaces": [
     {"vendor": "0x1209", "product": "0x0002", "openable": false}]})";
 
 TEST(Handles, AreUniquePositiveAndNeverReused) {
-  EmulatedHost host(kHostWithPlainInterfaces);
+  PlatformHost host(kHostWithPlainInterfaces);
   std::set<Handle> seen;
   const auto note = [&](Handle h) {
     EXPECT_GT(h, 0);
@@ -48,7 +48,7 @@ TEST(Handles, AreUniquePositiveAndNeverReused) {
 }
 
 TEST(Handles, TheReuseHookHandsAClosedValueOutAgain) {
-  EmulatedHost host(R"({"reuse_handles": true})");
+  PlatformHost host(R"({"reuse_handles": true})");
   const Handle first = host.OpenDevice();
   ASSERT_EQ(host.platform.CloseHandle(first), 1);
   const Handle second = host.OpenDevice();
@@ -59,7 +59,7 @@ TEST(Handles, TheReuseHookHandsAClosedValueOutAgain) {
 }
 
 TEST(Handles, ClosingWhatIsNoOpenFileFailsAndTouchesNothing) {
-  EmulatedHost host("{}");
+  PlatformHost host("{}");
   const Handle open = host.OpenDevice();
   const Handle closed = host.OpenDevice(true);
   ASSERT_EQ(host.platform.CloseHandle(closed), 1);
@@ -83,7 +83,7 @@ TEST(Handles, ClosingWhatIsNoOpenFileFailsAndTouchesNothing) {
 }
 
 TEST(Paths, EveryInterfaceHasItsOwnAsciiPathAndTheDeviceOnePerMode) {
-  EmulatedHost host(kHostWithPlainInterfaces);
+  PlatformHost host(kHostWithPlainInterfaces);
   std::vector<std::string> paths = host.Enumerate();
   ASSERT_EQ(paths.size(), 4u);
   EXPECT_EQ(paths[2], EmulatedPlatform::DevicePath(DeviceMode::App));
@@ -98,7 +98,7 @@ TEST(Paths, EveryInterfaceHasItsOwnAsciiPathAndTheDeviceOnePerMode) {
 }
 
 TEST(Paths, OpenOnlyWhatIsThereAndOpenable) {
-  EmulatedHost host(kHostWithPlainInterfaces);
+  PlatformHost host(kHostWithPlainInterfaces);
   const std::vector<std::string> paths = host.Enumerate();
   EXPECT_GT(host.Open(paths[0]), 0);
   EXPECT_GT(host.Open(paths[1]), 0);
@@ -111,7 +111,7 @@ TEST(Paths, OpenOnlyWhatIsThereAndOpenable) {
 }
 
 TEST(Paths, AnAbsentDeviceIsNeitherListedNorOpened) {
-  EmulatedHost host(R"({"interfaces": [{"vendor": 1}], "device": {"present": false}})");
+  PlatformHost host(R"({"interfaces": [{"vendor": 1}], "device": {"present": false}})");
   EXPECT_EQ(host.Enumerate().size(), 1u);
   EXPECT_EQ(host.Open(EmulatedPlatform::DevicePath(DeviceMode::App)), InvalidHandle);
 }
@@ -125,7 +125,7 @@ TEST(Paths, OfPlainInterfacesStayAsTracesShowThemAndOpenTheirOwnInterface) {
     scenario.interfaces.push_back(plain);
   }
   scenario.devicePosition = 1;
-  EmulatedHost host(scenario);
+  PlatformHost host(scenario);
   const std::string suffix = "#{4d1e55b2-f16f-11cf-88cb-001111000030}";
   EXPECT_EQ(host.platform.PlainPath(0), "\\\\?\\hid#vid_046d&pid_0000#7&3a1c00&0&0000" + suffix);
   EXPECT_EQ(host.platform.PlainPath(69999),
@@ -148,7 +148,7 @@ class HandleToADepartedDevice : public ::testing::TestWithParam<DeadHandleOp> {}
 
 TEST_P(HandleToADepartedDevice, FailsEveryOperation) {
   for (const bool cameBack : {false, true}) {
-    EmulatedHost host(R"({"device": {"on_boot_entry": {"back_after_ms": 300}}})");
+    PlatformHost host(R"({"device": {"on_boot_entry": {"back_after_ms": 300}}})");
     const Handle old = host.OpenDevice();
     const Handle oldOverlapped = host.OpenDevice(true);
     ASSERT_EQ(GetParam().call(host.platform, old), 1) << "before it left";
@@ -203,7 +203,7 @@ INSTANTIATE_TEST_SUITE_P(Table, HandleToADepartedDevice,
                          [](const auto& info) { return info.param.name; });
 
 TEST(Capabilities, ComeFromTheModeTheDeviceWasOpenedIn) {
-  EmulatedHost host(R"({"device": {"mode": "boot", "boot": {"report_length": 65}}})");
+  PlatformHost host(R"({"device": {"mode": "boot", "boot": {"report_length": 65}}})");
   const Handle h = host.OpenDevice();
   Handle preparsed = 0;
   ASSERT_EQ(host.platform.HidD_GetPreparsedData(h, preparsed), 1);
@@ -217,7 +217,7 @@ TEST(Capabilities, ComeFromTheModeTheDeviceWasOpenedIn) {
 }
 
 TEST(Capabilities, CapsFailAndOverlappedOpenFailTouchOnlyTheDevice) {
-  EmulatedHost host(R"({"interfaces": [{"report_length": 9}],
+  PlatformHost host(R"({"interfaces": [{"report_length": 9}],
                         "device": {"caps_fail": true, "overlapped_open_fails": true}})");
   const Handle device = host.OpenDevice();
   ASSERT_GT(device, 0);

@@ -5,7 +5,7 @@
 #include <streambuf>
 #include <string>
 
-#include "emulated_host.h"
+#include "platform_host.h"
 #include "emulator/trace_writer.h"
 
 namespace dalvorn::emulator {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "device/device_codes.h"
-#include "emulated_host.h"
+#include "platform_host.h"
 #include "emulator/sha256.h"
 #include "emulator/tracing_image_file.h"
 #include "emulator/tracing_window.h"
@@ -16,7 +16,7 @@ namespace {
 
 using testing::PrintTo;
 
-using testing::EmulatedHost;
+using testing::PlatformHost;
 using testing::Report;
 
 std::vector<std::string> RawLines(const std::ostringstream& out) {
@@ -27,7 +27,7 @@ std::vector<std::string> RawLines(const std::ostringstream& out) {
 }
 
 TEST(CallLines, CarryTheClockTheArgumentsAndTheResultLast) {
-  EmulatedHost host(R"({"device": {"mode": "boot", "boot": {"report_length": 4}}})");
+  PlatformHost host(R"({"device": {"mode": "boot", "boot": {"report_length": 4}}})");
   host.platform.Sleep(25);
   const Handle h = host.OpenDevice();
   host.Send(h, {0x00, 0xAB, 0x0C, 0xFF});
@@ -55,7 +55,7 @@ TEST(CallLines, CarryTheClockTheArgumentsAndTheResultLast) {
 }
 
 TEST(CallLines, DetailAndEnumerationCarryTheirArguments) {
-  EmulatedHost host("{}");
+  PlatformHost host("{}");
   host.Enumerate();
   const auto lines = host.Lines();
   std::vector<std::string> fns;
@@ -76,7 +76,7 @@ TEST(CallLines, DetailAndEnumerationCarryTheirArguments) {
 }
 
 TEST(DeviceLines, UnlockFollowsItsCallAndFlashHashesTheAcceptedRecords) {
-  EmulatedHost host(R"({"device": {"mode": "boot", "refuse_block": 2}})");
+  PlatformHost host(R"({"device": {"mode": "boot", "refuse_block": 2}})");
   const Handle h = host.OpenDevice();
   host.Send(h, Report(41, {UnlockCode.begin(), UnlockCode.end()}));
   host.Send(h, Report(41, {'a', 'b', 'c'}));
