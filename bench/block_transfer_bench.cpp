@@ -2,13 +2,11 @@
 // growing the bar, repainting it and one pass of the event queue, in the Qt window.
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
 
 #include "device/find_the_hid.h"
 #include "emulator/emulated_platform.h"
 #include "emulator/scenario.h"
 #include "ui/frm_main.h"
-#include "ui/qt/qt_application.h"
 #include "ui/qt/qt_window_view.h"
 #include "update/feature_reports.h"
 
@@ -50,13 +48,3 @@ void BM_OneBlock(benchmark::State& state) {
 BENCHMARK(BM_OneBlock)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  SetUpApplication(app);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
