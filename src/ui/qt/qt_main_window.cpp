@@ -3,12 +3,15 @@
 #include <QCloseEvent>
 #include <QFrame>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPalette>
 #include <QPushButton>
 #include <QStringList>
 #include <algorithm>
 #include <vector>
+
+#include "ui/qt/qt_accessibility.h"
 
 namespace dalvorn {
 namespace {
@@ -39,14 +42,14 @@ QLabel* MakeValueLabel(QWidget* parent) {
   return label;
 }
 
-// The trough of the progress bar: a sunken 3D panel on the dialog background. Both picture
-// boxes are tab stops, at their places in the tab order.
+// The trough of the progress bar: a sunken 3D panel on the dialog background. Neither picture
+// box is a tab stop: they take no input, and a screen reader reads the bar without focusing it.
 QFrame* MakeTrough(QWidget* parent) {
   auto* frame = new QFrame(parent);
   frame->setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
   frame->setAutoFillBackground(true);
   frame->setBackgroundRole(QPalette::Window);
-  frame->setFocusPolicy(Qt::TabFocus);
+  frame->setFocusPolicy(Qt::NoFocus);
   return frame;
 }
 
@@ -60,7 +63,8 @@ QFrame* MakeBar(QWidget* parent) {
   bar->setBackgroundRole(QPalette::Window);
   bar->setForegroundRole(QPalette::WindowText);
   bar->setAutoFillBackground(true);
-  bar->setFocusPolicy(Qt::TabFocus);
+  bar->setFocusPolicy(Qt::NoFocus);
+  MakeAccessibleProgressBar(bar);
   return bar;
 }
 
@@ -95,6 +99,7 @@ QtMainWindow::QtMainWindow() {
   setFont(MainWindowFont());
   setFixedSize(TwipsToPixels(ClientWidthTwips), TwipsToPixels(ClientHeightTwips));
   widgets_[Index(Control::frmMain)] = this;
+  MakeAccessibleWindow(this);
 
   // Created in tab-index order, which also puts the frame before the labels it holds.
   for (const ControlLayout* rowPtr : RowsInTabOrder()) {
@@ -109,6 +114,46 @@ QtMainWindow::QtMainWindow() {
   // The bar lies above its trough.
   ControlWidget(Control::Pic)->raise();
   SetTabOrder();
+  NameValueLabels();
+  UpgradeButton()->installEventFilter(this);
+}
+
+// Each value label is named by the caption label on its row.
+void QtMainWindow::NameValueLabels() {
+  for (const ControlLayout& value : MainWindowLayout) {
+    if (!IsValueLabel(value.control)) continue;
+    for (const ControlLayout& row : MainWindowLayout) {
+      if (row.container != value.container || row.top != value.top ||
+          row.control == value.control || row.caption.empty()) {
+        continue;
+      }
+      MakeAccessibleValueLabel(static_cast<QLabel*>(ControlWidget(value.control)),
+                               ToQString(row.caption),
+                               static_cast<QLabel*>(ControlWidget(row.control)));
+    }
+  }
+}
+
+// Enter and Return press the upgrade button when it has the focus, as Space does.
+bool QtMainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == UpgradeButton() && event->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+        key->modifiers() == Qt::NoModifier) {
+      if (!key->isAutoRepeat() && UpgradeButton()->isEnabled()) UpgradeButton()->click();
+      return true;
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+// Alt+F4 closes the window as the close box does, also where no window manager handles it.
+void QtMainWindow::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_F4 && event->modifiers() == Qt::AltModifier) {
+    close();
+    return;
+  }
+  QWidget::keyPressEvent(event);
 }
 
 QWidget* QtMainWindow::MakeControl(const ControlLayout& row, QWidget* container) {

@@ -41,8 +41,11 @@ class QtMainWindow final : public QWidget {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
+  void NameValueLabels();
   QWidget* MakeControl(const ControlLayout& row, QWidget* container);
   void SetTabOrder();
 

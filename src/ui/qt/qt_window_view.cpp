@@ -9,6 +9,7 @@
 #include <QPixmap>
 #include <QPushButton>
 
+#include "ui/qt/qt_accessibility.h"
 #include "ui/qt/qt_main_window.h"
 
 namespace dalvorn {
@@ -69,6 +70,10 @@ void QtWindowView::SetWidth(Control control, float twips) {
   } else {
     widget->resize(px, widget->height());  // the left edge stays
   }
+  if (control == Control::Pic) {
+    const ControlLayout* design = FindLayout(control);
+    SetProgressPercent(widget, PercentOfWidth(twips, static_cast<float>(design->width)));
+  }
 }
 
 void QtWindowView::SetVisible(Control control, bool visible) {
@@ -90,7 +95,10 @@ void QtWindowView::SetCaption(Control control, const std::string& text) {
   } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
     button->setText(qtext);
   } else if (auto* label = qobject_cast<QLabel*>(widget)) {
+    const QString old = label->text();
     label->setText(qtext);
+    // A value label's name is its caption label's: its text is what changed for a reader.
+    if (IsValueLabel(control)) NotifyLabelTextChanged(label, old);
   } else if (auto* frame = qobject_cast<QGroupBox*>(widget)) {
     frame->setTitle(qtext);
   }

@@ -39,4 +39,16 @@ TwipsRect DesignRect(Control control) {
           static_cast<float>(row->width), static_cast<float>(row->height)};
 }
 
+std::string_view CaptionOfRow(Control valueLabel) {
+  const ControlLayout* value = FindLayout(valueLabel);
+  if (value == nullptr) return {};
+  for (const ControlLayout& row : MainWindowLayout) {
+    if (row.container == value->container && row.top == value->top && row.control != valueLabel &&
+        !row.caption.empty()) {
+      return row.caption;
+    }
+  }
+  return {};
+}
+
 }  // namespace dalvorn::win32

@@ -40,6 +40,9 @@ int FontHeight(int points, int dpi);
 // The design-time place of a control (the window: its client area at the origin).
 TwipsRect DesignRect(Control control);
 
+// The caption of the label on the same row of the same container: what names a value label.
+std::string_view CaptionOfRow(Control valueLabel);
+
 // Controls, the window included, for tables indexed by Control.
 inline constexpr int ControlCount = static_cast<int>(Control::Command2) + 1;
 

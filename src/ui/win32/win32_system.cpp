@@ -2,6 +2,10 @@
 
 #include "ui/win32/win32_system.h"
 
+#include <cstdlib>
+
+#include "ui/win32/win32_layout.h"
+
 namespace dalvorn::win32 {
 namespace {
 
@@ -31,6 +35,17 @@ struct DpiFunctions {
 const DpiFunctions& Functions() {
   static const DpiFunctions functions;
   return functions;
+}
+
+// The character height a font is drawn with, in pixels.
+int CharacterHeight(HFONT font) {
+  HDC dc = ::GetDC(nullptr);
+  HGDIOBJ old = ::SelectObject(dc, font);
+  TEXTMETRICW metrics{};
+  ::GetTextMetricsW(dc, &metrics);
+  ::SelectObject(dc, old);
+  ::ReleaseDC(nullptr, dc);
+  return metrics.tmHeight - metrics.tmInternalLeading;
 }
 
 // GWLP_USERDATA of a picture box: its RGB colour, or FaceColour for the dialog background.
@@ -113,6 +128,25 @@ int MetricForDpi(int index, int dpi) {
     return f.getSystemMetricsForDpi(index, static_cast<UINT>(dpi));
   }
   return ::GetSystemMetrics(index);
+}
+
+HFONT CreateWindowFont(int dpi) {
+  const int height = FontHeight(FontPoints, dpi);
+  const auto make = [height](const wchar_t* face, DWORD precision) {
+    return ::CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, precision,
+                         CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, face);
+  };
+  const std::wstring face(FontFace);
+  HFONT font = make(face.c_str(), OUT_DEFAULT_PRECIS);
+  if (dpi == DefaultDpi || font == nullptr) return font;
+  // The face's bitmap sizes stop short of the larger heights of scaled screens: then its
+  // outline successor, or the nearest outline face the system has, at the height asked for.
+  for (const wchar_t* outline : {L"Microsoft Sans Serif", L"Tahoma", L"Arial"}) {
+    if (std::abs(CharacterHeight(font) + height) <= 1) break;
+    ::DeleteObject(font);
+    font = make(outline, OUT_TT_PRECIS);
+  }
+  return font;
 }
 
 std::wstring Utf8ToWide(const std::string& text) {

@@ -19,6 +19,10 @@ SIZE OuterSize(SIZE client, DWORD style, DWORD exStyle, int dpi);
 // A system metric at `dpi` (icon sizes).
 int MetricForDpi(int index, int dpi);
 
+// The window's font, "MS Sans Serif" 9 pt, at `dpi`. On a scaled screen, where that face's
+// bitmap sizes cannot give the height, the nearest outline face that can.
+HFONT CreateWindowFont(int dpi);
+
 std::wstring Utf8ToWide(const std::string& text);
 
 // "DalvornPictureBox": a plain child window filled with one colour, the picture boxes

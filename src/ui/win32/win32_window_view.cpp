@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "ui/win32/win32_accessible.h"
 #include "ui/win32/win32_system.h"
 
 namespace dalvorn {
@@ -87,6 +88,9 @@ ControlKind KindOf(Control control) {
   }
 }
 
+// The bar's accessible name; it shows no text of its own.
+constexpr wchar_t ProgressBarName[] = L"Progress";
+
 }  // namespace
 
 Win32WindowView::Win32WindowView() {
@@ -147,14 +151,21 @@ void Win32WindowView::CreateControls() {
   HWND frame = AsWindow(windows_[Index(Control::Frame1)]);
   ::SetWindowLongPtrW(frame, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   frameProc_ = ::SetWindowLongPtrW(frame, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FrameProc));
+  // What screen readers read.
+  for (Control label : ValueLabels) {
+    win32::MakeAccessible(AsWindow(windows_[Index(label)]), win32::AccessibleKind::ValueLabel,
+                          win32::Utf8ToWide(std::string(win32::CaptionOfRow(label))));
+  }
+  HWND bar = AsWindow(windows_[Index(Control::Pic)]);
+  win32::MakeAccessible(bar, win32::AccessibleKind::ProgressBar, ProgressBarName);
+  win32::SetProgressPercent(bar, 100);  // laid out at its full width
+  win32::MakeAccessible(AsWindow(windows_[Index(Control::btnUpgradeFW)]),
+                        win32::AccessibleKind::PushButton, {});
 }
 
 void Win32WindowView::ApplyDpi(int dpi) {
   dpi_ = dpi;
-  HFONT font =
-      ::CreateFontW(win32::FontHeight(win32::FontPoints, dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE,
-                    FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                    DEFAULT_PITCH | FF_SWISS, std::wstring(win32::FontFace).c_str());
+  HFONT font = win32::CreateWindowFont(dpi);
   for (int i = 1; i < win32::ControlCount; ++i) {
     const auto control = static_cast<Control>(i);
     ::SendMessageW(AsWindow(windows_[Index(control)]), WM_SETFONT, reinterpret_cast<WPARAM>(font),
@@ -220,6 +231,10 @@ float Win32WindowView::Width(Control control) const {
 void Win32WindowView::SetWidth(Control control, float twips) {
   places_[Index(control)].width = twips;
   PlaceControl(control);
+  if (control == Control::Pic) {
+    win32::SetProgressPercent(AsWindow(windows_[Index(control)]),
+                              win32::PercentOfWidth(twips, win32::DesignRect(control).width));
+  }
 }
 
 void Win32WindowView::SetVisible(Control control, bool visible) {
@@ -231,7 +246,10 @@ void Win32WindowView::SetEnabled(Control control, bool enabled) {
 }
 
 void Win32WindowView::SetCaption(Control control, const std::string& text) {
-  ::SetWindowTextW(AsWindow(windows_[Index(control)]), win32::Utf8ToWide(text).c_str());
+  HWND target = AsWindow(windows_[Index(control)]);
+  ::SetWindowTextW(target, win32::Utf8ToWide(text).c_str());
+  // A value label's text is its accessible value (the system reports name changes itself).
+  if (IsValueLabel(control)) win32::NotifyValueChanged(target);
 }
 
 void Win32WindowView::Repaint(Control control) {
@@ -313,14 +331,25 @@ std::intptr_t Win32WindowView::HandleMessage(void* handle, unsigned message, std
                                              std::intptr_t lParam) {
   HWND window = AsWindow(handle);  // also before CreateWindowExW has returned it
   switch (message) {
-    case WM_COMMAND:
+    case WM_COMMAND: {
+      HWND button = AsWindow(windows_[Index(Control::btnUpgradeFW)]);
+      // Enter, when the dialog manager finds no default button to press: the focused one.
+      const bool enter = LOWORD(wParam) == IDOK && ::GetFocus() == button;
       // Only an enabled button delivers clicks, whatever reached the queue before it changed.
-      if (LOWORD(wParam) == ControlId(Control::btnUpgradeFW) && HIWORD(wParam) == BN_CLICKED &&
-          events_ != nullptr && !unloaded_ &&
-          ::IsWindowEnabled(AsWindow(windows_[Index(Control::btnUpgradeFW)]))) {
+      if ((enter ||
+           (LOWORD(wParam) == ControlId(Control::btnUpgradeFW) && HIWORD(wParam) == BN_CLICKED)) &&
+          events_ != nullptr && !unloaded_ && ::IsWindowEnabled(button)) {
         events_->btnUpgradeFW_Click();
       }
       return 0;
+    }
+    case DM_GETDEFID: {
+      // Enter presses the upgrade button while it has the focus, as in a dialog.
+      if (windows_[0] == nullptr) break;
+      HWND button = AsWindow(windows_[Index(Control::btnUpgradeFW)]);
+      if (::GetFocus() != button) return 0;
+      return MAKELRESULT(ControlId(Control::btnUpgradeFW), DC_HASDEFID);
+    }
     case WM_CTLCOLORSTATIC: {
       HWND control = reinterpret_cast<HWND>(lParam);
       for (Control label : ValueLabels) {
