@@ -121,7 +121,7 @@ INSTANTIATE_TEST_SUITE_P(
                               3,
                               0,
                               false},
-                      RunCase{"RefusedBlock", RefusesBlock3, true, {"--click"}, 1, 80, false},
+                      RunCase{"RefusedBlock", RefusesBlock3, true, {"--click"}, 1, 80, true},
                       RunCase{
                           "ClosedAfterLoad", nullptr, true, {"--close-after-load"}, 0, 0, false}),
     [](const auto& info) { return std::string(info.param.name); });
