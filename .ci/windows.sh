@@ -1,17 +1,18 @@
 #!/usr/bin/env bash
 # The Windows program, cross-compiled with MinGW-w64 and tested under Wine:
 #   1. installs what it needs with apt-get (only what is missing);
-#   2. configures with cmake/mingw-w64-x86_64.cmake and builds, warnings as errors;
+#   2. configures with the "windows" preset (cmake/mingw-w64-x86_64.cmake, warnings as errors;
+#      the README's Windows build, so the same folder is not built twice) and builds;
 #   3. checks that the executables need only system DLLs;
 #   4. runs the ctest suite under Wine (CMAKE_CROSSCOMPILING_EMULATOR) on a private Xvfb;
 #   5. runs the emulated runner for a whole update (trace and screenshot checked);
 #   6. runs the real program, reads its window, closes it and checks its exit status.
-# Usage: .ci/windows.sh [BUILD_DIR]   (default: build-win in the repository)
+# Usage: .ci/windows.sh [BUILD_DIR]   (default: build/windows, the preset's folder)
 set -euo pipefail
 trap 'echo "windows.sh: failed at line $LINENO" >&2' ERR
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-build=${1:-$root/build-win}
+build=${1:-$root/build/windows}
 mkdir -p "$build"
 build=$(cd "$build" && pwd)
 out=$build/ci-windows
@@ -77,10 +78,8 @@ done
 
 # --- 2. Build ------------------------------------------------------------------------------
 step "configure"
-cmake -S "$root" -B "$build" -G Ninja \
-  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-  -DCMAKE_CROSSCOMPILING_EMULATOR="$wine" \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDALVORN_WERROR=ON >"$out/configure.log" 2>&1 ||
+# The toolchain file finds Wine ($wine) for CMAKE_CROSSCOMPILING_EMULATOR.
+(cd "$root" && cmake --preset windows -B "$build") >"$out/configure.log" 2>&1 ||
   { cat "$out/configure.log"; exit 1; }
 step "build"
 cmake --build "$build" -j 2 >"$out/build.log" 2>&1 || { tail -n 80 "$out/build.log"; exit 1; }

@@ -12,6 +12,7 @@ set(_dalvorn_mingw x86_64-w64-mingw32)
 set(CMAKE_C_COMPILER ${_dalvorn_mingw}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${_dalvorn_mingw}-g++-posix)
 set(CMAKE_RC_COMPILER ${_dalvorn_mingw}-windres)
+set(CMAKE_STRIP ${_dalvorn_mingw}-strip CACHE FILEPATH "")  # cmake --install --strip
 set(CMAKE_AR ${_dalvorn_mingw}-gcc-ar-posix CACHE FILEPATH "")
 set(CMAKE_RANLIB ${_dalvorn_mingw}-gcc-ranlib-posix CACHE FILEPATH "")
 

@@ -2,7 +2,7 @@
 # Installs, builds and runs every test: the normal build, the build with AddressSanitizer and
 # UndefinedBehaviorSanitizer, the report descriptor parser under libFuzzer, and the update of
 # a device served by a real Linux kernel in a virtual machine; then the Windows program,
-# cross-compiled, with its tests under Wine.
+# cross-compiled, with its tests under Wine; then the packages, built and checked.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -14,6 +14,7 @@ for preset in default asan; do
 done
 bash .ci/linux-backend.sh --skip-tests
 bash .ci/windows.sh build/windows
+bash .ci/packages.sh build/windows
 
 # The Qt and the Win32 window over the same emulated run leave the same trace, line for line.
 QT_QPA_PLATFORM=offscreen build/default/emulator/dalvorn-firmware-update-emulated \

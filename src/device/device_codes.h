@@ -4,12 +4,10 @@
 #include <array>
 #include <cstdint>
 
-namespace dalvorn {
+// DeviceVendorID, AppProductID, BootProductID: set at configure time (DALVORN_VENDOR_ID...).
+#include "dalvorn/device_ids.h"
 
-// USB identity of the device. The product ID tells the mode the device is in.
-inline constexpr std::uint16_t DeviceVendorID = 0x1209;
-inline constexpr std::uint16_t AppProductID = 0x0001;   // application mode
-inline constexpr std::uint16_t BootProductID = 0x0002;  // bootloader mode
+namespace dalvorn {
 
 // Bytes 1..3 of the message that switches the device from application into bootloader mode.
 inline constexpr std::array<std::uint8_t, 3> BootEntryCode = {0xB0, 0x07, 0x1D};

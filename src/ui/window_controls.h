@@ -4,6 +4,8 @@
 #include <array>
 #include <string_view>
 
+#include "dalvorn/product_version.h"  // ApplicationName, ApplicationVersion
+
 namespace dalvorn {
 
 enum class Control {
@@ -36,8 +38,6 @@ inline constexpr int TwipsPerPixel = 15;  // at 96 dots per inch
 inline constexpr int ClientWidthTwips = 5420;
 inline constexpr int ClientHeightTwips = 3010;
 inline constexpr std::string_view WindowCaption = "Firmware Update";
-inline constexpr std::string_view ApplicationName = "Dalvorn firmware update";
-inline constexpr std::string_view ApplicationVersion = "1.01.0001";
 
 // Progress bar colour (red, green, blue).
 inline constexpr int PicRed = 128, PicGreen = 128, PicBlue = 255;

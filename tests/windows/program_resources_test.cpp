@@ -1,6 +1,9 @@
 // The resources of dalvorn-firmware-update.exe: version information, icon and manifest.
+// The expected texts are the project's defaults (cmake/DalvornProduct.cmake).
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -64,6 +67,8 @@ TEST_F(ProgramResourcesTest, VersionInformationNamesTheProgram) {
   } cases[] = {{"FileDescription", "Dalvorn firmware update"},
                {"ProductName", "Dalvorn firmware update"},
                {"Comments", "Dalvorn firmware update"},
+               {"CompanyName", "Dalvorn"},
+               {"LegalCopyright", "Copyright (c) 2026 Dalvorn"},
                {"FileVersion", "1.01.0001"},
                {"ProductVersion", "1.01.0001"}};
   for (const auto& c : cases) EXPECT_EQ(Value(c.name), c.value) << c.name;
@@ -86,25 +91,32 @@ struct GroupIconEntry {
 };
 #pragma pack(pop)
 
-TEST_F(ProgramResourcesTest, IconHasTwoSixteenColourImages) {
+// Two 16-colour images for classic displays, two true-colour ones for scaled screens.
+TEST_F(ProgramResourcesTest, IconHasSixteenColourAndTrueColourImages) {
   const std::string group = Resource(MAKEINTRESOURCEA(14) /* RT_GROUP_ICON */, MAKEINTRESOURCEA(1));
+  const struct {
+    int size;  // 256 is written 0 in the directory
+    BYTE colours;
+    WORD bitCount;
+  } expected[] = {{32, 16, 4}, {16, 16, 4}, {48, 0, 32}, {256, 0, 32}};
+  const std::size_t count = std::size(expected);
   ASSERT_GE(group.size(), 6u);
   const auto* header = reinterpret_cast<const WORD*>(group.data());
   EXPECT_EQ(header[1], 1);  // icons
-  ASSERT_EQ(header[2], 2);
-  ASSERT_EQ(group.size(), 6 + 2 * sizeof(GroupIconEntry));
+  ASSERT_EQ(header[2], count);
+  ASSERT_EQ(group.size(), 6 + count * sizeof(GroupIconEntry));
   const auto* entries = reinterpret_cast<const GroupIconEntry*>(group.data() + 6);
-  const int sizes[] = {32, 16};
-  for (int i = 0; i < 2; ++i) {
-    EXPECT_EQ(entries[i].width, sizes[i]);
-    EXPECT_EQ(entries[i].height, sizes[i]);
-    EXPECT_EQ(entries[i].colours, 16);
-    EXPECT_EQ(entries[i].bitCount, 4);
+  for (std::size_t i = 0; i < count; ++i) {
+    const auto& e = expected[i];
+    EXPECT_EQ(entries[i].width, e.size % 256) << e.size;
+    EXPECT_EQ(entries[i].height, e.size % 256) << e.size;
+    EXPECT_EQ(entries[i].colours, e.colours) << e.size;
+    EXPECT_EQ(entries[i].bitCount, e.bitCount) << e.size;
+    HICON icon = static_cast<HICON>(
+        ::LoadImageA(module_, MAKEINTRESOURCEA(1), IMAGE_ICON, e.size, e.size, 0));
+    EXPECT_NE(icon, nullptr) << e.size;
+    if (icon != nullptr) ::DestroyIcon(icon);
   }
-  HICON icon =
-      static_cast<HICON>(::LoadImageA(module_, MAKEINTRESOURCEA(1), IMAGE_ICON, 16, 16, 0));
-  EXPECT_NE(icon, nullptr);
-  if (icon != nullptr) ::DestroyIcon(icon);
 }
 
 TEST_F(ProgramResourcesTest, ManifestAsksForPerMonitorDpi) {
@@ -112,6 +124,23 @@ TEST_F(ProgramResourcesTest, ManifestAsksForPerMonitorDpi) {
       Resource(MAKEINTRESOURCEA(24) /* RT_MANIFEST */, MAKEINTRESOURCEA(1));
   EXPECT_NE(manifest.find("PerMonitorV2"), std::string::npos);
   EXPECT_NE(manifest.find("asInvoker"), std::string::npos);
+  EXPECT_NE(manifest.find("version=\"1.1.0.1\""), std::string::npos);
+}
+
+// The manifest asks for common controls 6, so the window's controls take the system's style.
+// This test program carries the same manifest: its activation context must redirect
+// comctl32.dll to the side-by-side assembly (a manifest the loader cannot resolve would keep
+// the program from starting on Windows).
+TEST_F(ProgramResourcesTest, ManifestSelectsCommonControlsSix) {
+  const std::string manifest =
+      Resource(MAKEINTRESOURCEA(24) /* RT_MANIFEST */, MAKEINTRESOURCEA(1));
+  EXPECT_NE(manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""),
+            std::string::npos);
+
+  ACTCTX_SECTION_KEYED_DATA data = {};
+  data.cbSize = sizeof(data);
+  EXPECT_TRUE(::FindActCtxSectionStringW(0, nullptr, ACTIVATION_CONTEXT_SECTION_DLL_REDIRECTION,
+                                         L"comctl32.dll", &data));
 }
 
 }  // namespace

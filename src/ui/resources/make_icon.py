@@ -1,7 +1,10 @@
 #!/usr/bin/env python3
-"""Draws the program's icon (a chip with an up arrow) in the 16 standard colours and writes
-it as dalvorn-firmware-update-32.png, dalvorn-firmware-update-16.png and
-dalvorn-firmware-update.ico (both images, 4 bits per pixel) next to this script.
+"""Draws the program's icon (a chip with an up arrow) in the 16 standard colours and writes,
+next to this script:
+  dalvorn-firmware-update-N.png for N = 16, 32, 48, 64, 128, 256 (the desktop's hicolor
+      icons; from 48 px on, the 32 px drawing scaled up, each of its pixels a square);
+  dalvorn-firmware-update.ico: the 32 and 16 px images at 4 bits per pixel, then 48 px
+      (32 bits per pixel) and 256 px (PNG) true-colour ones for scaled screens.
 
 Uses only the standard library. The generated files are kept in the repository; run this
 again only after changing the drawing."""
@@ -60,6 +63,13 @@ def draw(size):
     return px
 
 
+def scaled(px, size):
+    """The drawing enlarged to size x size, each source pixel a block of whole pixels."""
+    source = len(px)
+    return [[px[y * source // size][x * source // size] for x in range(size)]
+            for y in range(size)]
+
+
 def png(px):
     size = len(px)
     raw = bytearray()
@@ -99,14 +109,31 @@ def dib(px):
     return header + palette + bytes(colours) + bytes(mask)
 
 
-def ico(images):
-    out = struct.pack("<HHH", 0, 1, len(images))
-    offset = 6 + 16 * len(images)
+def dib32(px):
+    """A true-colour icon image: header, BGRA bits and an (unused) all-opaque mask, bottom-up."""
+    size = len(px)
+    mask_stride = ((size + 31) // 32) * 4
+    colours = bytearray()
+    for row in reversed(px):
+        for c in row:
+            colours += bytes(PALETTE[c][::-1]) + b"\xff" if c is not CLEAR else b"\0\0\0\0"
+    mask = bytes(mask_stride * size)
+    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0,
+                         len(colours) + len(mask), 0, 0, 0, 0)
+    return header + bytes(colours) + mask
+
+
+def ico(entries):
+    """entries: (pixels, format) with format "4bpp", "32bpp" or "png"."""
+    out = struct.pack("<HHH", 0, 1, len(entries))
+    offset = 6 + 16 * len(entries)
     bodies = []
-    for px in images:
-        body = dib(px)
+    for px, form in entries:
+        body = {"4bpp": dib, "32bpp": dib32, "png": png}[form](px)
         size = len(px)
-        out += struct.pack("<BBBBHHII", size % 256, size % 256, 16, 0, 1, 4, len(body), offset)
+        colours, bits = (16, 4) if form == "4bpp" else (0, 32)
+        out += struct.pack("<BBBBHHII", size % 256, size % 256, colours, 0, 1, bits, len(body),
+                           offset)
         offset += len(body)
         bodies.append(body)
     return out + b"".join(bodies)
@@ -114,13 +141,16 @@ def ico(images):
 
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
-    images = [draw(32), draw(16)]
-    for px in images:
-        name = "dalvorn-firmware-update-%d.png" % len(px)
-        with open(os.path.join(here, name), "wb") as f:
+    images = {16: draw(16), 32: draw(32)}
+    for size in (48, 64, 128, 256):
+        images[size] = scaled(images[32], size)
+    for size, px in images.items():
+        with open(os.path.join(here, "dalvorn-firmware-update-%d.png" % size), "wb") as f:
             f.write(png(px))
+    entries = [(images[32], "4bpp"), (images[16], "4bpp"), (images[48], "32bpp"),
+               (images[256], "png")]
     with open(os.path.join(here, "dalvorn-firmware-update.ico"), "wb") as f:
-        f.write(ico(images))
+        f.write(ico(entries))
 
 
 if __name__ == "__main__":

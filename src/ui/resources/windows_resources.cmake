@@ -4,8 +4,9 @@
 #   dalvorn_add_windows_resources(<target>)
 #
 # Configures version.rc for <target> from the project's title (DALVORN_TITLE), version text
-# (DALVORN_VERSION_TEXT, "1.01.0001") and numeric version (PROJECT_VERSION, 1.1.0.1) and adds
-# it, with the icon, to the target's sources. Does nothing off Windows.
+# (DALVORN_VERSION_TEXT, "1.01.0001"), numeric version (PROJECT_VERSION, 1.1.0.1), publisher
+# and copyright (cmake/DalvornProduct.cmake) and adds it, with the icon, to the target's
+# sources. Does nothing off Windows.
 set(DALVORN_RESOURCES_DIR ${CMAKE_CURRENT_LIST_DIR})
 
 function(dalvorn_add_windows_resources target)

@@ -1,0 +1,140 @@
+#!/usr/bin/env bash
+# Installs the Debian package into a fresh minimal Debian 12 root, as a person would on a
+# new system, and uses it there:
+#   1. debootstrap --variant=minbase (cached as a tarball in WORK/cache; each run unpacks a
+#      fresh copy), then apt-get install ./PACKAGE.deb --no-install-recommends: its declared
+#      dependencies alone must bring everything the program needs;
+#   2. starts the program with the desktop entry's command (/usr/bin/...) on a private Xvfb
+#      with a window manager (openbox), waits for its window, checks that it comes up with
+#      blank labels (no device), keeps a screenshot (WORK/installed-window.png), clicks the
+#      close box with xdotool and expects exit status 0;
+#   3. purges the package and checks that none of its files is left.
+# Usage: .ci/package-debian-root.sh PACKAGE.deb WORK   (as root; DALVORN_DEBIAN_MIRROR
+#        overrides the mirror, which is otherwise the first Debian one of the apt sources)
+set -euo pipefail
+trap 'echo "package-debian-root.sh: failed at line $LINENO" >&2' ERR
+[[ $(id -u) -eq 0 ]] || { echo "package-debian-root.sh: run as root (debootstrap, chroot)" >&2; exit 1; }
+deb=$(realpath "$1")
+work=$(realpath -m "$2")
+name=$(dpkg-deb -f "$deb" Package)
+root=$work/root
+cache=$work/cache
+mkdir -p "$cache/archives/partial"
+step() { echo "-- debian root: $* (at ${SECONDS} s)"; }
+
+first_mirror() {
+  cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources \
+    2>/dev/null | grep -v '^[[:space:]]*#' | grep -oE 'https?://[^ ]*/debian/?( |$)' |
+    grep -v security | head -n 1 | tr -d ' ' || true
+}
+mirror=${DALVORN_DEBIAN_MIRROR:-$(first_mirror)}
+mirror=${mirror:-http://deb.debian.org/debian}
+
+mounts=()
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for ((i = ${#mounts[@]} - 1; i >= 0; i--)); do
+    umount "${mounts[i]}" 2>/dev/null || umount -l "${mounts[i]}" 2>/dev/null || true
+  done
+}
+trap cleanup EXIT
+mount_in_root() {  # mount_in_root TARGET MOUNT-ARGUMENTS...
+  mkdir -p "$root$1"
+  mount "${@:2}" "$root$1"
+  mounts+=("$root$1")
+}
+in_root() { chroot "$root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 \
+  DEBIAN_FRONTEND=noninteractive "$@"; }
+
+step "root ($mirror)"
+if [[ ! -f $cache/bookworm-minbase.tar ]]; then
+  rm -rf "$work/bootstrap"
+  debootstrap --variant=minbase bookworm "$work/bootstrap" "$mirror" \
+    >"$work/debootstrap.log" 2>&1 ||
+    { tail -n 20 "$work/debootstrap.log"; exit 1; }
+  tar -C "$work/bootstrap" -cf "$cache/bookworm-minbase.tar.part" .
+  mv "$cache/bookworm-minbase.tar.part" "$cache/bookworm-minbase.tar"
+  rm -rf "$work/bootstrap"
+fi
+rm -rf "$root" && mkdir -p "$root"
+tar -C "$root" -xf "$cache/bookworm-minbase.tar"
+cp /etc/resolv.conf "$root/etc/resolv.conf"
+mount_in_root /proc -t proc proc
+mount_in_root /dev --bind /dev
+mount_in_root /var/cache/apt/archives --bind "$cache/archives"
+mount_in_root /tmp/.X11-unix --bind /tmp/.X11-unix
+step "apt-get install ./$(basename "$deb")"
+cp "$deb" "$root/tmp/"
+in_root apt-get update -qq
+in_root apt-get install -y -qq --no-install-recommends "/tmp/$(basename "$deb")" \
+  >"$work/install.log" 2>&1 || { tail -n 30 "$work/install.log"; exit 1; }
+grep -c "^Setting up" "$work/install.log" | sed 's/^/packages set up: /'
+
+step "the program from the desktop entry's command"
+command=$(sed -n 's/^Exec=//p' "$root/usr/share/applications/$name.desktop" | sed 's/ %[a-zA-Z]//g')
+[[ $(in_root sh -c "command -v ${command%% *}") == /usr/bin/$name ]] ||
+  { echo "the desktop entry's command is not /usr/bin/$name" >&2; exit 1; }
+display=
+for n in $(seq 150 199); do
+  if [[ ! -e /tmp/.X$n-lock && ! -e /tmp/.X11-unix/X$n ]]; then display=$n; break; fi
+done
+Xvfb ":$display" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
+pids+=($!)
+export DISPLAY=:$display
+for _ in $(seq 50); do [[ -e /tmp/.X11-unix/X$display ]] && break; sleep 0.1; done
+openbox --sm-disable >"$work/openbox.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do
+  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+  sleep 0.1
+done
+mkdir -p -m 700 "$root/run/user/0"
+in_root env DISPLAY=":$display" XDG_RUNTIME_DIR=/run/user/0 sh -c "$command" \
+  >"$work/program.log" 2>&1 &
+program=$!
+window=
+for _ in $(seq 300); do
+  window=$(xdotool search --onlyvisible --name '^Firmware Update$' 2>/dev/null | head -n 1) || true
+  [[ -n $window ]] && break
+  sleep 0.1
+done
+[[ -n $window ]] || { cat "$work/program.log"; echo "no window came up" >&2; exit 1; }
+sleep 1  # let the window manager frame it and the program paint it
+geometry() { xwininfo -id "$window" | sed -n "s/^ *$1: *//p"; }
+X=$(geometry 'Absolute upper-left X') Y=$(geometry 'Absolute upper-left Y')
+WIDTH=$(geometry Width) HEIGHT=$(geometry Height)
+echo "window $WIDTH x $HEIGHT at $X,$Y"
+import -window root "$work/installed-screen.png"
+# The window with its frame (openbox: a title bar of 20 px and a border of 1).
+frame="$((WIDTH + 2))x$((HEIGHT + 22))+$((X - 1))+$((Y - 21))"
+convert "$work/installed-screen.png" -crop "$frame" \
+  +repage "$work/installed-window.png"
+# The four value labels (lblManuf...: left 1680 twips, tops 240/600/960/1320, 330 high) are blank:
+# one colour each, inside a margin.
+for top in 240 600 960 1320; do
+  colours=$(convert "$work/installed-screen.png" \
+    -crop "200x14+$((X + 1680 / 15 + 4))+$((Y + top / 15 + 4))" +repage -format %k info:)
+  [[ $colours -eq 1 ]] || { echo "a value label at $top twips is not blank" >&2; exit 1; }
+done
+echo "the value labels are blank (no device)"
+
+# The close box is at the right end of the title bar.
+xdotool mousemove "$((X + WIDTH - 10))" "$((Y - 10))" click 1
+status=0
+for _ in $(seq 100); do kill -0 "$program" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$program" 2>/dev/null && { echo "the close box did not close the window" >&2; exit 1; }
+wait "$program" || status=$?
+[[ $status -eq 0 ]] ||
+  { cat "$work/program.log"; echo "the program exited with $status" >&2; exit 1; }
+echo "closed with its close box, exit status 0"
+
+step "apt-get purge"
+in_root apt-get purge -y -qq "$name" >"$work/purge.log" 2>&1 || { cat "$work/purge.log"; exit 1; }
+state=$(in_root dpkg-query -W -f='${db:Status-Status}' "$name" 2>/dev/null || true)
+[[ -z $state || $state == not-installed ]] || { echo "$name is still $state" >&2; exit 1; }
+# Its files and links, and its own folder; the shared folders stay for other packages.
+left=$( (dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print substr($6, 2)}'; echo "/opt/$name") |
+  while read -r path; do [[ -e $root$path || -L $root$path ]] && echo "$path"; done || true)
+[[ -z $left ]] || { echo "left after purge:"; echo "$left"; exit 1; } >&2
+echo "purged: nothing of $name is left"

@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Builds the packages a person installs, from a clean clone, into build/packages/:
+#   dalvorn-firmware-update_<version>_amd64.deb       Debian 12 and Ubuntu (CPack DEB)
+#   dalvorn-firmware-update-<version>-win64.zip        the Windows program, licence, read-me
+#   dalvorn-firmware-update-<version>-win64-setup.exe  the Windows installer (NSIS, 64-bit)
+# Usage: scripts/package.sh [-DOPTION=VALUE...]
+#   The options go to both builds, for a maker's own package:
+#     -DDALVORN_FIRMWARE_IMAGE=PATH   ships PATH as Varnholt.bin next to the program
+#     -DDALVORN_VENDOR_ID=0xVVVV -DDALVORN_APP_PRODUCT_ID=0xPPPP -DDALVORN_BOOT_PRODUCT_ID=0xPPPP
+# Environment:
+#   DALVORN_LINUX_BUILD (build/package), DALVORN_WINDOWS_BUILD (build/windows, the folder of
+#   the README's Windows build and of .ci/windows.sh), DALVORN_PACKAGES (build/packages);
+#   DALVORN_SIGN_CERT, DALVORN_SIGN_KEY...: sign the Windows files (scripts/sign-windows.sh);
+#   DALVORN_PACKAGE_TARGETS: "deb windows" (default), or only one of them.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+linux_build=$(realpath -m "${DALVORN_LINUX_BUILD:-build/package}")
+windows_build=$(realpath -m "${DALVORN_WINDOWS_BUILD:-build/windows}")
+out=$(realpath -m "${DALVORN_PACKAGES:-build/packages}")
+targets=${DALVORN_PACKAGE_TARGETS:-deb windows}
+step() { echo "== package: $* (at ${SECONDS} s)"; }
+
+step "packages"
+deps=(cmake ninja-build dpkg-dev file)
+[[ $targets == *deb* ]] && deps+=(g++ pkg-config qt6-base-dev libgl-dev libudev-dev
+                                  nlohmann-json3-dev)
+[[ $targets == *windows* ]] && deps+=(g++-mingw-w64-x86-64-posix nlohmann-json3-dev
+                                      googletest nsis zip osslsigncode)
+missing=()
+for p in "${deps[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  sudo=""
+  [[ $(id -u) -ne 0 ]] && sudo=sudo
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
+    "${missing[@]}" >/dev/null
+fi
+mkdir -p "$out"
+
+if [[ $targets == *deb* ]]; then
+  step "Debian package: build"
+  cmake --preset package -B "$linux_build" "$@" >/dev/null
+  cmake --build "$linux_build" -j2 --target dalvorn-firmware-update
+  step "Debian package: cpack"
+  rm -f "$linux_build"/packages/*.deb
+  (cd "$linux_build" && cpack -G DEB >/dev/null)
+  cp "$linux_build"/packages/*.deb "$out/"
+fi
+
+if [[ $targets == *windows* ]]; then
+  step "Windows: build"
+  cmake --preset windows -B "$windows_build" "$@" >/dev/null
+  cmake --build "$windows_build" -j2 --target dalvorn-firmware-update
+  version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$windows_build/CMakeCache.txt")
+  name=dalvorn-firmware-update-$version-win64
+  stage=$windows_build/stage/$name
+  step "Windows: stripped and signed files"
+  rm -rf "$windows_build/stage"
+  cmake --install "$windows_build" --strip --prefix "$stage" >/dev/null
+  scripts/sign-windows.sh "$stage/dalvorn-firmware-update.exe"
+  step "Windows: ZIP"
+  rm -f "$out/$name.zip"
+  (cd "$windows_build/stage" && zip -qrX "$out/$name.zip" "$name")
+  step "Windows: installer"
+  sign=()
+  [[ -n ${DALVORN_SIGN_CERT:-} ]] && sign=(-DSIGN="$root/scripts/sign-windows.sh")
+  makensis -V2 "${sign[@]}" -DSTAGE="$stage" -DOUTFILE="$out/$name-setup.exe" \
+    "$windows_build/installer.nsi"
+  scripts/sign-windows.sh "$out/$name-setup.exe"
+fi
+
+step "done"
+(cd "$out" && ls -l --time-style=+ -- *.deb *.zip *.exe 2>/dev/null | awk '{print "  " $5, $NF}')
