@@ -6,6 +6,7 @@
 
 #include "emulator/emulated_platform.h"
 #include "emulator/emulation_clock.h"
+#include "emulator/message_box_gate.h"
 #include "emulator/scenario.h"
 #include "emulator/trace_writer.h"
 #include "emulator/tracing_image_file.h"
@@ -47,9 +48,11 @@ int RunEmulatedIn(const RunnerOptions& options,
   DiskFirmwareImageFile disk;
   TracingFirmwareImageFile image(disk, trace);
   const std::unique_ptr<RunnerWindow> window = makeWindow();
-  // Nobody reads a message box unless a person watches in real time.
-  window->SetMessageBoxesDismissed(!options.realTime);
-  TracingWindowView view(window->View(), trace);
+  // Nobody reads a message box unless a person watches in real time: it is traced, and shown
+  // only then.
+  MessageBoxGate gate(window->View());
+  gate.SetDismissed(!options.realTime);
+  TracingWindowView view(gate, trace);
 
   const auto afterLoad = [&] {
     if (!options.screenshotPath.empty() && !window->SaveScreenshot(options.screenshotPath)) {
@@ -70,9 +73,11 @@ int RunEmulatedIn(const RunnerOptions& options,
       window->CloseAsCloseBox();
     }
   };
-  const auto beforeTerminate = [&] { trace.Window("terminate"); };
+  MainWindowHooks hooks;
+  hooks.afterLoad = afterLoad;
+  hooks.beforeTerminate = [&] { trace.Window("terminate"); };
 
-  const int exitCode = window->Run(view, platform, image, afterLoad, beforeTerminate);
+  const int exitCode = window->Run(view, platform, image, hooks);
   platform.WriteFlashLine();
   trace.Exit(exitCode);
   if (traceFile) {

@@ -20,8 +20,6 @@ class RunnerWindow {
   virtual ~RunnerWindow() = default;
 
   virtual WindowView& View() = 0;
-  // When set, message boxes return at once without showing anything.
-  virtual void SetMessageBoxesDismissed(bool dismissed) = 0;
   // Saves the client area as a PNG; false when the file cannot be written.
   virtual bool SaveScreenshot(const std::string& path) = 0;
   virtual void ClickUpgradeButton() = 0;
@@ -29,11 +27,10 @@ class RunnerWindow {
   virtual bool Unloaded() const = 0;
 
   // Runs the main window over `view` (this window's view, traced) through the toolkit's main
-  // loop: Form_Load, `afterLoad`, the loop until the window is unloaded, `beforeTerminate`,
-  // Form_Terminate. Returns the program's exit status.
+  // loop: Form_Load, `hooks.afterLoad`, the loop until the window is unloaded,
+  // `hooks.beforeTerminate`, Form_Terminate. Returns the program's exit status.
   virtual int Run(WindowView& view, HidPlatform& platform, FirmwareImageFile& image,
-                  const std::function<void()>& afterLoad,
-                  const std::function<void()>& beforeTerminate) = 0;
+                  const MainWindowHooks& hooks) = 0;
 };
 
 // Runs once as the options say; the window is made by `makeWindow` once the scenario and the

@@ -4,18 +4,30 @@
 #include <QImage>
 #include <QString>
 
-#include "emulator/toolkit_runner_window.h"
+#include "emulator/emulated_run.h"
+#include "emulator/qt_window_driver.h"
 #include "ui/qt/qt_application.h"
 #include "ui/qt/qt_window_view.h"
 
 namespace dalvorn::emulator {
 namespace {
 
-class QtRunnerWindow final : public ToolkitRunnerWindow<QtWindowView, MainWindowHooks> {
+class QtRunnerWindow final : public RunnerWindow {
  public:
+  WindowView& View() override { return window_; }
   bool SaveScreenshot(const std::string& path) override {
-    return window_.GrabClientArea().save(QString::fromStdString(path), "PNG");
+    return GrabClientArea(window_).save(QString::fromStdString(path), "PNG");
   }
+  void ClickUpgradeButton() override { emulator::ClickUpgradeButton(window_); }
+  void CloseAsCloseBox() override { emulator::CloseAsCloseBox(window_); }
+  bool Unloaded() const override { return window_.Unloaded(); }
+  int Run(WindowView& view, HidPlatform& platform, FirmwareImageFile& image,
+          const MainWindowHooks& hooks) override {
+    return RunMainWindow(window_, view, platform, image, hooks);
+  }
+
+ private:
+  QtWindowView window_;
 };
 
 }  // namespace

@@ -12,6 +12,7 @@ for preset in default asan; do
   cmake --build --preset "$preset"
   ctest --preset "$preset" -j2
 done
+bash .ci/accessibility.sh build/default
 bash .ci/linux-backend.sh --skip-tests
 bash .ci/windows.sh build/windows
 bash .ci/packages.sh build/windows

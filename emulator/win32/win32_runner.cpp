@@ -1,19 +1,31 @@
 #include "emulator/win32/win32_runner.h"
 
-#include "emulator/toolkit_runner_window.h"
-#include "ui/win32/png_writer.h"
+#include "emulator/emulated_run.h"
+#include "emulator/win32/png_writer.h"
+#include "emulator/win32/win32_window_driver.h"
 #include "ui/win32/win32_application.h"
 #include "ui/win32/win32_window_view.h"
 
 namespace dalvorn::emulator {
 namespace {
 
-class Win32RunnerWindow final : public ToolkitRunnerWindow<Win32WindowView, Win32MainWindowHooks> {
+class Win32RunnerWindow final : public RunnerWindow {
  public:
+  WindowView& View() override { return window_; }
   bool SaveScreenshot(const std::string& path) override {
-    const ClientImage shot = window_.GrabClientArea();
+    const ClientImage shot = GrabClientArea(window_);
     return win32::WritePng(path, shot.width, shot.height, shot.pixels);
   }
+  void ClickUpgradeButton() override { emulator::ClickUpgradeButton(window_); }
+  void CloseAsCloseBox() override { emulator::CloseAsCloseBox(window_); }
+  bool Unloaded() const override { return window_.Unloaded(); }
+  int Run(WindowView& view, HidPlatform& platform, FirmwareImageFile& image,
+          const MainWindowHooks& hooks) override {
+    return RunMainWindow(window_, view, platform, image, hooks);
+  }
+
+ private:
+  Win32WindowView window_;
 };
 
 }  // namespace

@@ -3,6 +3,7 @@
 // never sees the toolkit itself.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "ui/window_controls.h"
@@ -50,6 +51,15 @@ class WindowView {
 
   // A modal message box with an OK button; returns when the user has dismissed it.
   virtual void MessageBox(const std::string& text) = 0;
+};
+
+// Steps a caller adds around the window's life, for the toolkits' RunMainWindow.
+struct MainWindowHooks {
+  // After Form_Load has returned, before the event loop (which does not start when the
+  // window has unloaded by then).
+  std::function<void()> afterLoad;
+  // After the event loop has ended, just before Form_Terminate.
+  std::function<void()> beforeTerminate;
 };
 
 }  // namespace dalvorn

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "emulator/qt_window_driver.h"
 #include "ui/qt/qt_application.h"
 #include "ui/qt/qt_window_view.h"
 
@@ -83,20 +84,20 @@ TEST_F(WindowLayoutTest, BarLiesInsideItsTroughAndAboveIt) {
   const QRect bar = W(Control::Pic)->geometry();
   EXPECT_EQ(bar, trough.adjusted(4, 4, -4, -4));
   view.SetVisible(Control::Pic, true);
-  const QImage image = view.GrabClientArea();
+  const QImage image = emulator::GrabClientArea(view);
   ASSERT_EQ(image.size(), QSize(361, 201));
   EXPECT_EQ(image.pixelColor(bar.center()), QColor(128, 128, 255));
   EXPECT_EQ(image.pixelColor(bar.right(), bar.bottom()), QColor(128, 128, 255));
   // Where the bar has been shortened, the trough shows again.
   view.SetWidth(Control::Pic, 1500);
-  const QImage shorter = view.GrabClientArea();
+  const QImage shorter = emulator::GrabClientArea(view);
   EXPECT_EQ(shorter.pixelColor(bar.left() + 50, bar.center().y()), QColor(128, 128, 255));
   EXPECT_NE(shorter.pixelColor(bar.right() - 50, bar.center().y()), QColor(128, 128, 255));
 }
 
 TEST_F(WindowLayoutTest, ValueLabelsAreFlatOnTheWindowColour) {
   view.SetCaption(Control::lblManuf, " Dalvorn");
-  const QImage image = view.GrabClientArea();
+  const QImage image = emulator::GrabClientArea(view);
   for (Control control : ValueLabels) {
     SCOPED_TRACE(std::string(ControlName(control)));
     auto* label = qobject_cast<QLabel*>(W(control));

@@ -8,6 +8,8 @@
 #include <QTimer>
 #include <memory>
 
+#include "emulator/message_box_gate.h"
+#include "emulator/qt_window_driver.h"
 #include "fake_platform.h"
 #include "ui/frm_main.h"
 #include "ui/qt/qt_application.h"
@@ -17,8 +19,14 @@
 namespace dalvorn {
 namespace {
 
+using emulator::ClickUpgradeButton;
+using emulator::CloseAsCloseBox;
 using testing::CountingEvents;
 using testing::EmptyHostPlatform;
+
+void Unload(QtWindowView& view) {
+  view.Unload();
+}
 
 class LoadedWindowTest : public ::testing::Test {
  protected:
@@ -52,18 +60,18 @@ TEST_F(LoadedWindowTest, CloseBoxClosesBothHandlesOnceAndHides) {
   const Handle device = frm.Session().DeviceHandle;
   const Handle overlapped = frm.Session().OverlappedHandle;
   platform.closed.clear();
-  view.CloseAsCloseBox();
+  CloseAsCloseBox(view);
   EXPECT_TRUE(frm.Unloaded());
   EXPECT_TRUE(view.Unloaded());
   EXPECT_FALSE(view.Window()->isVisible());
   EXPECT_EQ(platform.closed, (std::vector<Handle>{device, overlapped}));
-  view.CloseAsCloseBox();
+  CloseAsCloseBox(view);
   view.Unload();
   EXPECT_EQ(platform.closed.size(), 2u);
 }
 
 TEST_F(LoadedWindowTest, ClickWithoutDeviceChangesNothing) {
-  view.ClickUpgradeButton();
+  ClickUpgradeButton(view);
   EXPECT_TRUE(view.ControlWidget(Control::btnUpgradeFW)->isEnabled());
   EXPECT_EQ(view.Caption(Control::btnUpgradeFW), "Upgrade Firmware");
   EXPECT_FALSE(frm.Unloaded());
@@ -82,14 +90,14 @@ class ViewEventsTest : public ::testing::Test {
 TEST_F(ViewEventsTest, UnloadHandlingRunsOnceWhicheverWayTheWindowEnds) {
   struct Case {
     const char* name;
-    std::vector<void (QtWindowView::*)()> steps;
+    std::vector<void (*)(QtWindowView&)> steps;
   };
   const std::vector<Case> cases = {
-      {"close box", {&QtWindowView::CloseAsCloseBox}},
-      {"close box twice", {&QtWindowView::CloseAsCloseBox, &QtWindowView::CloseAsCloseBox}},
-      {"unload", {&QtWindowView::Unload}},
-      {"unload then close box", {&QtWindowView::Unload, &QtWindowView::CloseAsCloseBox}},
-      {"close box then unload", {&QtWindowView::CloseAsCloseBox, &QtWindowView::Unload}},
+      {"close box", {&CloseAsCloseBox}},
+      {"close box twice", {&CloseAsCloseBox, &CloseAsCloseBox}},
+      {"unload", {&Unload}},
+      {"unload then close box", {&Unload, &CloseAsCloseBox}},
+      {"close box then unload", {&CloseAsCloseBox, &Unload}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -97,7 +105,7 @@ TEST_F(ViewEventsTest, UnloadHandlingRunsOnceWhicheverWayTheWindowEnds) {
     QtWindowView window;
     window.SetEvents(&counted);
     window.Show();
-    for (auto step : c.steps) (window.*step)();
+    for (auto step : c.steps) step(window);
     EXPECT_EQ(counted.unloads, 1);
     EXPECT_FALSE(window.Window()->isVisible());
     window.SetEvents(nullptr);
@@ -106,14 +114,14 @@ TEST_F(ViewEventsTest, UnloadHandlingRunsOnceWhicheverWayTheWindowEnds) {
 
 TEST_F(ViewEventsTest, OnlyAnEnabledLoadedButtonDeliversClicks) {
   view.Show();
-  view.ClickUpgradeButton();
+  ClickUpgradeButton(view);
   EXPECT_EQ(events.clicks, 1);
   view.SetEnabled(Control::btnUpgradeFW, false);
-  view.ClickUpgradeButton();
+  ClickUpgradeButton(view);
   EXPECT_EQ(events.clicks, 1);
   view.SetEnabled(Control::btnUpgradeFW, true);
   view.Unload();
-  view.ClickUpgradeButton();
+  ClickUpgradeButton(view);
   EXPECT_EQ(events.clicks, 1);
 }
 
@@ -131,7 +139,7 @@ TEST_F(ViewEventsTest, CloseDuringNestedPumpUnloadsButKeepsWidgets) {
     view.SetWidth(Control::Pic, 100);
     view.Repaint(Control::Pic);
   };
-  view.ClickUpgradeButton();
+  ClickUpgradeButton(view);
   EXPECT_TRUE(unloadedInPump);
   EXPECT_EQ(events.unloads, 1);
   EXPECT_FALSE(view.Window()->isVisible());
@@ -146,15 +154,16 @@ TEST_F(ViewEventsTest, UnloadInsideClickEndsTheEventLoop) {
     view.Unload();
     view.PumpEvents();
   };
-  QTimer::singleShot(0, view.Window(), [&] { view.ClickUpgradeButton(); });
+  QTimer::singleShot(0, view.Window(), [&] { ClickUpgradeButton(view); });
   EXPECT_EQ(QApplication::exec(), 0);
   EXPECT_EQ(events.unloads, 1);
 }
 
-TEST_F(ViewEventsTest, DismissedMessageBoxShowsNothing) {
+TEST_F(ViewEventsTest, ADismissedMessageBoxNeverReachesTheWindow) {
   view.Show();
-  view.SetMessageBoxesDismissed(true);
-  view.MessageBox("Run-time error");
+  emulator::MessageBoxGate gate(view);
+  gate.SetDismissed(true);
+  gate.MessageBox("Run-time error");
   EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 
@@ -169,18 +178,17 @@ TEST_F(RunMainWindowTest, CloseBoxInTheEventLoopEndsTheRunWithStatusZero) {
   std::size_t closesAtLoad = 0;
   bool ranLoop = false;
   MainWindowHooks hooks;
-  hooks.afterLoad = [&](QtWindowView& view, FrmMain& frm) {
+  hooks.afterLoad = [&] {
     closesAtLoad = platform.closed.size();
-    EXPECT_EQ(frm.Session().ProgressFullWidth, 5055);
-    QTimer::singleShot(0, view.Window(), [&] {
+    QTimer::singleShot(0, window.Window(), [&] {
       ranLoop = true;
-      view.CloseAsCloseBox();
+      CloseAsCloseBox(window);
     });
   };
   int unloadsBeforeTerminate = -1;
-  hooks.beforeTerminate = [&](QtWindowView& view, FrmMain&) {
+  hooks.beforeTerminate = [&] {
     unloadsBeforeTerminate = static_cast<int>(platform.closed.size() - closesAtLoad);
-    EXPECT_TRUE(view.Unloaded());
+    EXPECT_TRUE(window.Unloaded());
   };
   EXPECT_EQ(RunMainWindow(window, window, platform, image, hooks), 0);
   EXPECT_TRUE(ranLoop);
@@ -190,7 +198,7 @@ TEST_F(RunMainWindowTest, CloseBoxInTheEventLoopEndsTheRunWithStatusZero) {
 
 TEST_F(RunMainWindowTest, UnloadBeforeTheLoopSkipsIt) {
   MainWindowHooks hooks;
-  hooks.afterLoad = [](QtWindowView& view, FrmMain&) { view.CloseAsCloseBox(); };
+  hooks.afterLoad = [this] { CloseAsCloseBox(window); };
   // Were the loop entered, nothing would end it and the test would time out.
   EXPECT_EQ(RunMainWindow(window, window, platform, image, hooks), 0);
   EXPECT_TRUE(window.Unloaded());

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "ui/win32/png_writer.h"
+#include "emulator/win32/png_writer.h"
 
 namespace dalvorn::win32 {
 namespace {

@@ -11,7 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "ui/win32/png_writer.h"
+#include "emulator/win32/png_writer.h"
+#include "emulator/win32/win32_window_driver.h"
 #include "ui/win32/win32_accessible.h"
 #include "ui/win32/win32_layout.h"
 #include "ui/win32/win32_window_view.h"
@@ -124,7 +125,7 @@ TEST_F(Win32AccessibilityTest, AtEveryDpiTheWindowScalesAndNothingIsClipped) {
                                    L"Updating firmware...", L"Finishing..."}) {
       EXPECT_TRUE(Fits(Of(Control::btnUpgradeFW), caption, 8)) << caption;
     }
-    const ClientImage shot = view_.GrabClientArea();
+    const ClientImage shot = emulator::GrabClientArea(view_);
     const win32::PixelRect client = win32::ToPixels(win32::DesignRect(Control::frmMain), dpi);
     ASSERT_EQ(shot.width, client.width);
     ASSERT_EQ(shot.height, client.height);

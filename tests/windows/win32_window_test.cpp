@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "emulator/message_box_gate.h"
+#include "emulator/win32/win32_window_driver.h"
 #include "ui/win32/win32_layout.h"
 #include "ui/win32/win32_window_view.h"
 
@@ -129,18 +131,18 @@ TEST_F(Win32WindowTest, PicIsDrawnLightBlueOverTheTroughWhenShown) {
   view_.Show();
   const win32::PixelRect bar = PlaceOf(Control::Pic);
   const std::uint32_t lightBlue = 0xFF8080FFu;
-  ClientImage shot = view_.GrabClientArea();
+  ClientImage shot = emulator::GrabClientArea(view_);
   ASSERT_EQ(shot.width, win32::ToPixels(win32::DesignRect(Control::frmMain), view_.Dpi()).width);
   EXPECT_EQ(shot.At(bar.left + 1, bar.top + 1), lightBlue);
 
   view_.SetVisible(Control::Pic, false);
-  shot = view_.GrabClientArea();
+  shot = emulator::GrabClientArea(view_);
   EXPECT_NE(shot.At(bar.left + 1, bar.top + 1), lightBlue);
 
   view_.SetVisible(Control::Pic, true);
   view_.SetWidth(Control::Pic, 5055.0f / 2);
   view_.Repaint(Control::Pic);
-  shot = view_.GrabClientArea();
+  shot = emulator::GrabClientArea(view_);
   const int half = win32::ToPixels({180, 1920, 5055.0f / 2, 75}, view_.Dpi()).width;
   EXPECT_EQ(shot.At(bar.left + half - 1, bar.top + 1), lightBlue);
   EXPECT_NE(shot.At(bar.left + half + 1, bar.top + 1), lightBlue);
@@ -155,7 +157,7 @@ std::uint32_t Pixel(int systemColour) {
 TEST_F(Win32WindowTest, ValueLabelsHaveTheWindowColourOnTheDialogBackground) {
   view_.SetCaption(Control::lblManuf, " Dalvorn");
   view_.Show();
-  const ClientImage shot = view_.GrabClientArea();
+  const ClientImage shot = emulator::GrabClientArea(view_);
   const win32::PixelRect frame = PlaceOf(Control::Frame1);
   for (Control c : ValueLabels) {
     SCOPED_TRACE(std::string(ControlName(c)));
@@ -218,9 +220,9 @@ TEST_F(Win32WindowTest, CaptionsTakeUtf8) {
 
 TEST_F(Win32WindowTest, ClicksReachTheHandlerOnlyWhileTheButtonIsEnabled) {
   view_.Show();
-  view_.ClickUpgradeButton();
+  emulator::ClickUpgradeButton(view_);
   view_.SetEnabled(Control::btnUpgradeFW, false);
-  view_.ClickUpgradeButton();
+  emulator::ClickUpgradeButton(view_);
   ::SendMessageW(Of(Control::btnUpgradeFW), BM_CLICK, 0, 0);
   view_.SetEnabled(Control::btnUpgradeFW, true);
   ::PostMessageW(Main(), WM_COMMAND,
@@ -237,9 +239,9 @@ TEST_F(Win32WindowTest, CloseBoxUnloadsOnceAndEndsTheMessageLoop) {
   view_.RunMessageLoop();
   EXPECT_TRUE(view_.Unloaded());
   EXPECT_FALSE(::IsWindowVisible(Main()));
-  view_.CloseAsCloseBox();
+  emulator::CloseAsCloseBox(view_);
   view_.Unload();
-  view_.ClickUpgradeButton();
+  emulator::ClickUpgradeButton(view_);
   EXPECT_EQ(events_.calls, std::vector<std::string>{"unload"});
 }
 
@@ -253,9 +255,10 @@ TEST_F(Win32WindowTest, UnloadDuringAPumpLeavesTheEndForTheMessageLoop) {
   EXPECT_EQ(events_.calls, std::vector<std::string>{"unload"});
 }
 
-TEST_F(Win32WindowTest, DismissedMessageBoxesReturnAtOnce) {
-  view_.SetMessageBoxesDismissed(true);
-  view_.MessageBox("Run-time error '53':\n\nFile not found");
+TEST_F(Win32WindowTest, ADismissedMessageBoxNeverReachesTheWindow) {
+  emulator::MessageBoxGate gate(view_);
+  gate.SetDismissed(true);
+  gate.MessageBox("Run-time error '53':\n\nFile not found");
   SUCCEED();
 }
 

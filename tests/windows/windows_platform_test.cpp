@@ -176,7 +176,7 @@ TEST_F(WindowsPlatformTest, SearchFindsNoDeviceAmongOtherInterfaces) {
   session.DeviceHandle = 77;  // an earlier value, kept when nothing is examined
   EXPECT_FALSE(FindTheHid(session, *platform_));
   EXPECT_FALSE(session.DeviceFound);
-  EXPECT_TRUE(session.EnumExhausted);
+  EXPECT_TRUE(session.Search.EnumExhausted);
   if (Interfaces().empty()) {
     EXPECT_EQ(session.DeviceHandle, 77);
   }

@@ -50,10 +50,10 @@ int RunMainWindow(QtWindowView& qtWindow, WindowView& view, HidPlatform& platfor
   FrmMain frm(platform, view, image);
   view.SetEvents(&frm);
   frm.Form_Load();
-  if (hooks.afterLoad) hooks.afterLoad(qtWindow, frm);
+  if (hooks.afterLoad) hooks.afterLoad();
   // An unload before the loop runs cannot end the loop; there is then no loop to run.
   if (!qtWindow.Unloaded()) QApplication::exec();
-  if (hooks.beforeTerminate) hooks.beforeTerminate(qtWindow, frm);
+  if (hooks.beforeTerminate) hooks.beforeTerminate();
   frm.Form_Terminate();
   view.SetEvents(nullptr);
   return frm.ExitCode();

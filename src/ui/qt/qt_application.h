@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "device/hid_platform.h"
+#include "ui/window_view.h"
 #include "update/firmware_image.h"
 
 class QApplication;
@@ -23,15 +24,6 @@ QIcon ApplicationIcon();
 // icon, and leaves ending the program to the main window's unloading. Call once, right
 // after creating the QApplication.
 void SetUpApplication(QApplication& app);
-
-// Optional steps a caller adds around the window's life.
-struct MainWindowHooks {
-  // After Form_Load, before the event loop starts (it does not start when the window has
-  // unloaded by then).
-  std::function<void(QtWindowView&, FrmMain&)> afterLoad;
-  // Just before Form_Terminate.
-  std::function<void(QtWindowView&, FrmMain&)> beforeTerminate;
-};
 
 // Loads the main window over `platform`, runs the event loop until the window unloads,
 // terminates it and returns the program's exit status.

@@ -143,7 +143,6 @@ void QtWindowView::UnloadOnce() {
 }
 
 void QtWindowView::MessageBox(const std::string& text) {
-  if (dismissMessageBoxes_) return;
   QMessageBox box(
       QMessageBox::Critical,
       QString::fromUtf8(ApplicationName.data(), static_cast<qsizetype>(ApplicationName.size())),
@@ -159,30 +158,6 @@ QWidget* QtWindowView::Window() const {
 
 QWidget* QtWindowView::ControlWidget(Control control) const {
   return window_->ControlWidget(control);
-}
-
-QImage QtWindowView::GrabClientArea() const {
-  window_->ensurePolished();
-  QImage image = window_->grab().toImage();
-  if (image.size() != window_->size()) {
-    // A high-density screen: bring it to one pixel per device-independent pixel.
-    image = image.scaled(window_->size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    image.setDevicePixelRatio(1.0);
-  }
-  return image;
-}
-
-void QtWindowView::ClickUpgradeButton() {
-  if (unloaded_) return;
-  window_->UpgradeButton()->click();
-}
-
-void QtWindowView::CloseAsCloseBox() {
-  window_->close();
-}
-
-void QtWindowView::SetMessageBoxesDismissed(bool dismissed) {
-  dismissMessageBoxes_ = dismissed;
 }
 
 }  // namespace dalvorn

@@ -1,7 +1,6 @@
 // The main window drawn with Qt Widgets.
 #pragma once
 
-#include <QImage>
 #include <memory>
 
 #include "ui/window_view.h"
@@ -34,14 +33,10 @@ class QtWindowView final : public WindowView {
   void Unload() override;
   void MessageBox(const std::string& text) override;
 
-  // For the emulated runner and the tests.
+  // The widgets, for whatever acts on the window from outside its behaviour: the emulated
+  // runner's clicks and screenshots, the tests.
   QWidget* Window() const;
   QWidget* ControlWidget(Control control) const;
-  QImage GrabClientArea() const;  // the client area, 361 x 201 at 96 dpi
-  void ClickUpgradeButton();      // as a mouse click: does nothing when disabled
-  void CloseAsCloseBox();         // as the close box: unloads the window
-  // When set, MessageBox records nothing on screen and returns at once (no person waits).
-  void SetMessageBoxesDismissed(bool dismissed);
 
   // True once the window has been unloaded, by the close box or by Unload.
   bool Unloaded() const { return unloaded_; }
@@ -53,7 +48,6 @@ class QtWindowView final : public WindowView {
   void UnloadOnce();
 
   std::unique_ptr<QtMainWindow> window_;
-  bool dismissMessageBoxes_ = false;
   WindowEvents* events_ = nullptr;
   bool unloaded_ = false;
 };

@@ -3,13 +3,13 @@
 namespace dalvorn {
 
 int RunMainWindow(Win32WindowView& window, WindowView& view, HidPlatform& platform,
-                  FirmwareImageFile& image, const Win32MainWindowHooks& hooks) {
+                  FirmwareImageFile& image, const MainWindowHooks& hooks) {
   FrmMain frm(platform, view, image);
   view.SetEvents(&frm);
   frm.Form_Load();
-  if (hooks.afterLoad) hooks.afterLoad(window, frm);
+  if (hooks.afterLoad) hooks.afterLoad();
   window.RunMessageLoop();
-  if (hooks.beforeTerminate) hooks.beforeTerminate(window, frm);
+  if (hooks.beforeTerminate) hooks.beforeTerminate();
   frm.Form_Terminate();
   view.SetEvents(nullptr);
   return frm.ExitCode();

@@ -305,26 +305,9 @@ void Win32WindowView::Unload() {
 }
 
 void Win32WindowView::MessageBox(const std::string& text) {
-  if (dismissMessageBoxes_) return;
   const std::wstring title = win32::Utf8ToWide(std::string(ApplicationName));
   HWND owner = unloaded_ ? nullptr : AsWindow(windows_[0]);
   ::MessageBoxW(owner, win32::Utf8ToWide(text).c_str(), title.c_str(), MB_OK | MB_ICONEXCLAMATION);
-}
-
-void Win32WindowView::ClickUpgradeButton() {
-  HWND button = AsWindow(windows_[Index(Control::btnUpgradeFW)]);
-  if (unloaded_ || !::IsWindowEnabled(button) || !::IsWindowVisible(button)) return;
-  ::SendMessageW(button, BM_CLICK, 0, 0);
-}
-
-void Win32WindowView::CloseAsCloseBox() {
-  ::SendMessageW(AsWindow(windows_[0]), WM_CLOSE, 0, 0);
-}
-
-ClientImage Win32WindowView::GrabClientArea() {
-  HWND window = AsWindow(windows_[0]);
-  ::RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-  return CaptureClientArea(window);
 }
 
 std::intptr_t Win32WindowView::HandleMessage(void* handle, unsigned message, std::uintptr_t wParam,

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <vector>
 
-#include "ui/win32/win32_capture.h"
 #include "ui/win32/win32_layout.h"
 #include "ui/window_view.h"
 
@@ -42,15 +41,11 @@ class Win32WindowView final : public WindowView {
   void RunMessageLoop();
   bool Unloaded() const { return unloaded_; }
 
-  // For the emulated runner and the tests. Handles are HWND values.
+  // The native windows (HWND values), for whatever acts on the window from outside its
+  // behaviour: the emulated runner's clicks and screenshots, the tests.
   void* Window() const { return windows_[0]; }
   void* ControlWindow(Control control) const { return windows_[Index(control)]; }
   int Dpi() const { return dpi_; }
-  ClientImage GrabClientArea();  // the client area, 361 x 201 at 96 dpi
-  void ClickUpgradeButton();     // as a mouse click: does nothing when disabled
-  void CloseAsCloseBox();        // as the close box: unloads the window
-  // When set, MessageBox shows nothing and returns at once (no person waits).
-  void SetMessageBoxesDismissed(bool dismissed) { dismissMessageBoxes_ = dismissed; }
 
   // The window procedures; public for the window classes only.
   std::intptr_t HandleMessage(void* window, unsigned message, std::uintptr_t wParam,
@@ -72,7 +67,6 @@ class Win32WindowView final : public WindowView {
   int dpi_ = win32::DefaultDpi;
   bool unloaded_ = false;
   bool quitPending_ = false;
-  bool dismissMessageBoxes_ = false;
 };
 
 }  // namespace dalvorn

@@ -1,4 +1,4 @@
-#include "ui/win32/png_writer.h"
+#include "emulator/win32/png_writer.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "ui/win32/win32_capture.h"
+#include "emulator/win32/win32_capture.h"
 
 #include <windows.h>
 
