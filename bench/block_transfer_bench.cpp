@@ -1,11 +1,19 @@
 // The work of one data block apart from its 20 ms pause: building the message, sending it,
-// growing the bar, repainting it and one pass of the event queue, in the Qt window.
+// growing the bar, repainting it and one pass of the event queue, in the Qt window; without
+// and with the trace the real program writes under DALVORN_TRACE (to a file, every line
+// flushed). And what the program's start pays for the trace when it is off.
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 
 #include "device/find_the_hid.h"
 #include "emulator/emulated_platform.h"
 #include "emulator/scenario.h"
+#include "trace/program_trace.h"
+#include "trace/tracing_platform.h"
+#include "trace/tracing_window.h"
 #include "ui/frm_main.h"
 #include "ui/qt/qt_window_view.h"
 #include "update/feature_reports.h"
@@ -14,13 +22,23 @@ namespace {
 
 using namespace dalvorn;
 
+// range(0): 0 untraced, 1 traced as the real program traces.
 void BM_OneBlock(benchmark::State& state) {
+  const bool traced = state.range(0) != 0;
   emulator::Scenario scenario = emulator::BuiltInScenario();
   scenario.device.mode = emulator::DeviceMode::Boot;
   emulator::EmulationClock clock;
-  emulator::TraceWriter trace(nullptr, clock);
-  emulator::EmulatedPlatform platform(scenario, clock, trace, ".");
-  QtWindowView view;
+  TraceWriter silent(nullptr, clock);
+  emulator::EmulatedPlatform emulated(scenario, clock, silent, ".");
+  const auto path = std::filesystem::temp_directory_path() / "dalvorn-bench-trace.jsonl";
+  std::ofstream file;
+  if (traced) file.open(path, std::ios::trunc | std::ios::binary);
+  TraceWriter trace(traced ? &file : nullptr, clock);
+  TracingPlatform tracingPlatform(emulated, trace);
+  HidPlatform& platform = traced ? static_cast<HidPlatform&>(tracingPlatform) : emulated;
+  QtWindowView window;
+  TracingWindowView tracingView(window, trace);
+  WindowView& view = traced ? static_cast<WindowView&>(tracingView) : window;
   DiskFirmwareImageFile image;
   FrmMain frm(platform, view, image);
   view.SetEvents(&frm);
@@ -41,10 +59,24 @@ void BM_OneBlock(benchmark::State& state) {
         static_cast<double>(std::int64_t{session.ProgressFullWidth} * blocksSent) / RecordCount));
     frm.RepaintProgress();
     frm.PumpEvents();
+    // The pause itself is not measured; its trace line is.
+    if (traced) trace.Call("Sleep", TraceFields{{"ms", 20}}, nullptr);
   }
-  view.Unload();
+  window.Unload();
   frm.Form_Terminate();
+  view.SetEvents(nullptr);
+  if (traced) {
+    file.close();
+    std::filesystem::remove(path);
+  }
 }
-BENCHMARK(BM_OneBlock)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_OneBlock)->Arg(0)->Arg(1)->ArgName("traced")->Unit(benchmark::kMicrosecond);
+
+// All that the program's start does for the trace when DALVORN_TRACE is unset.
+void BM_StartWithTraceOff(benchmark::State& state) {
+  ::unsetenv("DALVORN_TRACE");
+  for (auto _ : state) benchmark::DoNotOptimize(TracePathFromEnvironment().empty());
+}
+BENCHMARK(BM_StartWithTraceOff);
 
 }  // namespace

@@ -22,7 +22,7 @@ void BM_FindTheHid(benchmark::State& state) {
   scenario.devicePosition = scenario.interfaces.size();
 
   emulator::EmulationClock clock;
-  emulator::TraceWriter trace(nullptr, clock);
+  TraceWriter trace(nullptr, clock);
   emulator::EmulatedPlatform platform(scenario, clock, trace, ".");
   DeviceSession session;
   for (auto _ : state) {

@@ -4,6 +4,7 @@
 // Reports the pace efficiency: 20 ms times the intervals over the time from first to last.
 #include <benchmark/benchmark.h>
 
+#include <QApplication>
 #include <filesystem>
 #include <fstream>
 
@@ -11,6 +12,7 @@
 #include "emulator/scenario.h"
 #include "pace_recorder.h"
 #include "ui/frm_main.h"
+#include "ui/qt/qt_application.h"
 #include "ui/qt/qt_window_view.h"
 
 namespace {
@@ -29,7 +31,7 @@ void BM_PaceEmulatedRealTime(benchmark::State& state) {
   scenario.device.mode = emulator::DeviceMode::Boot;
   for (auto _ : state) {
     emulator::EmulationClock clock(/*realTime=*/true);
-    emulator::TraceWriter trace(nullptr, clock);
+    TraceWriter trace(nullptr, clock);
     emulator::EmulatedPlatform emulated(scenario, clock, trace, folder.string());
     bench::PaceRecorder platform(emulated);
     QtWindowView view;
@@ -50,3 +52,13 @@ void BM_PaceEmulatedRealTime(benchmark::State& state) {
 BENCHMARK(BM_PaceEmulatedRealTime)->Iterations(1)->Unit(benchmark::kSecond);
 
 }  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  SetUpApplication(app);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -62,7 +62,10 @@ std::int32_t EmulatedDevice::SetFeature(const std::uint8_t* buffer, std::uint32_
     const bool bootEntry = length > BootEntryCode.size() &&
                            std::equal(BootEntryCode.begin(), BootEntryCode.end(), buffer + 1);
     // A device already on its way out ignores a second request.
-    if (bootEntry && !departure_) Depart(scenario_.onBootEntry, now);
+    if (bootEntry && !departure_) {
+      Depart(scenario_.onBootEntry, now);
+      if (scenario_.bootEntryFails) return 0;
+    }
     return 1;
   }
   if (length > UnlockCode.size() && std::equal(UnlockCode.begin(), UnlockCode.end(), buffer + 1)) {

@@ -8,9 +8,9 @@
 #include "emulator/emulation_clock.h"
 #include "emulator/message_box_gate.h"
 #include "emulator/scenario.h"
-#include "emulator/trace_writer.h"
-#include "emulator/tracing_image_file.h"
-#include "emulator/tracing_window.h"
+#include "trace/trace_writer.h"
+#include "trace/tracing_image_file.h"
+#include "trace/tracing_window.h"
 
 namespace dalvorn::emulator {
 namespace {

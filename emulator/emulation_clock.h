@@ -4,15 +4,17 @@
 #include <chrono>
 #include <cstdint>
 
+#include "trace/trace_clock.h"
+
 namespace dalvorn::emulator {
 
-class EmulationClock {
+class EmulationClock final : public TraceClock {
  public:
   // Virtual: starts at 0 and advances only by Sleep. Real time: Sleep really waits and the
   // clock counts the wall-clock milliseconds since construction.
   explicit EmulationClock(bool realTime = false);
 
-  std::int64_t NowMs() const;
+  std::int64_t NowMs() const override;
   void Sleep(std::uint32_t milliseconds);
   // The same clock in microseconds, and a pause until it reaches `deadline`: virtual time
   // moves to the deadline, real time waits for it and never returns earlier.

@@ -205,6 +205,9 @@ DeviceScenario ReadDevice(const json& value, const std::string& where) {
   if (const json* v = Member(value, "overlapped_open_fails")) {
     device.overlappedOpenFails = ReadBool(*v, where + ".overlapped_open_fails");
   }
+  if (const json* v = Member(value, "boot_entry_fails")) {
+    device.bootEntryFails = ReadBool(*v, where + ".boot_entry_fails");
+  }
   if (const json* v = Member(value, "app_after_update")) {
     device.appAfterUpdate = ReadModeOverrides(*v, where + ".app_after_update");
   }

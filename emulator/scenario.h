@@ -71,6 +71,9 @@ struct DeviceScenario {
   Reappearance onRestart{0, 800, ComeBackAs::App};
   bool capsFail = false;
   bool overlappedOpenFails = false;
+  // The bootloader-entry message is taken but its send fails (the device resets before it
+  // answers, as a real one may).
+  bool bootEntryFails = false;
   std::optional<ModeOverrides> appAfterUpdate;
 
   DeviceScenario();

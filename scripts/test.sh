@@ -14,6 +14,8 @@ for preset in default asan; do
 done
 bash .ci/accessibility.sh build/default
 bash .ci/linux-backend.sh --skip-tests
+# A trace recorded against the real kernel replays on the emulated runner with an equal trace.
+vm/replay-vm-trace.sh build/linux-vm build/default
 bash .ci/windows.sh build/windows
 bash .ci/packages.sh build/windows
 

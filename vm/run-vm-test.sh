@@ -8,6 +8,8 @@
 # The kernel package is downloaded once with apt-get download into DALVORN_VM_CACHE
 # (default /var/tmp/dalvorn-vm-cache). Needs qemu-system-x86, busybox-static and cpio.
 # Exits 0 when the guest reports PASS; skips (exit 0, with a message) only when QEMU cannot run.
+# Leaves the program's traces in WORK_DIR/vm-trace.jsonl (the update) and
+# WORK_DIR/vm-trace-refused.jsonl (a failing update), replayed by vm/replay-vm-trace.sh.
 set -euo pipefail
 
 guest=${1:?usage: run-vm-test.sh GUEST_BINARY [WORK_DIR]}
@@ -87,7 +89,15 @@ timeout "$qemu_timeout" qemu-system-x86_64 -accel tcg -cpu max -m 256 -smp 1 -no
 end=$(date +%s.%N)
 seconds=$(awk -v a="$start" -v b="$end" 'BEGIN {printf "%.1f", b - a}')
 
-grep -oE '(guest:|DALVORN-).*' "$work/console.log" | sed 's/\r$//' || true
+grep -oE '(guest:|DALVORN-).*' "$work/console.log" | sed 's/\r$//' | grep -v '^DALVORN-TRACE' || true
+# The program's traces, as DALVORN_TRACE writes them, for vm/replay-vm-trace.sh: the update,
+# and the failing update (a refused block).
+for kind in TRACE TRACE-REFUSED; do
+  file=$work/vm-$(tr 'A-Z' 'a-z' <<<"$kind").jsonl
+  grep -oE "DALVORN-$kind: .*" "$work/console.log" | sed "s/\r\$//; s/^DALVORN-$kind: //" \
+    >"$file" || true
+  log "trace of the program: $file ($(wc -l <"$file") lines)"
+done
 if grep -q 'DALVORN-VM-RESULT: PASS' "$work/console.log"; then
   log "PASS in ${seconds} s (boot and update)"
   exit 0

@@ -1,7 +1,8 @@
 // Runs inside the test VM as its only program. One thread serves the device model as a real HID
 // device through /dev/uhid, re-creating it with the bootloader's product ID when it switches
-// and with the application's when it restarts; the main thread runs the program's own device
-// search and upgrade with the Linux backend against it. Prints one result line for the host.
+// and with the application's when it restarts; the main thread runs the program's window
+// behaviour, search and upgrade with the Linux backend against it, traced. Prints the trace
+// (lines "DALVORN-TRACE: ...") and one result line for the host.
 #include <fcntl.h>
 #include <linux/uhid.h>
 #include <poll.h>
@@ -16,14 +17,18 @@
 #include <fstream>
 #include <memory>
 #include <mutex>
+#include <sstream>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "device/find_the_hid.h"
 #include "device/os_platform.h"
-#include "headless_update_window.h"
+#include "headless_program.h"
 #include "hid_device_model.h"
-#include "update/upgrade_sequence.h"
+#include "trace/trace_clock.h"
+#include "trace/tracing_platform.h"
+#include "update/firmware_image.h"
 
 namespace dalvorn::linuxtest {
 namespace {
@@ -31,6 +36,7 @@ namespace {
 constexpr std::uint16_t BusUsb = 0x03;
 constexpr std::size_t ImageRecords = 25;
 constexpr std::size_t ImagePartialBytes = 17;
+constexpr std::uint32_t RefusedBlock = 7;
 
 class UhidDevice {
  public:
@@ -97,6 +103,11 @@ class UhidDevice {
     return model_;
   }
 
+  void RefuseBlock(std::uint32_t block) {
+    std::lock_guard lock(mutex_);
+    model_.RefuseBlock(block);
+  }
+
   // When each feature report set on the device arrived.
   std::vector<std::chrono::steady_clock::time_point> Arrivals() {
     std::lock_guard lock(mutex_);
@@ -148,6 +159,20 @@ class UhidDevice {
   int fd_ = -1;
 };
 
+// The program as a person runs it, loaded and clicked once, traced as DALVORN_TRACE traces the
+// real program; the trace goes to the console, each line after `prefix` and ": ", for the host
+// to replay on the emulated runner. Returns the program's exit status.
+int RunTraced(HidPlatform& platform, const char* prefix) {
+  std::ostringstream text;
+  SteadyTraceClock clock;
+  TraceWriter trace(&text, clock);
+  TracingPlatform traced(platform, trace);
+  const int exitCode = testing::RunClickedProgram(traced, trace);
+  std::istringstream lines(text.str());
+  for (std::string line; std::getline(lines, line);) std::printf("%s: %s\n", prefix, line.c_str());
+  return exitCode;
+}
+
 int Run() {
   UhidDevice device(ModelMode::App);
   if (!device.Create()) {
@@ -190,15 +215,12 @@ int Run() {
               session.DeviceAttrs.ProductID, session.DeviceCaps.FeatureReportByteLength,
               product.c_str());
 
-  HeadlessUpdateWindow window(nullptr, 600);
-  DiskFirmwareImageFile file;
-  UpgradeContext context{session, *platform, window, file};
+  CloseDeviceHandles(session, *platform);
+
   const auto started = std::chrono::steady_clock::now();
-  const UpgradeOutcome outcome = RunUpgradeSequence(context);
+  const int exitCode = RunTraced(*platform, "DALVORN-TRACE");
   const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
   std::printf("guest: the update took %.1f s\n", took.count());
-  stop = true;
-  server.join();
 
   // The pace the device saw: the intervals between the data blocks, the last reports set.
   const auto arrivals = device.Arrivals();
@@ -216,14 +238,20 @@ int Run() {
   const HidDeviceModel model = device.Model();
   const std::vector<std::uint8_t> whole(image.begin(),
                                         image.begin() + ImageRecords * ModelRecordSize);
-  const bool pass = served && outcome == UpgradeOutcome::Updated && model.Flash() == whole &&
+  // A failing update of the same device: the bootloader refuses a data block.
+  device.RefuseBlock(RefusedBlock);
+  const int refusedExitCode = RunTraced(*platform, "DALVORN-TRACE-REFUSED");
+  stop = true;
+  server.join();
+
+  const bool pass = served && exitCode == 0 && model.Flash() == whole &&
                     model.Mode() == ModelMode::App && model.Switches() == 1 &&
-                    model.Restarts() == 1 && model.Unlocked();
+                    model.Restarts() == 1 && model.Unlocked() && refusedExitCode == 1;
   std::printf(
-      "DALVORN-VM-RESULT: %s outcome=%d flash=%zu/%zu bytes switches=%d restarts=%d "
-      "unlocked=%d caption=\"%s\"\n",
-      pass ? "PASS" : "FAIL", static_cast<int>(outcome), model.Flash().size(), whole.size(),
-      model.Switches(), model.Restarts(), model.Unlocked() ? 1 : 0, window.caption.c_str());
+      "DALVORN-VM-RESULT: %s exit=%d flash=%zu/%zu bytes switches=%d restarts=%d unlocked=%d "
+      "refused-block-exit=%d\n",
+      pass ? "PASS" : "FAIL", exitCode, model.Flash().size(), whole.size(), model.Switches(),
+      model.Restarts(), model.Unlocked() ? 1 : 0, refusedExitCode);
   return pass ? 0 : 1;
 }
 

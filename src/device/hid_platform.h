@@ -162,6 +162,11 @@ class HidPlatform {
 
   // The folder that holds the running program's executable, without a trailing separator.
   virtual std::string ProgramFolder() = 0;
+
+  // Why the operation that has just failed failed, as the operating system told it (the errno
+  // text on Linux, GetLastError on Windows). Only meaningful right after a failed operation;
+  // empty where the backend has nothing to tell.
+  virtual std::string LastOsError() { return {}; }
 };
 
 // Copies `count` bytes; the same on every backend.

@@ -84,7 +84,7 @@ int EmulatedHost::Finish() {
 }
 
 void EmulatedHost::CloseAtPump(int pump) {
-  emulator::PumpInjections injections;
+  PumpInjections injections;
   injections.closeAtPump = pump;
   injections.close = [this] { view.CloseAsCloseBox(); };
   injections.click = [this] { view.Click(); };

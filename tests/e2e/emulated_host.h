@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "emulator/emulated_platform.h"
-#include "emulator/tracing_image_file.h"
-#include "emulator/tracing_window.h"
+#include "trace/tracing_image_file.h"
+#include "trace/tracing_window.h"
 #include "ui/frm_main.h"
 
 namespace dalvorn::testing {
@@ -82,12 +82,12 @@ class EmulatedHost {
   std::filesystem::path folder;
   std::ostringstream traceText;
   emulator::EmulationClock clock;
-  emulator::TraceWriter trace;
+  TraceWriter trace;
   emulator::EmulatedPlatform platform;
   HeadlessView view;
-  emulator::TracingWindowView tracingView;
+  TracingWindowView tracingView;
   DiskFirmwareImageFile disk;
-  emulator::TracingFirmwareImageFile imageFile;
+  TracingFirmwareImageFile imageFile;
   FrmMain frm;
 
  private:

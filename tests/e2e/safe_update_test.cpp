@@ -96,7 +96,7 @@ TEST(SafeUpdate, TheTransferSendsTheImageAsItWasAtTheClick) {
   EmulatedHost host(R"({"device": {"mode": "boot"}})", 400);
   const std::vector<std::uint8_t> first = host.Image();
   host.Load();
-  emulator::PumpInjections injections;
+  PumpInjections injections;
   injections.clickAtPump = 3;
   injections.click = [&host] {
     std::ofstream(host.ImagePath(), std::ios::binary | std::ios::trunc) << std::string(4000, 'z');

@@ -229,7 +229,7 @@ TEST(Upgrade, ClosingTheWindowStopsTheUpdateAtOnce) {
 TEST(Upgrade, ClicksDuringTheUpdateAreIgnored) {
   EmulatedHost host(R"({"device": {}})", 200);
   host.Load();
-  emulator::PumpInjections injections;
+  PumpInjections injections;
   injections.clickAtPump = 2;
   injections.click = [&host] { host.view.Click(); };
   host.tracingView.ArmPumpInjections(injections);

@@ -15,7 +15,7 @@
 #include "emulator/emulated_platform.h"
 #include "emulator/emulation_clock.h"
 #include "emulator/scenario.h"
-#include "emulator/trace_writer.h"
+#include "trace/trace_writer.h"
 
 namespace dalvorn::emulator::testing {
 

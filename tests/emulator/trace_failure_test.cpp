@@ -6,7 +6,7 @@
 #include <string>
 
 #include "platform_host.h"
-#include "emulator/trace_writer.h"
+#include "trace/trace_writer.h"
 
 namespace dalvorn::emulator {
 namespace {

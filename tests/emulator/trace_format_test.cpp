@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "device/device_codes.h"
-#include "platform_host.h"
 #include "emulator/sha256.h"
-#include "emulator/tracing_image_file.h"
-#include "emulator/tracing_window.h"
+#include "platform_host.h"
+#include "trace/tracing_image_file.h"
+#include "trace/tracing_window.h"
 
 namespace dalvorn::emulator {
 namespace {

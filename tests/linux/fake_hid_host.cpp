@@ -310,4 +310,9 @@ void FakeHidHost::SetModelStatus(std::uint8_t first, std::uint8_t second) {
   model_.SetStatus(first, second);
 }
 
+void FakeHidHost::SetModelRefusedBlock(std::uint32_t block) {
+  std::lock_guard lock(mutex_);
+  model_.RefuseBlock(block);
+}
+
 }  // namespace dalvorn::linuxtest

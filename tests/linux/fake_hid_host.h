@@ -68,6 +68,7 @@ class FakeHidHost {
   HidDeviceModel Model();
   std::string ModelDevnode();
   void SetModelStatus(std::uint8_t first, std::uint8_t second);
+  void SetModelRefusedBlock(std::uint32_t block);
 
   struct Node;  // one fake interface
   // Answers one ioctl on `node`; called on umockdev's thread.

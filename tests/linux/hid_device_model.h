@@ -56,6 +56,12 @@ class HidDeviceModel {
   void Reappeared(ModelAction action);
 
   void SetStatus(std::uint8_t first, std::uint8_t second) { status_ = {first, second}; }
+  // The 1-based number, counted from now, of the data block the bootloader refuses; 0 refuses
+  // none.
+  void RefuseBlock(std::uint32_t block) {
+    refuseBlock_ = block;
+    blocks_ = 0;
+  }
   const std::vector<std::uint8_t>& Flash() const { return flash_; }
   bool Unlocked() const { return unlocked_; }
   int Switches() const { return switches_; }
@@ -69,6 +75,8 @@ class HidDeviceModel {
   bool updated_ = false;
   int switches_ = 0;
   int restarts_ = 0;
+  std::uint32_t blocks_ = 0;
+  std::uint32_t refuseBlock_ = 0;
   std::vector<std::uint8_t> flash_;
 };
 

@@ -38,6 +38,23 @@ TEST(ParseBcdDevice, HexDigitsOnly) {
   for (const auto& c : cases) EXPECT_EQ(ParseBcdDevice(c.text), c.value) << c.text;
 }
 
+// HID_ID names the device of a node that cannot be opened, for the message that tells so.
+TEST(ParseHidId, BusVendorProductInHex) {
+  using Ids = std::optional<std::pair<std::uint16_t, std::uint16_t>>;
+  const struct {
+    const char* text;
+    Ids ids;
+  } cases[] = {
+      {"0003:00001209:00000001", Ids({0x1209, 0x0001})},
+      {"0005:0000046D:0000B023", Ids({0x046D, 0xB023})},
+      {"0003:00011209:00000001", std::nullopt},  // vendor beyond 16 bits
+      {"0003:00001209", std::nullopt},
+      {"0003:00001209:00000001x", std::nullopt},
+      {"", std::nullopt},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ParseHidId(c.text), c.ids) << c.text;
+}
+
 struct Utf16Case {
   const char* name;
   std::string utf8;

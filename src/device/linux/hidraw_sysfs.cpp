@@ -3,6 +3,7 @@
 #include <libudev.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 namespace dalvorn {
@@ -168,6 +169,25 @@ std::uint16_t ReadDeviceVersion(udev* context, const std::string& hidrawSyspath)
   if (usb == nullptr) return 0;
   const auto text = Text(udev_device_get_sysattr_value(usb, "bcdDevice"));
   return text ? ParseBcdDevice(*text) : 0;
+}
+
+std::optional<std::pair<std::uint16_t, std::uint16_t>> ReadHidIds(
+    udev* context, const std::string& hidrawSyspath) {
+  UdevDevice dev(context, hidrawSyspath);
+  if (dev.get() == nullptr) return std::nullopt;
+  udev_device* hid = udev_device_get_parent_with_subsystem_devtype(dev.get(), "hid", nullptr);
+  if (hid == nullptr) return std::nullopt;
+  return ParseHidId(Text(udev_device_get_property_value(hid, "HID_ID")).value_or(""));
+}
+
+std::optional<std::pair<std::uint16_t, std::uint16_t>> ParseHidId(const std::string& text) {
+  unsigned bus = 0, vendor = 0, product = 0;
+  char tail = 0;
+  if (std::sscanf(text.c_str(), "%x:%x:%x%c", &bus, &vendor, &product, &tail) != 3 ||
+      vendor > 0xFFFF || product > 0xFFFF) {
+    return std::nullopt;
+  }
+  return std::make_pair(static_cast<std::uint16_t>(vendor), static_cast<std::uint16_t>(product));
 }
 
 std::size_t WriteUtf16Le(const std::string& utf8, void* buffer, std::size_t bufferBytes) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct udev;
@@ -33,6 +34,13 @@ std::optional<std::string> ReadDeviceString(udev* context, const std::string& hi
 
 // bcdDevice of the USB device behind the interface; 0 when there is none.
 std::uint16_t ReadDeviceVersion(udev* context, const std::string& hidrawSyspath);
+
+// Vendor and product of the HID device behind the interface, from its HID_ID; nullopt when
+// there is none. Read from sysfs, so known also for a node that cannot be opened.
+std::optional<std::pair<std::uint16_t, std::uint16_t>> ReadHidIds(udev* context,
+                                                                  const std::string& hidrawSyspath);
+// Parses HID_ID text ("0003:00001209:00000001": bus, vendor, product in hexadecimal).
+std::optional<std::pair<std::uint16_t, std::uint16_t>> ParseHidId(const std::string& text);
 
 // The number N of a name "hidrawN"; nullopt for any other name.
 std::optional<unsigned> HidrawNumber(const std::string& sysname);

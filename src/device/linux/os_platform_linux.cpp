@@ -12,12 +12,15 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <thread>
 #include <vector>
 
+#include "device/find_the_hid.h"
 #include "device/linux/hid_report_descriptor.h"
 #include "device/linux/hidraw_sysfs.h"
 #include "device/os_platform.h"
@@ -34,6 +37,13 @@ constexpr std::int32_t HidpStatusInvalidPreparsedData = static_cast<std::int32_t
 constexpr std::uint32_t MaxFeatureIoctlLength = (1u << 14) - 1;
 // Handle values start here and are never reused, so no stale value names a live object.
 constexpr Handle FirstHandle = 0x100;
+
+// "EACCES: Permission denied".
+std::string ErrnoText(int error) {
+  const char* name = strerrorname_np(error);
+  std::string text = name != nullptr ? std::string(name) + ": " : std::string();
+  return text + std::strerror(error);
+}
 
 bool SameGuid(const Guid& a, const Guid& b) {
   return a.Data1 == b.Data1 && a.Data2 == b.Data2 && a.Data3 == b.Data3 &&
@@ -58,7 +68,10 @@ class LinuxHidPlatform final : public HidPlatform {
   void HidD_GetHidGuid(Guid& hidGuid) override { hidGuid = HidClassGuid; }
 
   Handle SetupDiGetClassDevsA(const Guid& classGuid, const char*, Handle, std::uint32_t) override {
-    if (udev_ == nullptr) return InvalidHandle;
+    if (udev_ == nullptr) {
+      Failed("udev_new failed");
+      return InvalidHandle;
+    }
     std::vector<HidrawInterface> interfaces;
     if (SameGuid(classGuid, HidClassGuid)) interfaces = ListHidrawInterfaces(udev_);
     for (const auto& i : interfaces) knownSyspaths_[i.devnode] = i.syspath;
@@ -88,33 +101,41 @@ class LinuxHidPlatform final : public HidPlatform {
     const HidrawInterface* entry = Interface(deviceInfoSet, data);
     if (entry == nullptr) {
       if (requiredSize) *requiredSize = 0;
-      return 0;
+      return Failed("no such interface in the set");
     }
     const std::size_t needed = InterfaceDetailPathOffset + entry->devnode.size() + 1;
     if (needed > static_cast<std::size_t>(INT32_MAX)) return 0;
     if (requiredSize) *requiredSize = static_cast<std::int32_t>(needed);
     if (detailBuffer == nullptr || detailSize < 0 ||
         static_cast<std::size_t>(detailSize) < needed) {
-      return 0;
+      return Failed("the buffer is too small");
     }
     std::int32_t sizeField = 0;
     std::memcpy(&sizeField, detailBuffer, sizeof sizeField);
-    if (sizeField != InterfaceDetailSizeField) return 0;
+    if (sizeField != InterfaceDetailSizeField) return Failed("wrong size field");
     std::memcpy(detailBuffer + InterfaceDetailPathOffset, entry->devnode.c_str(),
                 entry->devnode.size() + 1);
     return 1;
   }
 
   std::int32_t SetupDiDestroyDeviceInfoList(Handle deviceInfoSet) override {
-    return sets_.erase(deviceInfoSet) != 0 ? 1 : 0;
+    return sets_.erase(deviceInfoSet) != 0 ? 1 : Failed("no such set");
   }
 
   Handle CreateFileA(const char* path, std::uint32_t, std::uint32_t, const SecurityAttributes*,
                      std::uint32_t, std::uint32_t, Handle) override {
-    if (path == nullptr || *path == '\0') return InvalidHandle;
+    if (path == nullptr || *path == '\0') {
+      Failed("no path");
+      return InvalidHandle;
+    }
     // Overlapped handles carry only synchronous string queries here: both kinds open alike.
     const int fd = ::open(path, O_RDWR | O_CLOEXEC);
-    if (fd < 0) return InvalidHandle;
+    if (fd < 0) {
+      const int error = errno;
+      FailedErrno(error);
+      ReportUnopenableDevice(path, error);
+      return InvalidHandle;
+    }
     OpenDevice device{fd, {}};
     if (const auto known = knownSyspaths_.find(path); known != knownSyspaths_.end()) {
       device.syspath = known->second;
@@ -128,7 +149,7 @@ class LinuxHidPlatform final : public HidPlatform {
 
   std::int32_t CloseHandle(Handle handle) override {
     const auto it = devices_.find(handle);
-    if (it == devices_.end()) return 0;
+    if (it == devices_.end()) return Failed("not an open handle");
     ::close(it->second.fd);
     devices_.erase(it);
     return 1;
@@ -136,9 +157,9 @@ class LinuxHidPlatform final : public HidPlatform {
 
   std::int32_t HidD_GetAttributes(Handle device, HiddAttributes& attributes) override {
     const OpenDevice* d = Device(device);
-    if (d == nullptr) return 0;
+    if (d == nullptr) return Failed("not an open handle");
     hidraw_devinfo info{};
-    if (::ioctl(d->fd, HIDIOCGRAWINFO, &info) < 0) return 0;
+    if (::ioctl(d->fd, HIDIOCGRAWINFO, &info) < 0) return FailedErrno(errno);
     attributes.VendorID = static_cast<std::uint16_t>(info.vendor);
     attributes.ProductID = static_cast<std::uint16_t>(info.product);
     attributes.VersionNumber = ReadDeviceVersion(udev_, d->syspath);
@@ -147,17 +168,18 @@ class LinuxHidPlatform final : public HidPlatform {
 
   std::int32_t HidD_GetPreparsedData(Handle device, Handle& preparsedData) override {
     const OpenDevice* d = Device(device);
-    if (d == nullptr) return 0;
+    if (d == nullptr) return Failed("not an open handle");
     int size = 0;
-    if (::ioctl(d->fd, HIDIOCGRDESCSIZE, &size) < 0 || size < 0 || size > HID_MAX_DESCRIPTOR_SIZE) {
-      return 0;
+    if (::ioctl(d->fd, HIDIOCGRDESCSIZE, &size) < 0) return FailedErrno(errno);
+    if (size < 0 || size > HID_MAX_DESCRIPTOR_SIZE) {
+      return Failed("report descriptor size out of range");
     }
     hidraw_report_descriptor descriptor{};
     descriptor.size = static_cast<std::uint32_t>(size);
-    if (::ioctl(d->fd, HIDIOCGRDESC, &descriptor) < 0) return 0;
+    if (::ioctl(d->fd, HIDIOCGRDESC, &descriptor) < 0) return FailedErrno(errno);
     const auto parsed = ParseReportDescriptor(
         std::span<const std::uint8_t>(descriptor.value, static_cast<std::size_t>(size)));
-    if (!parsed.ok) return 0;
+    if (!parsed.ok) return Failed("the report descriptor cannot be parsed");
     preparsedData = NewHandle();
     preparsed_.emplace(preparsedData, parsed.summary);
     return 1;
@@ -177,25 +199,25 @@ class LinuxHidPlatform final : public HidPlatform {
   }
 
   std::int32_t HidD_FreePreparsedData(Handle preparsedData) override {
-    return preparsed_.erase(preparsedData) != 0 ? 1 : 0;
+    return preparsed_.erase(preparsedData) != 0 ? 1 : Failed("no such preparsed data");
   }
 
   std::int32_t HidD_SetFeature(Handle device, const std::uint8_t* buffer,
                                std::uint32_t length) override {
     const OpenDevice* d = Device(device);
     if (d == nullptr || buffer == nullptr || length == 0 || length > MaxFeatureIoctlLength) {
-      return 0;
+      return Failed(d == nullptr ? "not an open handle" : "no buffer, or a length out of range");
     }
     std::vector<std::uint8_t> report(buffer, buffer + length);
-    return ::ioctl(d->fd, HIDIOCSFEATURE(length), report.data()) >= 0 ? 1 : 0;
+    return ::ioctl(d->fd, HIDIOCSFEATURE(length), report.data()) >= 0 ? 1 : FailedErrno(errno);
   }
 
   std::int32_t HidD_GetFeature(Handle device, std::uint8_t* buffer, std::uint32_t length) override {
     const OpenDevice* d = Device(device);
     if (d == nullptr || buffer == nullptr || length == 0 || length > MaxFeatureIoctlLength) {
-      return 0;
+      return Failed(d == nullptr ? "not an open handle" : "no buffer, or a length out of range");
     }
-    return ::ioctl(d->fd, HIDIOCGFEATURE(length), buffer) >= 0 ? 1 : 0;
+    return ::ioctl(d->fd, HIDIOCGFEATURE(length), buffer) >= 0 ? 1 : FailedErrno(errno);
   }
 
   std::int32_t HidD_GetManufacturerString(Handle device, void* buffer,
@@ -234,6 +256,8 @@ class LinuxHidPlatform final : public HidPlatform {
     }
   }
 
+  std::string LastOsError() override { return lastError_; }
+
   std::string ProgramFolder() override {
     std::error_code error;
     const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
@@ -243,6 +267,30 @@ class LinuxHidPlatform final : public HidPlatform {
 
  private:
   Handle NewHandle() { return nextHandle_++; }
+
+  // Keep the reason of a failure for LastOsError; return the failure result, 0.
+  std::int32_t Failed(const char* reason) {
+    lastError_ = reason;
+    return 0;
+  }
+  std::int32_t FailedErrno(int error) {
+    lastError_ = ErrnoText(error);
+    return 0;
+  }
+
+  // A node of the device that cannot be opened leaves the labels blank with nothing else to
+  // tell why: one line on standard error for each such node says it.
+  void ReportUnopenableDevice(const char* path, int error) {
+    const auto known = knownSyspaths_.find(path);
+    if (known == knownSyspaths_.end() || !reportedNodes_.insert(path).second) return;
+    const auto ids = ReadHidIds(udev_, known->second);
+    if (!ids || !IsDeviceIdentity(ids->first, ids->second)) return;
+    std::fprintf(stderr,
+                 "dalvorn-firmware-update: the device's node %s cannot be opened: %s; install "
+                 "the udev rule 70-dalvorn-firmware-update.rules (see the README) and replug "
+                 "the device\n",
+                 path, ErrnoText(error).c_str());
+  }
 
   const OpenDevice* Device(Handle h) const {
     const auto it = devices_.find(h);
@@ -259,12 +307,13 @@ class LinuxHidPlatform final : public HidPlatform {
 
   std::int32_t String(Handle device, DeviceString which, void* buffer, std::uint32_t length) {
     const OpenDevice* d = Device(device);
-    if (d == nullptr || buffer == nullptr || d->syspath.empty()) return 0;
+    if (d == nullptr) return Failed("not an open handle");
+    if (buffer == nullptr || d->syspath.empty()) return Failed("no buffer, or no sysfs device");
     // A node whose device has gone fails here as it fails every ioctl.
     hidraw_devinfo info{};
-    if (::ioctl(d->fd, HIDIOCGRAWINFO, &info) < 0) return 0;
+    if (::ioctl(d->fd, HIDIOCGRAWINFO, &info) < 0) return FailedErrno(errno);
     const auto text = ReadDeviceString(udev_, d->syspath, which);
-    if (!text) return 0;
+    if (!text) return Failed("the device has no such string");
     WriteUtf16Le(*text, buffer, length);
     return 1;
   }
@@ -277,6 +326,8 @@ class LinuxHidPlatform final : public HidPlatform {
   std::map<Handle, ReportDescriptorSummary> preparsed_;
   // Device node to sysfs path, from the latest enumeration that listed the node.
   std::map<std::string, std::string> knownSyspaths_;
+  std::set<std::string> reportedNodes_;
+  std::string lastError_;
 };
 
 }  // namespace

@@ -20,6 +20,7 @@ extern "C" {
 #include <iterator>
 #include <map>
 #include <set>
+#include <string>
 #include <vector>
 
 namespace dalvorn {
@@ -145,7 +146,7 @@ class WindowsHidPlatform final : public HidPlatform {
 
   std::int32_t SetupDiDestroyDeviceInfoList(Handle deviceInfoSet) override {
     HDEVINFO set = KnownSet(deviceInfoSet);
-    if (set == nullptr) return 0;
+    if (set == nullptr) return InvalidHandleFailure();
     sets_.erase(set);
     return ::SetupDiDestroyDeviceInfoList(set) ? 1 : 0;
   }
@@ -176,7 +177,7 @@ class WindowsHidPlatform final : public HidPlatform {
 
   std::int32_t HidD_GetAttributes(Handle device, HiddAttributes& attributes) override {
     HANDLE h = KnownFile(device);
-    if (h == nullptr) return 0;
+    if (h == nullptr) return InvalidHandleFailure();
     HIDD_ATTRIBUTES a{};
     a.Size = sizeof a;
     if (!::HidD_GetAttributes(h, &a)) return 0;
@@ -188,8 +189,9 @@ class WindowsHidPlatform final : public HidPlatform {
 
   std::int32_t HidD_GetPreparsedData(Handle device, Handle& preparsedData) override {
     HANDLE h = KnownFile(device);
+    if (h == nullptr) return InvalidHandleFailure();
     PHIDP_PREPARSED_DATA data = nullptr;
-    if (h == nullptr || !::HidD_GetPreparsedData(h, &data) || data == nullptr) return 0;
+    if (!::HidD_GetPreparsedData(h, &data) || data == nullptr) return 0;
     const Handle id = nextPreparsedId_++;
     preparsed_[id] = data;
     preparsedData = id;
@@ -207,7 +209,7 @@ class WindowsHidPlatform final : public HidPlatform {
 
   std::int32_t HidD_FreePreparsedData(Handle preparsedData) override {
     auto it = preparsed_.find(preparsedData);
-    if (it == preparsed_.end()) return 0;
+    if (it == preparsed_.end()) return InvalidHandleFailure();
     const BOOLEAN freed = ::HidD_FreePreparsedData(it->second);
     preparsed_.erase(it);
     return freed ? 1 : 0;
@@ -216,14 +218,14 @@ class WindowsHidPlatform final : public HidPlatform {
   std::int32_t HidD_SetFeature(Handle device, const std::uint8_t* buffer,
                                std::uint32_t length) override {
     HANDLE h = KnownFile(device);
-    if (h == nullptr || buffer == nullptr) return 0;
+    if (h == nullptr || buffer == nullptr) return InvalidHandleFailure();
     std::vector<std::uint8_t> report(buffer, buffer + length);  // the system takes a PVOID
     return ::HidD_SetFeature(h, report.data(), length) ? 1 : 0;
   }
 
   std::int32_t HidD_GetFeature(Handle device, std::uint8_t* buffer, std::uint32_t length) override {
     HANDLE h = KnownFile(device);
-    if (h == nullptr || buffer == nullptr) return 0;
+    if (h == nullptr || buffer == nullptr) return InvalidHandleFailure();
     return ::HidD_GetFeature(h, buffer, length) ? 1 : 0;
   }
 
@@ -231,18 +233,21 @@ class WindowsHidPlatform final : public HidPlatform {
   std::int32_t HidD_GetManufacturerString(Handle device, void* buffer,
                                           std::uint32_t length) override {
     HANDLE h = KnownFile(device);
-    return h != nullptr && ::HidD_GetManufacturerString(h, buffer, length) ? 1 : 0;
+    if (h == nullptr) return InvalidHandleFailure();
+    return ::HidD_GetManufacturerString(h, buffer, length) ? 1 : 0;
   }
 
   std::int32_t HidD_GetProductString(Handle device, void* buffer, std::uint32_t length) override {
     HANDLE h = KnownFile(device);
-    return h != nullptr && ::HidD_GetProductString(h, buffer, length) ? 1 : 0;
+    if (h == nullptr) return InvalidHandleFailure();
+    return ::HidD_GetProductString(h, buffer, length) ? 1 : 0;
   }
 
   std::int32_t HidD_GetSerialNumberString(Handle device, void* buffer,
                                           std::uint32_t length) override {
     HANDLE h = KnownFile(device);
-    return h != nullptr && ::HidD_GetSerialNumberString(h, buffer, length) ? 1 : 0;
+    if (h == nullptr) return InvalidHandleFailure();
+    return ::HidD_GetSerialNumberString(h, buffer, length) ? 1 : 0;
   }
 
   void Sleep(std::uint32_t milliseconds) override { ::Sleep(milliseconds); }
@@ -303,7 +308,26 @@ class WindowsHidPlatform final : public HidPlatform {
     }
   }
 
+  // "GetLastError 5: Access is denied.", from the thread's last error, which every failed
+  // operation here leaves set.
+  std::string LastOsError() override {
+    const DWORD error = ::GetLastError();
+    char text[256] = {};
+    DWORD n = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                               error, 0, text, sizeof text, nullptr);
+    while (n > 0 && (text[n - 1] == '\n' || text[n - 1] == '\r' || text[n - 1] == ' ')) --n;
+    std::string why = "GetLastError " + std::to_string(error);
+    if (n > 0) why += ": " + std::string(text, n);
+    return why;
+  }
+
  private:
+  // A handle, set or preparsed-data value this backend never gave out, or has released.
+  static std::int32_t InvalidHandleFailure() {
+    ::SetLastError(ERROR_INVALID_HANDLE);
+    return 0;
+  }
+
   // CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, from Windows 10 version 1803 on.
   static constexpr DWORD HighResolutionTimerFlag = 0x00000002;
   HANDLE timer_ = nullptr;

@@ -1,7 +1,10 @@
-// dalvorn-firmware-update.exe: the program on Windows. It takes no command line.
+// dalvorn-firmware-update.exe: the program on Windows. It takes no command line;
+// DALVORN_TRACE=FILE in the environment writes a trace of the run to FILE.
 #include <memory>
 
 #include "device/os_platform.h"
+#include "trace/program_trace.h"
+#include "trace/tracing_window.h"
 #include "ui/win32/win32_application.h"
 #include "ui/win32/win32_window_view.h"
 #include "update/firmware_image.h"
@@ -13,5 +16,13 @@ int WINAPI WinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, LPSTR /*comma
   const std::unique_ptr<dalvorn::HidPlatform> platform = dalvorn::MakeOsPlatform();
   dalvorn::DiskFirmwareImageFile image;
   dalvorn::Win32WindowView window;
-  return dalvorn::RunMainWindow(window, window, *platform, image);
+  const auto tracePath = dalvorn::TracePathFromEnvironment();
+  if (tracePath.empty()) return dalvorn::RunMainWindow(window, window, *platform, image);
+
+  dalvorn::ProgramTrace trace(tracePath, *platform, image);
+  if (!trace.Opened()) return dalvorn::RunMainWindow(window, window, *platform, image);
+  dalvorn::TracingWindowView view(window, trace.Writer());
+  dalvorn::MainWindowHooks hooks;
+  hooks.beforeTerminate = [&trace] { trace.Writer().Window("terminate"); };
+  return trace.Finish(dalvorn::RunMainWindow(window, view, trace.Platform(), trace.Image(), hooks));
 }

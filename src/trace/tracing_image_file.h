@@ -1,10 +1,10 @@
 // The firmware image with its one reading written to the trace.
 #pragma once
 
-#include "emulator/trace_writer.h"
+#include "trace/trace_writer.h"
 #include "update/firmware_image.h"
 
-namespace dalvorn::emulator {
+namespace dalvorn {
 
 class TracingFirmwareImageFile final : public FirmwareImageFile {
  public:
@@ -19,4 +19,4 @@ class TracingFirmwareImageFile final : public FirmwareImageFile {
   TraceWriter& trace_;
 };
 
-}  // namespace dalvorn::emulator
+}  // namespace dalvorn

@@ -5,10 +5,10 @@
 #include <functional>
 #include <utility>
 
-#include "emulator/trace_writer.h"
+#include "trace/trace_writer.h"
 #include "ui/window_view.h"
 
-namespace dalvorn::emulator {
+namespace dalvorn {
 
 // Writes `unload` before the unload handling runs; clicks pass through unrecorded.
 class TracingWindowEvents final : public WindowEvents {
@@ -69,4 +69,4 @@ class TracingWindowView final : public WindowView {
   int pumps_ = 0;
 };
 
-}  // namespace dalvorn::emulator
+}  // namespace dalvorn

@@ -1,14 +1,19 @@
-#include "emulator/trace_writer.h"
+#include "trace/trace_writer.h"
 
-namespace dalvorn::emulator {
+namespace dalvorn {
 
-TraceWriter::TraceWriter(std::ostream* out, const EmulationClock& clock)
-    : out_(out), clock_(clock) {}
+TraceWriter::TraceWriter(std::ostream* out, const TraceClock& clock) : out_(out), clock_(clock) {}
 
 void TraceWriter::Call(std::string_view fn, const TraceFields& args, const TraceFields& result) {
+  CallAt(clock_.NowMs(), fn, args, result);
+}
+
+void TraceWriter::CallAt(std::int64_t t, std::string_view fn, const TraceFields& args,
+                         const TraceFields& result) {
+  if (out_ == nullptr) return;
   TraceFields tail = args.is_object() ? args : TraceFields::object();
   tail["result"] = result;
-  Line(clock_.NowMs(), "call", TraceFields{{"fn", fn}}, tail);
+  Line(t, "call", TraceFields{{"fn", fn}}, tail);
 }
 
 void TraceWriter::Device(std::int64_t t, std::string_view op, const TraceFields& fields) {
@@ -58,4 +63,4 @@ void TraceWriter::Line(std::int64_t t, std::string_view ev, const TraceFields& h
   if (!*out_) failed_ = true;
 }
 
-}  // namespace dalvorn::emulator
+}  // namespace dalvorn

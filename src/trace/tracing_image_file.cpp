@@ -1,6 +1,6 @@
-#include "emulator/tracing_image_file.h"
+#include "trace/tracing_image_file.h"
 
-namespace dalvorn::emulator {
+namespace dalvorn {
 
 bool TracingFirmwareImageFile::Load(const std::string& path, FirmwareImage& image,
                                     std::string& error) {
@@ -10,4 +10,4 @@ bool TracingFirmwareImageFile::Load(const std::string& path, FirmwareImage& imag
   return loaded;
 }
 
-}  // namespace dalvorn::emulator
+}  // namespace dalvorn

@@ -11,9 +11,9 @@
 #include <string_view>
 #include <utility>
 
-#include "emulator/emulation_clock.h"
+#include "trace/trace_clock.h"
 
-namespace dalvorn::emulator {
+namespace dalvorn {
 
 using TraceFields = nlohmann::ordered_json;
 
@@ -21,10 +21,13 @@ class TraceWriter {
  public:
   // Writes to `out`, or nothing when it is null. Every line is flushed at once, so a trace
   // is complete up to the last event even when the program dies.
-  TraceWriter(std::ostream* out, const EmulationClock& clock);
+  TraceWriter(std::ostream* out, const TraceClock& clock);
 
-  // A platform operation: `args` (an object, fields in order) then `result`.
+  // A platform operation: `args` (an object, fields in order) then `result`, at the clock's
+  // time now or at `t`, the time the operation was called.
   void Call(std::string_view fn, const TraceFields& args, const TraceFields& result);
+  void CallAt(std::int64_t t, std::string_view fn, const TraceFields& args,
+              const TraceFields& result);
   // One of the emulated device's own events, at its own time.
   void Device(std::int64_t t, std::string_view op, const TraceFields& fields = TraceFields());
   void Window(std::string_view op, const TraceFields& fields = TraceFields());
@@ -32,9 +35,10 @@ class TraceWriter {
   void Exit(int code);
 
   std::int64_t Now() const { return clock_.NowMs(); }
+  bool Enabled() const { return out_ != nullptr; }
 
   // Whether a line could not be written or flushed (a full disk, a closed pipe). Writing goes
-  // on regardless; the runner checks this once the trace is complete.
+  // on regardless; the owner checks this once the trace is complete.
   bool Failed() const { return failed_; }
 
   // Runs before every line that is not itself written from inside it: lets the emulated device
@@ -50,10 +54,10 @@ class TraceWriter {
             const TraceFields& fields);
 
   std::ostream* out_;
-  const EmulationClock& clock_;
+  const TraceClock& clock_;
   std::function<void()> beforeEachLine_;
   bool inHook_ = false;
   bool failed_ = false;
 };
 
-}  // namespace dalvorn::emulator
+}  // namespace dalvorn

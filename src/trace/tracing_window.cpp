@@ -1,10 +1,10 @@
-#include "emulator/tracing_window.h"
+#include "trace/tracing_window.h"
 
 #include <string>
 
 #include "ui/window_controls.h"
 
-namespace dalvorn::emulator {
+namespace dalvorn {
 namespace {
 
 std::string Name(Control control) {
@@ -83,4 +83,4 @@ void TracingWindowView::ArmPumpInjections(PumpInjections injections) {
   pumps_ = 0;
 }
 
-}  // namespace dalvorn::emulator
+}  // namespace dalvorn

@@ -1,0 +1,47 @@
+// The real program's trace, asked for with the environment variable DALVORN_TRACE=FILE: the
+// platform and the image wrapped so that every operation is written, on the real clock.
+#pragma once
+
+#include <filesystem>
+#include <fstream>
+
+#include "device/hid_platform.h"
+#include "trace/trace_clock.h"
+#include "trace/trace_writer.h"
+#include "trace/tracing_image_file.h"
+#include "trace/tracing_platform.h"
+#include "update/firmware_image.h"
+
+namespace dalvorn {
+
+// The file DALVORN_TRACE names; empty when the variable is unset or empty.
+std::filesystem::path TracePathFromEnvironment();
+
+class ProgramTrace {
+ public:
+  // Opens `path` for the trace. A file that cannot be opened is reported on standard error
+  // and leaves the trace closed: the program then runs untraced.
+  ProgramTrace(const std::filesystem::path& path, HidPlatform& platform, FirmwareImageFile& image);
+  ProgramTrace(const ProgramTrace&) = delete;
+  ProgramTrace& operator=(const ProgramTrace&) = delete;
+
+  bool Opened() const { return opened_; }
+  TraceWriter& Writer() { return writer_; }
+  HidPlatform& Platform() { return platform_; }
+  FirmwareImageFile& Image() { return image_; }
+
+  // Writes the `exit` line and closes the file; a trace that could not be written whole is
+  // reported on standard error. Returns `exitCode`: the trace never changes the outcome.
+  int Finish(int exitCode);
+
+ private:
+  std::filesystem::path path_;
+  std::ofstream file_;
+  bool opened_;
+  SteadyTraceClock clock_;
+  TraceWriter writer_;
+  TracingPlatform platform_;
+  TracingFirmwareImageFile image_;
+};
+
+}  // namespace dalvorn

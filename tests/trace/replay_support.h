@@ -1,0 +1,30 @@
+// Recording a run, and replaying its derived scenario on the emulated platform, in-process on
+// the virtual clock; the folder that stands for the program's, with its firmware image.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "emulator/scenario_from_trace.h"
+
+namespace dalvorn::testing {
+
+// A fresh folder holding Varnholt.bin of `bytes` bytes (i * 13 + 7).
+std::filesystem::path ImageFolder(const std::string& name, std::size_t bytes);
+
+// The trace's text as lines.
+std::vector<emulator::TraceLine> Lines(const std::string& text);
+
+// Runs the program clicked over the emulated platform playing `scenarioJson`; the platform
+// traces its own calls. Returns the trace.
+std::vector<emulator::TraceLine> RunEmulated(const std::string& scenarioJson,
+                                             const std::filesystem::path& folder);
+
+// Derives the scenario from `recorded`, replays it and returns the difference of the two
+// normalised traces (empty when equal).
+std::string ReplayDifference(const std::vector<emulator::TraceLine>& recorded,
+                             const std::filesystem::path& folder);
+
+}  // namespace dalvorn::testing
