@@ -4,7 +4,6 @@
 // Reports the pace efficiency: 20 ms times the intervals over the time from first to last.
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
 #include <filesystem>
 #include <fstream>
 
@@ -12,7 +11,6 @@
 #include "emulator/scenario.h"
 #include "pace_recorder.h"
 #include "ui/frm_main.h"
-#include "ui/qt/qt_application.h"
 #include "ui/qt/qt_window_view.h"
 
 namespace {
@@ -52,13 +50,3 @@ void BM_PaceEmulatedRealTime(benchmark::State& state) {
 BENCHMARK(BM_PaceEmulatedRealTime)->Iterations(1)->Unit(benchmark::kSecond);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  SetUpApplication(app);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

@@ -11,6 +11,7 @@
 
 #include "device/device_codes.h"
 #include "device/find_the_hid.h"
+#include "ui/device_info_display.h"
 
 namespace dalvorn::emulator {
 namespace {
@@ -32,24 +33,6 @@ std::string Hex16(unsigned value) {
   char text[8];
   std::snprintf(text, sizeof text, "0x%04X", value & 0xFFFFu);
   return text;
-}
-
-void AppendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
 }
 
 // The bytes a string query gave as a scenario string: text when they are well-formed UTF-16

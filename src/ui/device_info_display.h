@@ -23,6 +23,9 @@ void ShowDeviceInfo(DeviceSession& session, HidPlatform& platform, WindowView& v
 // become U+FFFD.
 std::string DecodeDeviceString(const std::uint8_t* bytes, std::size_t size);
 
+// Appends code point `cp` to `out` in UTF-8.
+void AppendUtf8(std::string& out, char32_t cp);
+
 // " major.minor": the high byte in decimal, the low byte in upper-case hexadecimal.
 std::string VersionText(std::uint16_t versionNumber);
 
