@@ -13,6 +13,7 @@ set -euo pipefail
 trap 'echo "accessibility.sh: failed at line $LINENO" >&2' ERR
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 build=${1:-$root/build/accessibility}
 mkdir -p "$build"
 build=$(cd "$build" && pwd)
@@ -26,18 +27,7 @@ step "packages"
 packages=(cmake ninja-build g++ qt6-base-dev qt6-qpa-plugins libgl-dev googletest
           nlohmann-json3-dev xvfb xauth dbus dbus-x11 at-spi2-core python3 python3-pyatspi
           fonts-dejavu-core)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if ((${#missing[@]})); then
-  echo "installing: ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  sudo=""
-  if [[ $(id -u) -ne 0 ]]; then sudo="sudo"; fi
-  $sudo apt-get update -qq
-  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+install_missing "${packages[@]}"
 
 # --- 2. Build ------------------------------------------------------------------------------
 step "build"
@@ -60,17 +50,9 @@ ls "$out"/qt-*.png
 
 # --- 4. AT-SPI ---------------------------------------------------------------------------
 step "AT-SPI"
-display=
-for n in $(seq 150 199); do
-  if [[ ! -e /tmp/.X$n-lock && ! -e /tmp/.X11-unix/X$n ]]; then display=$n; break; fi
-done
-[[ -n $display ]] || { echo "no free X display" >&2; exit 1; }
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
+start_xvfb 150 199
 cleanup() { kill "$xvfb_pid" >/dev/null 2>&1 || true; }
 trap cleanup EXIT
-for _ in $(seq 50); do [[ -e /tmp/.X11-unix/X$display ]] && break; sleep 0.1; done
-[[ -e /tmp/.X11-unix/X$display ]] || { echo "Xvfb did not start" >&2; exit 1; }
 
 # Inside a private session bus: the accessibility bus and its registry, then the reader.
 # Everything started there is ended there; the session bus itself ends with the reader.

@@ -12,6 +12,7 @@
 # Usage: .ci/package-debian-root.sh PACKAGE.deb WORK   (as root; DALVORN_DEBIAN_MIRROR
 #        overrides the mirror, which is otherwise the first Debian one of the apt sources)
 set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 trap 'echo "package-debian-root.sh: failed at line $LINENO" >&2' ERR
 [[ $(id -u) -eq 0 ]] || { echo "package-debian-root.sh: run as root (debootstrap, chroot)" >&2; exit 1; }
 deb=$(realpath "$1")
@@ -75,14 +76,8 @@ step "the program from the desktop entry's command"
 command=$(sed -n 's/^Exec=//p' "$root/usr/share/applications/$name.desktop" | sed 's/ %[a-zA-Z]//g')
 [[ $(in_root sh -c "command -v ${command%% *}") == /usr/bin/$name ]] ||
   { echo "the desktop entry's command is not /usr/bin/$name" >&2; exit 1; }
-display=
-for n in $(seq 150 199); do
-  if [[ ! -e /tmp/.X$n-lock && ! -e /tmp/.X11-unix/X$n ]]; then display=$n; break; fi
-done
-Xvfb ":$display" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-export DISPLAY=:$display
-for _ in $(seq 50); do [[ -e /tmp/.X11-unix/X$display ]] && break; sleep 0.1; done
+start_xvfb 150 199 800x600x24
+pids+=("$xvfb_pid")
 openbox --sm-disable >"$work/openbox.log" 2>&1 &
 pids+=($!)
 for _ in $(seq 100); do

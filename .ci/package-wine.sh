@@ -11,6 +11,7 @@
 # keyboard first, saving each page as DIR/packaging-installer-N.png.
 # Usage: .ci/package-wine.sh INSTALLER.exe WINDOWS_BUILD WORK
 set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 trap 'echo "package-wine.sh: failed at line $LINENO" >&2' ERR
 installer=$(realpath "$1")
 build=$(realpath "$2")
@@ -26,19 +27,12 @@ folder="$WINEPREFIX/drive_c/Program Files/$title"
 shortcut="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/$title.lnk"
 program="$folder/dalvorn-firmware-update.exe"
 
-display=
-for n in $(seq 200 249); do
-  if [[ ! -e /tmp/.X$n-lock && ! -e /tmp/.X11-unix/X$n ]]; then display=$n; break; fi
-done
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-export DISPLAY=:$display
+start_xvfb 200 249
 cleanup() {
   "$wineserver" -k >/dev/null 2>&1 || true
   kill "$xvfb_pid" >/dev/null 2>&1 || true
 }
 trap cleanup EXIT
-for _ in $(seq 50); do [[ -e /tmp/.X11-unix/X$display ]] && break; sleep 0.1; done
 w() { "$wine" "$@" </dev/null; }
 registry() { w reg query "$key" /v "$1" 2>/dev/null | tr -d '\r' | awk -v v="$1" '$1 == v {
   $1 = $2 = ""; sub(/^ +/, ""); print }'; }

@@ -19,6 +19,7 @@
 set -euo pipefail
 trap 'echo "packages.sh: failed at line $LINENO" >&2' ERR
 cd "$(dirname "$0")/.."
+source .ci/lib.sh
 export DALVORN_WINDOWS_BUILD=$(realpath -m "${1:-build/windows}")
 export DALVORN_PACKAGES=$(realpath -m "${DALVORN_PACKAGES:-build/packages}")
 work=$(realpath -m "${DALVORN_PACKAGE_CHECKS:-build/package-checks}")
@@ -35,17 +36,7 @@ step() {
 step "tools"
 tools=(lintian desktop-file-utils appstream debootstrap xvfb xdotool x11-utils openbox imagemagick
        openssl osslsigncode nsis zip unzip wine64 wine fonts-wine dpkg-dev)
-missing=()
-for p in "${tools[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if ((${#missing[@]})); then
-  sudo=""
-  [[ $(id -u) -ne 0 ]] && sudo=sudo
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
-    "${missing[@]}" >/dev/null
-fi
+install_missing "${tools[@]}"
 
 step "build the packages (signing with a throwaway certificate)"
 openssl req -x509 -newkey rsa:3072 -nodes -days 2 -subj "/CN=Dalvorn firmware update CI" \

@@ -12,6 +12,7 @@ set -euo pipefail
 trap 'echo "windows.sh: failed at line $LINENO" >&2' ERR
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 build=${1:-$root/build/windows}
 mkdir -p "$build"
 build=$(cd "$build" && pwd)
@@ -24,18 +25,7 @@ step() { echo "== windows: $* ($(($(date +%s) - start)) s)"; }
 step "packages"
 packages=(cmake ninja-build g++-mingw-w64-x86-64-posix wine64 wine fonts-wine xvfb
           googletest nlohmann-json3-dev python3)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if ((${#missing[@]})); then
-  echo "installing: ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  sudo=""
-  if [[ $(id -u) -ne 0 ]]; then sudo="sudo"; fi
-  $sudo apt-get update -qq
-  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+install_missing "${packages[@]}"
 
 # --- Wine session and display --------------------------------------------------------------
 wine=/usr/lib/wine/wine64
@@ -43,20 +33,12 @@ wineserver=/usr/lib/wine/wineserver
 export WINEPREFIX=$build/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEARCH=win64
 
-display=
-for n in $(seq 90 140); do
-  if [[ ! -e /tmp/.X$n-lock && ! -e /tmp/.X11-unix/X$n ]]; then display=$n; break; fi
-done
-[[ -n $display ]] || { echo "no free X display" >&2; exit 1; }
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-export DISPLAY=:$display
+start_xvfb 90 140
 cleanup() {
   "$wineserver" -k >/dev/null 2>&1 || true
   kill "$xvfb_pid" >/dev/null 2>&1 || true
 }
 trap cleanup EXIT
-for _ in $(seq 50); do [[ -e /tmp/.X11-unix/X$display ]] && break; sleep 0.1; done
 
 step "wine prefix"
 if [[ ! -f $WINEPREFIX/system.reg ]]; then

@@ -15,6 +15,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
+source .ci/lib.sh
 linux_build=$(realpath -m "${DALVORN_LINUX_BUILD:-build/package}")
 windows_build=$(realpath -m "${DALVORN_WINDOWS_BUILD:-build/windows}")
 out=$(realpath -m "${DALVORN_PACKAGES:-build/packages}")
@@ -27,17 +28,7 @@ deps=(cmake ninja-build dpkg-dev file)
                                   nlohmann-json3-dev)
 [[ $targets == *windows* ]] && deps+=(g++-mingw-w64-x86-64-posix nlohmann-json3-dev
                                       googletest nsis zip osslsigncode)
-missing=()
-for p in "${deps[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if ((${#missing[@]})); then
-  sudo=""
-  [[ $(id -u) -ne 0 ]] && sudo=sudo
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
-    "${missing[@]}" >/dev/null
-fi
+install_missing "${deps[@]}"
 mkdir -p "$out"
 
 if [[ $targets == *deb* ]]; then

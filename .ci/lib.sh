@@ -1,0 +1,33 @@
+# Shared by the CI scripts: sourced, never run.
+
+# install_missing PACKAGE...: installs with apt-get the packages that are not installed yet.
+install_missing() {
+  local missing=() p sudo=""
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  ((${#missing[@]})) || return 0
+  echo "installing: ${missing[*]}"
+  [[ $(id -u) -ne 0 ]] && sudo=sudo
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
+    "${missing[@]}" >/dev/null
+}
+
+# start_xvfb FIRST LAST [SCREEN]: starts a private X server (screen 1024x768x24 unless given)
+# on the first free display from FIRST to LAST, sets display and xvfb_pid and exports DISPLAY;
+# the caller stops it. Fails when none is free or the server does not come up.
+start_xvfb() {
+  local n
+  display=""
+  for n in $(seq "$1" "$2"); do
+    if [[ ! -e /tmp/.X$n-lock && ! -e /tmp/.X11-unix/X$n ]]; then display=$n; break; fi
+  done
+  [[ -n $display ]] || { echo "no free X display" >&2; return 1; }
+  Xvfb ":$display" -screen 0 "${3:-1024x768x24}" -nolisten tcp >/dev/null 2>&1 &
+  xvfb_pid=$!
+  export DISPLAY=:$display
+  for _ in $(seq 50); do [[ -e /tmp/.X11-unix/X$display ]] && return 0; sleep 0.1; done
+  echo "Xvfb did not start on :$display" >&2
+  return 1
+}
