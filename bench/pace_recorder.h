@@ -43,6 +43,11 @@ class PaceRecorder final : public HidPlatform {
   std::int32_t SetupDiDestroyDeviceInfoList(Handle s) override {
     return inner_.SetupDiDestroyDeviceInfoList(s);
   }
+  std::int32_t SetupDiGetDevicePropertyW(Handle s, const SpDeviceInterfaceData& d,
+                                         std::string& physical) override {
+    return inner_.SetupDiGetDevicePropertyW(s, d, physical);
+  }
+  std::uint32_t LastErrorCode() override { return inner_.LastErrorCode(); }
   Handle CreateFileA(const char* p, std::uint32_t a, std::uint32_t s, const SecurityAttributes* sa,
                      std::uint32_t c, std::uint32_t f, Handle t) override {
     return inner_.CreateFileA(p, a, s, sa, c, f, t);

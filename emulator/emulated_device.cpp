@@ -74,6 +74,11 @@ std::int32_t EmulatedDevice::SetFeature(const std::uint8_t* buffer, std::uint32_
     return 1;
   }
   ++blocksReceived_;
+  if (blocksReceived_ == scenario_.unplugAtBlock) {
+    Depart(Reappearance{0, 0, ComeBackAs::Never}, now);
+    AdvanceTo(now);
+    return 0;
+  }
   if (blocksReceived_ == scenario_.refuseBlock) return 0;
   const std::size_t count = std::min<std::size_t>(FlashRecordSize, length - 1);
   flash_.insert(flash_.end(), buffer + 1, buffer + 1 + count);

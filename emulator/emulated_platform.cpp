@@ -112,9 +112,11 @@ Handle EmulatedPlatform::NewHandle(Object object) {
 // An open handle whose interface is still there; a device that has left, or has come back
 // since, fails every operation on the handles opened to it.
 EmulatedPlatform::OpenFile* EmulatedPlatform::LiveFile(Handle handle) {
+  lastErrorCode_ = ErrorGenFailure;
   OpenFile* file = Find<OpenFile>(handle);
   if (file == nullptr || file->target != kDevice) return file;
   const bool live = device_.Present() && file->appearance == device_.Appearance();
+  if (!live) lastErrorCode_ = ErrorDeviceNotConnected;
   return live ? file : nullptr;
 }
 
@@ -146,6 +148,8 @@ Handle EmulatedPlatform::SetupDiGetClassDevsA(const Guid& classGuid, const char*
     };
     for (std::size_t i = 0; i < scenario_.interfaces.size(); ++i) {
       if (i == scenario_.devicePosition) addDevice();
+      // The device's other interfaces come and go with it.
+      if (scenario_.interfaces[i].physical == TargetPhysical && !device_.Present()) continue;
       set.members.push_back(i);
     }
     if (scenario_.devicePosition >= scenario_.interfaces.size()) addDevice();
@@ -221,6 +225,30 @@ std::int32_t EmulatedPlatform::SetupDiDestroyDeviceInfoList(Handle deviceInfoSet
   return result;
 }
 
+std::int32_t EmulatedPlatform::SetupDiGetDevicePropertyW(Handle deviceInfoSet,
+                                                         const SpDeviceInterfaceData& interfaceData,
+                                                         std::string& physicalDevice) {
+  Sync();
+  std::int32_t result = 0;
+  physicalDevice.clear();
+  const InterfaceSet* set = Find<InterfaceSet>(deviceInfoSet);
+  const std::uintptr_t ref = interfaceData.Reserved;
+  if (set != nullptr && ref >= 1 && ref <= set->members.size()) {
+    const std::size_t target = set->members[ref - 1];
+    if (target == kDevice) {
+      physicalDevice = TargetPhysical;
+    } else {
+      physicalDevice = scenario_.interfaces[target].physical.value_or(plainPaths_[target]);
+    }
+    result = 1;
+  }
+  Record(
+      "SetupDiGetDevicePropertyW",
+      TraceFields{{"physical", result != 0 ? TraceFields(physicalDevice) : TraceFields(nullptr)}},
+      result);
+  return result;
+}
+
 Handle EmulatedPlatform::CreateFileA(const char* path, std::uint32_t /*desiredAccess*/,
                                      std::uint32_t /*shareMode*/,
                                      const SecurityAttributes* /*security*/,
@@ -238,7 +266,8 @@ Handle EmulatedPlatform::CreateFileA(const char* path, std::uint32_t /*desiredAc
       }
     } else if (const auto it = plainByPath_.find(wanted); it != plainByPath_.end()) {
       const PlainInterface& plain = scenario_.interfaces[it->second];
-      if (plain.openable && !plain.vanishes) result = NewHandle(OpenFile{it->second, 0});
+      const bool gone = plain.physical == TargetPhysical && !device_.Present();
+      if (plain.openable && !plain.vanishes && !gone) result = NewHandle(OpenFile{it->second, 0});
     }
   }
   Record("CreateFileA",

@@ -39,6 +39,9 @@ class EmulatedPlatform final : public HidPlatform {
                                                 std::int32_t* requiredSize,
                                                 void* deviceInfoData) override;
   std::int32_t SetupDiDestroyDeviceInfoList(Handle deviceInfoSet) override;
+  std::int32_t SetupDiGetDevicePropertyW(Handle deviceInfoSet,
+                                         const SpDeviceInterfaceData& interfaceData,
+                                         std::string& physicalDevice) override;
   Handle CreateFileA(const char* path, std::uint32_t desiredAccess, std::uint32_t shareMode,
                      const SecurityAttributes* security, std::uint32_t creationDisposition,
                      std::uint32_t flags, Handle templateFile) override;
@@ -59,6 +62,8 @@ class EmulatedPlatform final : public HidPlatform {
   std::int64_t SteadyMicroseconds() override { return clock_.NowUs(); }
   void SleepUntil(std::int64_t deadlineMicroseconds) override;
   std::string ProgramFolder() override { return programFolder_; }
+  // ErrorDeviceNotConnected after an operation on a handle whose device has left.
+  std::uint32_t LastErrorCode() override { return lastErrorCode_; }
 
   const EmulatedDevice& Device() const { return device_; }
   // Writes the `flash` line: every data-block record the device accepted, counted and hashed.
@@ -114,6 +119,7 @@ class EmulatedPlatform final : public HidPlatform {
   std::map<Handle, Object> objects_;
   Handle nextHandle_;
   bool recording_ = false;
+  std::uint32_t lastErrorCode_ = ErrorSuccess;
 };
 
 }  // namespace dalvorn::emulator

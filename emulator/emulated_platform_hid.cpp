@@ -91,6 +91,7 @@ std::int32_t EmulatedPlatform::HidD_SetFeature(Handle device, const std::uint8_t
   if (const OpenFile* file = LiveFile(device); file != nullptr && TakesReports(*file)) {
     if (file->target == kDevice) {
       result = device_.SetFeature(buffer, length, clock_.NowMs());
+      if (!device_.Present()) lastErrorCode_ = ErrorDeviceNotConnected;
     } else {
       result = buffer != nullptr && length > 0 ? 1 : 0;
     }

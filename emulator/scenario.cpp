@@ -156,6 +156,12 @@ PlainInterface ReadPlainInterface(const json& value, const std::string& where) {
   }
   if (const json* v = Member(value, "openable")) plain.openable = ReadBool(*v, where + ".openable");
   if (const json* v = Member(value, "vanishes")) plain.vanishes = ReadBool(*v, where + ".vanishes");
+  if (const json* v = Member(value, "physical")) {
+    if (!v->is_string() || v->get<std::string>().empty()) {
+      Fail(where + ".physical", "must be a non-empty string");
+    }
+    plain.physical = v->get<std::string>();
+  }
   return plain;
 }
 
@@ -192,6 +198,10 @@ DeviceScenario ReadDevice(const json& value, const std::string& where) {
   if (const json* v = Member(value, "refuse_block")) {
     device.refuseBlock =
         static_cast<std::uint32_t>(ReadNumber(*v, where + ".refuse_block", 0xFFFFFFFFu));
+  }
+  if (const json* v = Member(value, "unplug_at_block")) {
+    device.unplugAtBlock =
+        static_cast<std::uint32_t>(ReadNumber(*v, where + ".unplug_at_block", 0xFFFFFFFFu));
   }
   if (const json* v = Member(value, "on_boot_entry")) {
     device.onBootEntry = ReadReappearance(*v, where + ".on_boot_entry", device.onBootEntry);

@@ -31,7 +31,13 @@ struct PlainInterface {
   std::uint16_t reportLength = 0;
   bool openable = true;
   bool vanishes = false;
+  // The physical device it belongs to; none: a device of its own. TargetPhysical makes it a
+  // second interface of the emulated device, listed only while the device is present.
+  std::optional<std::string> physical;
 };
+
+// The `physical` value of the emulated device's own interfaces.
+inline constexpr const char* TargetPhysical = "target";
 
 enum class DeviceMode { App, Boot };
 
@@ -67,6 +73,9 @@ struct DeviceScenario {
   std::array<std::uint8_t, 2> status = {0, 1};
   bool statusReadFails = false;
   std::uint32_t refuseBlock = 0;  // 1-based; 0 refuses none
+  // The 1-based data block during whose send the device is unplugged: the send fails with the
+  // device gone, and it never comes back. 0: never.
+  std::uint32_t unplugAtBlock = 0;
   Reappearance onBootEntry{0, 300, ComeBackAs::Boot};
   Reappearance onRestart{0, 800, ComeBackAs::App};
   bool capsFail = false;

@@ -37,8 +37,24 @@ class HandleNames {
 
 }  // namespace
 
+// Physical devices named in the order they were first seen: which interfaces share a device
+// is kept, the system's names for them (sysfs paths, container IDs) are not.
+class PhysicalNames {
+ public:
+  TraceLine Name(const TraceLine& value) {
+    if (!value.is_string()) return value;
+    const auto [it, added] =
+        names_.emplace(value.get<std::string>(), "physical#" + std::to_string(names_.size() + 1));
+    return it->second;
+  }
+
+ private:
+  std::map<std::string, std::string> names_;
+};
+
 std::vector<TraceLine> NormaliseTrace(const std::vector<TraceLine>& trace) {
   HandleNames files("file"), sets("set"), preparsed("preparsed");
+  PhysicalNames physical;
   std::vector<TraceLine> out;
   out.reserve(trace.size());
   for (const TraceLine& in : trace) {
@@ -69,6 +85,8 @@ std::vector<TraceLine> NormaliseTrace(const std::vector<TraceLine>& trace) {
       }
     } else if (fn == "Sleep") {
       line.erase("ms");
+    } else if (fn == "SetupDiGetDevicePropertyW") {
+      line["physical"] = physical.Name(line["physical"]);
     }
     out.push_back(std::move(line));
   }

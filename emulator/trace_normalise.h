@@ -14,7 +14,7 @@ namespace dalvorn::emulator {
 // interface's size below 5 is kept), and the `ms` of pauses (the pacing pauses are what was left of
 // the real clock's interval). Handle values become the order in which they were handed out, one
 // count each for files, interface sets and preparsed data: "file#1", "set#2", ...; 0 and -1 stay as
-// they are.
+// they are. Physical devices become the order in which they were first named: "physical#1", ...
 std::vector<TraceLine> NormaliseTrace(const std::vector<TraceLine>& trace);
 
 // The first line at which two normalised traces differ, as a short report; empty when equal.

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "device/device_codes.h"
+#include "device/interface_walk.h"
 
 namespace dalvorn {
 namespace {
@@ -10,8 +11,8 @@ namespace {
 // An interface whose detail record would be larger than this is not a HID device path.
 constexpr std::int32_t MaxDetailSize = 64 * 1024;
 
-// Reads the interface detail record of the current interface into DetailDataBuffer and
-// DevicePath. False when the interface vanished before its size could be known.
+}  // namespace
+
 // The detail queries' results are not looked at: the sizing query reports its size and the
 // path read decides.
 bool ReadInterfacePath(DeviceSession& s, HidPlatform& platform) {
@@ -49,7 +50,16 @@ Handle OpenInterface(DeviceSession& s, HidPlatform& platform, std::uint32_t flag
                               flags, 0);
 }
 
-}  // namespace
+void StartInterfaceWalk(DeviceSession& s, HidPlatform& platform, Guid& hidGuid) {
+  DeviceSearchScratch& w = s.Search;
+  w.EnumExhausted = false;
+  w.Security.nLength = SecurityAttributesSize;
+  w.Security.lpSecurityDescriptor = nullptr;
+  w.Security.bInheritHandle = -1;
+  platform.HidD_GetHidGuid(hidGuid);
+  w.DeviceInfoSet =
+      platform.SetupDiGetClassDevsA(hidGuid, nullptr, 0, DigcfPresent | DigcfDeviceInterface);
+}
 
 bool IsDeviceIdentity(std::uint16_t vendorId, std::uint16_t productId) {
   return vendorId == DeviceVendorID && (productId == BootProductID || productId == AppProductID);
@@ -58,16 +68,9 @@ bool IsDeviceIdentity(std::uint16_t vendorId, std::uint16_t productId) {
 bool FindTheHid(DeviceSession& s, HidPlatform& platform) {
   DeviceSearchScratch& w = s.Search;
   bool result = false;
-  w.EnumExhausted = false;
   s.DeviceFound = false;
-  w.Security.nLength = SecurityAttributesSize;
-  w.Security.lpSecurityDescriptor = nullptr;
-  w.Security.bInheritHandle = -1;
-
   Guid hidGuid;
-  platform.HidD_GetHidGuid(hidGuid);
-  w.DeviceInfoSet =
-      platform.SetupDiGetClassDevsA(hidGuid, nullptr, 0, DigcfPresent | DigcfDeviceInterface);
+  StartInterfaceWalk(s, platform, hidGuid);
 
   // Only two results decide anything: the enumeration step (a failure ends the walk) and the
   // attributes query (a failure means no match).

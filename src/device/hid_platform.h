@@ -37,6 +37,12 @@ inline constexpr std::uint32_t FileFlagOverlapped = 0x40000000u;
 // HidP_GetCaps results.
 inline constexpr std::int32_t HidpStatusSuccess = 0x00110000;
 
+// System error codes that the program tells apart (Windows' own values, which every backend
+// gives; see LastErrorCode).
+inline constexpr std::uint32_t ErrorSuccess = 0;
+inline constexpr std::uint32_t ErrorGenFailure = 31;
+inline constexpr std::uint32_t ErrorDeviceNotConnected = 1167;
+
 // Size field that the caller writes into the first 4 bytes of the interface detail buffer,
 // and the offset of the path behind it.
 inline constexpr std::int32_t InterfaceDetailSizeField = 5;
@@ -123,6 +129,16 @@ class HidPlatform {
   // Releases a set from SetupDiGetClassDevsA.
   virtual std::int32_t SetupDiDestroyDeviceInfoList(Handle deviceInfoSet) = 0;
 
+  // The physical device that an interface of the set belongs to, as text in `physicalDevice`:
+  // interfaces of one device give the same text, interfaces of different devices different
+  // ones. On Windows the device's container ID (DEVPKEY_Device_ContainerId), or its USB
+  // parent's instance ID where the container cannot tell; on Linux the USB device in sysfs, or
+  // the HID device itself where it has no USB parent. Returns nonzero, or 0 (and leaves
+  // `physicalDevice` empty) when it cannot be told.
+  virtual std::int32_t SetupDiGetDevicePropertyW(Handle deviceInfoSet,
+                                                 const SpDeviceInterfaceData& interfaceData,
+                                                 std::string& physicalDevice) = 0;
+
   // Opens an interface by path; InvalidHandle on failure. `flags` is 0 or FileFlagOverlapped.
   virtual Handle CreateFileA(const char* path, std::uint32_t desiredAccess, std::uint32_t shareMode,
                              const SecurityAttributes* security, std::uint32_t creationDisposition,
@@ -167,6 +183,11 @@ class HidPlatform {
   // text on Linux, GetLastError on Windows). Only meaningful right after a failed operation;
   // empty where the backend has nothing to tell.
   virtual std::string LastOsError() { return {}; }
+
+  // The same reason as a Windows system error code (GetLastError): ErrorDeviceNotConnected
+  // when the device has gone (ENODEV on Linux), another nonzero code for any other failure.
+  // Like LastOsError, a property of the failed operation, not an operation of its own.
+  virtual std::uint32_t LastErrorCode() { return ErrorGenFailure; }
 };
 
 // Copies `count` bytes; the same on every backend.

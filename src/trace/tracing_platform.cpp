@@ -25,6 +25,7 @@ void TracingPlatform::Record(std::int64_t t, std::string_view fn, TraceFields ar
                              const TraceFields& result, bool failed) {
   // Asked before anything is written, which could touch the system's last error.
   if (failed) {
+    lastErrorCode_ = inner_.LastErrorCode();
     std::string why = inner_.LastOsError();
     if (!why.empty()) args["os_error"] = std::move(why);
   }
@@ -78,6 +79,19 @@ std::int32_t TracingPlatform::SetupDiDestroyDeviceInfoList(Handle deviceInfoSet)
   const std::int32_t result = inner_.SetupDiDestroyDeviceInfoList(deviceInfoSet);
   Record(t, "SetupDiDestroyDeviceInfoList", TraceFields{{"set", deviceInfoSet}}, result,
          result == 0);
+  return result;
+}
+
+std::int32_t TracingPlatform::SetupDiGetDevicePropertyW(Handle deviceInfoSet,
+                                                        const SpDeviceInterfaceData& interfaceData,
+                                                        std::string& physicalDevice) {
+  const std::int64_t t = trace_.Now();
+  const std::int32_t result =
+      inner_.SetupDiGetDevicePropertyW(deviceInfoSet, interfaceData, physicalDevice);
+  Record(
+      t, "SetupDiGetDevicePropertyW",
+      TraceFields{{"physical", result != 0 ? TraceFields(physicalDevice) : TraceFields(nullptr)}},
+      result, result == 0);
   return result;
 }
 

@@ -27,6 +27,9 @@ class TracingPlatform final : public HidPlatform {
                                                 std::int32_t* requiredSize,
                                                 void* deviceInfoData) override;
   std::int32_t SetupDiDestroyDeviceInfoList(Handle deviceInfoSet) override;
+  std::int32_t SetupDiGetDevicePropertyW(Handle deviceInfoSet,
+                                         const SpDeviceInterfaceData& interfaceData,
+                                         std::string& physicalDevice) override;
   Handle CreateFileA(const char* path, std::uint32_t desiredAccess, std::uint32_t shareMode,
                      const SecurityAttributes* security, std::uint32_t creationDisposition,
                      std::uint32_t flags, Handle templateFile) override;
@@ -48,6 +51,8 @@ class TracingPlatform final : public HidPlatform {
   void SleepUntil(std::int64_t deadlineMicroseconds) override;
   std::string ProgramFolder() override { return inner_.ProgramFolder(); }
   std::string LastOsError() override { return inner_.LastOsError(); }
+  // The backend's code as it was right after the failed operation, before its line was written.
+  std::uint32_t LastErrorCode() override { return lastErrorCode_; }
 
   // The bytes a string query gave, as the trace shows them: up to and including the first
   // zero unit, or all `length` bytes when there is none.
@@ -63,6 +68,7 @@ class TracingPlatform final : public HidPlatform {
 
   HidPlatform& inner_;
   TraceWriter& trace_;
+  std::uint32_t lastErrorCode_ = ErrorSuccess;
 };
 
 }  // namespace dalvorn

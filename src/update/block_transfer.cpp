@@ -22,30 +22,43 @@ float ProgressWidth(std::int16_t fullWidth, std::int64_t blocksSent, std::int64_
   return static_cast<float>(static_cast<double>(scaled) / static_cast<double>(recordCount));
 }
 
-// After the last block: closes the session, lets the device settle and waits until it is
-// found again.
-TransferResult WaitForRestart(UpgradeContext& c) {
+// After the last block, sent at `lastBlockUs`: closes the session, lets the device settle and
+// waits until it is found in application mode. Found in bootloader mode, it failed when it left
+// the bus since the last block (it came back in bootloader mode), and is still writing or
+// restarting when it never left, until RestartTimeoutMicroseconds have passed.
+TransferResult WaitForRestart(UpgradeContext& c, std::int64_t lastBlockUs) {
   DeviceSession& s = c.session;
   CloseDeviceHandles(s, c.platform);
 
   // Settling polls make no event pump. A poll that finds the device leaves it open; the next
   // poll closes those handles first, so only the pair stored last stays open.
+  bool left = false;  // absent from at least one search since the last block
   bool pollLeftHandlesOpen = false;
   for (int poll = 0; poll < SettlingPolls; ++poll) {
     c.platform.Sleep(PollPause);
     if (pollLeftHandlesOpen) CloseDeviceHandles(s, c.platform);
     s.DeviceFound = FindTheHid(s, c.platform);
+    left = left || !s.DeviceFound;
     pollLeftHandlesOpen = s.DeviceFound;
     c.window.ShowDeviceInfo();
   }
   CloseDeviceHandles(s, c.platform);
 
   s.DeviceFound = false;
-  while (!s.DeviceFound) {
+  for (;;) {
     if (!PollForDevice(c)) return TransferResult::WindowClosed;
+    if (!s.DeviceFound) {
+      left = true;
+      continue;
+    }
+    if (s.DeviceAttrs.ProductID == AppProductID) return TransferResult::BackInApplication;
+    if (left) return TransferResult::BackInBootloader;
+    CloseDeviceHandles(s, c.platform);
+    s.DeviceFound = false;
+    if (c.platform.SteadyMicroseconds() - lastBlockUs >= RestartTimeoutMicroseconds) {
+      return TransferResult::NotRestarted;
+    }
   }
-  return s.DeviceAttrs.ProductID == AppProductID ? TransferResult::BackInApplication
-                                                 : TransferResult::BackInBootloader;
 }
 
 }  // namespace
@@ -82,16 +95,19 @@ TransferOutcome SendFlashData(UpgradeContext& c, const FirmwareImage& image) {
   // what is left of the pace since the send returned, so the bar and the pump do not slow
   // the transfer down.
   const std::int64_t recordCount = image.RecordCount();
+  std::int64_t sent = c.platform.SteadyMicroseconds();
   for (std::size_t block = 0; block < outcome.blockCount; ++block) {
     BuildDataBlockMessage(blockBuffer, image.Record(block));
     if (SendFeatureReport(s, c.platform, blockBuffer) == 0) {
+      // Asked before any other call can change the reason.
+      const bool gone = c.platform.LastErrorCode() == ErrorDeviceNotConnected;
       c.window.SetProgressWidth(0);
       CloseDeviceHandles(s, c.platform);
-      outcome.result = TransferResult::BlockRefused;
+      outcome.result = gone ? TransferResult::Disconnected : TransferResult::BlockRefused;
       outcome.refusedBlock = block + 1;
       return outcome;
     }
-    const std::int64_t sent = c.platform.SteadyMicroseconds();
+    sent = c.platform.SteadyMicroseconds();
     const auto blocksSent = static_cast<std::int64_t>(block) + 1;
     c.window.SetProgressWidth(ProgressWidth(s.ProgressFullWidth, blocksSent, recordCount));
     c.window.RepaintProgress();
@@ -104,7 +120,7 @@ TransferOutcome SendFlashData(UpgradeContext& c, const FirmwareImage& image) {
 
   c.window.SetUpgradeCaption("Finishing...");
   c.window.SetProgressWidth(0);
-  outcome.result = WaitForRestart(c);
+  outcome.result = WaitForRestart(c, sent);
   return outcome;
 }
 

@@ -4,11 +4,12 @@
 namespace dalvorn {
 
 enum class UpgradeOutcome {
-  NotStarted,       // no device at the click, or no click at all
-  Updated,          // every block taken, device back in application mode
-  Failed,           // a block refused, the device silent, or back in bootloader mode
-  ImageUnreadable,  // the firmware image could not be opened
-  Interrupted,      // the window was closed while the update ran
+  NotStarted,   // no device at the click, or no click at all
+  Updated,      // every block taken, device back in application mode
+  Failed,       // the device did not switch, refused a block, went away, was silent, or did
+                // not come back with the new firmware
+  Refused,      // refused before anything reached the device: the image, or a second device
+  Interrupted,  // the window was closed while the update ran
 };
 
 inline int ExitStatus(UpgradeOutcome outcome) {
@@ -18,7 +19,7 @@ inline int ExitStatus(UpgradeOutcome outcome) {
       return 0;
     case UpgradeOutcome::Failed:
       return 1;
-    case UpgradeOutcome::ImageUnreadable:
+    case UpgradeOutcome::Refused:
       return 2;
     case UpgradeOutcome::Interrupted:
       return 3;

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "device/device_codes.h"
+#include "device/device_count.h"
 #include "device/find_the_hid.h"
 #include "update/feature_reports.h"
 
@@ -11,43 +12,87 @@ namespace {
 
 constexpr std::uint32_t SwitchPause = 100;
 
+constexpr const char* NothingSent = " Nothing was sent to the device.";
 constexpr const char* RetryAdvice =
     " The firmware update failed and the device is left in bootloader mode: start the program "
     "again to retry the update.";
 
-// Sends the bootloader-entry message and waits until the device is found again, in either
-// mode. False when the window was closed meanwhile.
-bool SwitchToBootloader(UpgradeContext& c, std::vector<std::uint8_t>& commandReport) {
+enum class BootloaderWait { Found, NeverSwitched, WindowClosed };
+
+// Rounds of the wait (pump, pause, search, show) until the device is found in bootloader mode.
+// Found in application mode it has not left yet: its handles are closed and the wait goes on,
+// until a round finds it so SwitchTimeoutMicroseconds or more after `sinceUs`. While it is
+// absent the wait goes on however long.
+BootloaderWait WaitForBootloader(UpgradeContext& c, std::int64_t sinceUs) {
+  DeviceSession& s = c.session;
+  for (;;) {
+    if (s.DeviceFound) {
+      if (s.DeviceAttrs.ProductID == BootProductID) return BootloaderWait::Found;
+      CloseDeviceHandles(s, c.platform);
+      s.DeviceFound = false;
+      if (c.platform.SteadyMicroseconds() - sinceUs >= SwitchTimeoutMicroseconds) {
+        return BootloaderWait::NeverSwitched;
+      }
+    }
+    if (!PollForDevice(c)) return BootloaderWait::WindowClosed;
+  }
+}
+
+// Sends the bootloader-entry message, notes when in `entryUs`, and waits until the device is
+// found in bootloader mode.
+BootloaderWait SwitchToBootloader(UpgradeContext& c, std::vector<std::uint8_t>& commandReport,
+                                  std::int64_t& entryUs) {
   DeviceSession& s = c.session;
   c.window.SetUpgradeCaption("Switching to bootloader...");
   BuildBootEntryMessage(commandReport);
   SendFeatureReport(s, c.platform, commandReport);
+  entryUs = c.platform.SteadyMicroseconds();
   CloseDeviceHandles(s, c.platform);
   c.platform.Sleep(SwitchPause);
   s.DeviceFound = FindTheHid(s, c.platform);
-  while (!s.DeviceFound) {
-    if (!PollForDevice(c)) return false;
-  }
-  return true;
+  return WaitForBootloader(c, entryUs);
+}
+
+// Tells the person and unloads the window; the device has been sent nothing it could act on.
+UpgradeOutcome Stop(UpgradeContext& c, const std::string& text, UpgradeOutcome outcome) {
+  c.window.ShowMessageBox(text);
+  c.window.Unload();
+  return outcome;
 }
 
 }  // namespace
 
 std::string ImageRefusalText(const std::string& path, const std::string& reason) {
-  return "The firmware image \"" + path + "\" cannot be read: " + reason +
-         ". Nothing was sent to the device.";
+  return "The firmware image \"" + path + "\" cannot be read: " + reason + "." + NothingSent;
+}
+
+std::string TooManyDevicesText(std::size_t count) {
+  return std::to_string(count) +
+         " devices of this kind are connected. Disconnect all but the one to update, then start "
+         "the update again." +
+         NothingSent;
+}
+
+std::string NotSwitchedText() {
+  return "The device did not switch to its bootloader. Nothing was written: it still runs its "
+         "current firmware.";
 }
 
 std::string TransferFailureText(const TransferOutcome& outcome) {
+  const std::string block =
+      std::to_string(outcome.refusedBlock) + " of " + std::to_string(outcome.blockCount);
   switch (outcome.result) {
     case TransferResult::BlockRefused:
-      return "The device refused data block " + std::to_string(outcome.refusedBlock) + " of " +
-             std::to_string(outcome.blockCount) + "." + RetryAdvice;
+      return "The device refused data block " + block + "." + RetryAdvice;
+    case TransferResult::Disconnected:
+      return "The device disconnected at data block " + block + "." + RetryAdvice;
     case TransferResult::NoAnswer:
       return std::string("The device did not answer before the firmware was sent.") + RetryAdvice;
     case TransferResult::BackInBootloader:
       return std::string("The device restarted in bootloader mode, not with the new firmware.") +
              RetryAdvice;
+    case TransferResult::NotRestarted:
+      return std::string("The device did not restart after the firmware was sent.") + RetryAdvice;
     case TransferResult::NoDevice:
       return std::string("The device was not found before the firmware was sent.") + RetryAdvice;
     case TransferResult::BackInApplication:
@@ -64,26 +109,31 @@ UpgradeOutcome RunUpgradeSequence(UpgradeContext& c) {
 
   c.window.SetUpgradeEnabled(false);
 
-  // The whole image is in hand before the device is sent a byte: an image that cannot be
-  // used leaves the device in the mode it is in.
+  // The whole image is in hand, and the device the only one of its kind, before the device is
+  // sent a byte: a refusal leaves it in the mode it is in.
   FirmwareImage image;
   const std::string path = FirmwareImagePath(c.platform.ProgramFolder());
   std::string reason;
   if (!c.image.Load(path, image, reason)) {
-    c.window.ShowMessageBox(ImageRefusalText(path, reason));
-    c.window.Unload();
-    return UpgradeOutcome::ImageUnreadable;
+    return Stop(c, ImageRefusalText(path, reason), UpgradeOutcome::Refused);
+  }
+  if (const std::size_t devices = CountDevicesOfTheKind(c.platform); devices > 1) {
+    return Stop(c, TooManyDevicesText(devices), UpgradeOutcome::Refused);
   }
 
-  if (s.DeviceAttrs.ProductID == AppProductID && !SwitchToBootloader(c, commandReport)) {
-    return UpgradeOutcome::Interrupted;
+  // Only a device found in bootloader mode gets the status read, the unlock and the data.
+  std::int64_t sinceUs = c.platform.SteadyMicroseconds();
+  BootloaderWait wait = BootloaderWait::Found;
+  if (s.DeviceAttrs.ProductID == AppProductID) wait = SwitchToBootloader(c, commandReport, sinceUs);
+  if (wait == BootloaderWait::Found) {
+    // Re-find the device on fresh handles.
+    CloseDeviceHandles(s, c.platform);
+    s.DeviceFound = false;
+    wait = WaitForBootloader(c, sinceUs);
   }
-
-  // Re-find the device on fresh handles, in the normal course in bootloader mode.
-  CloseDeviceHandles(s, c.platform);
-  s.DeviceFound = false;
-  while (!s.DeviceFound) {
-    if (!PollForDevice(c)) return UpgradeOutcome::Interrupted;
+  if (wait == BootloaderWait::WindowClosed) return UpgradeOutcome::Interrupted;
+  if (wait == BootloaderWait::NeverSwitched) {
+    return Stop(c, NotSwitchedText(), UpgradeOutcome::Failed);
   }
 
   const std::int32_t statusResult = ReadStatusReport(s, c.platform);

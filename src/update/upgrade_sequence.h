@@ -1,6 +1,8 @@
 // The whole update: what a click on the upgrade button runs.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "update/block_transfer.h"
@@ -8,14 +10,21 @@
 
 namespace dalvorn {
 
-// Reads the image whole, switches the device into its bootloader when it is in application
-// mode, re-finds it, reads its status and unlocks it when asked, sends the image, tells the
-// person when the update failed, and unloads the window. Does nothing (NotStarted) when no
-// device was found.
+// How long after the bootloader-entry message (or the click, for a device already in its
+// bootloader) a device still found in application mode is taken to be on its way.
+inline constexpr std::int64_t SwitchTimeoutMicroseconds = 30'000'000;
+
+// Reads the image whole, makes sure the device is the only one of its kind, switches it into
+// its bootloader when it is in application mode, re-finds it in bootloader mode, reads its
+// status and unlocks it when asked, sends the image, tells the person when the update failed,
+// and unloads the window. Does nothing (NotStarted) when no device was found.
 UpgradeOutcome RunUpgradeSequence(UpgradeContext& context);
 
-// The message box texts: an image refused before anything was sent, and a failed transfer.
+// The message box texts: an image refused, more than one device of the kind, a device that
+// never switched, all before anything was written; and a failed transfer.
 std::string ImageRefusalText(const std::string& path, const std::string& reason);
+std::string TooManyDevicesText(std::size_t count);
+std::string NotSwitchedText();
 std::string TransferFailureText(const TransferOutcome& outcome);
 
 }  // namespace dalvorn

@@ -29,6 +29,10 @@ class EmptyHostPlatform final : public HidPlatform {
     return 0;
   }
   std::int32_t SetupDiDestroyDeviceInfoList(Handle) override { return 1; }
+  std::int32_t SetupDiGetDevicePropertyW(Handle, const SpDeviceInterfaceData&,
+                                         std::string&) override {
+    return 0;
+  }
   Handle CreateFileA(const char*, std::uint32_t, std::uint32_t, const SecurityAttributes*,
                      std::uint32_t, std::uint32_t, Handle) override {
     return InvalidHandle;

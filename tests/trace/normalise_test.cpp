@@ -56,6 +56,15 @@ const NormaliseCase kCases[] = {
 {"ev":"call","fn":"SetupDiGetDeviceInterfaceDetailA","size":0,"needed":0,"result":0}
 {"ev":"call","fn":"Sleep","result":null}
 {"ev":"call","fn":"HidD_SetFeature","handle":0,"length":2,"data":"00ff","result":0})"},
+    {"physical_devices_keep_which_interfaces_share_one_not_their_names",
+     R"({"ev":"call","fn":"SetupDiGetDevicePropertyW","physical":"/sys/usb1/1-2","result":1}
+{"ev":"call","fn":"SetupDiGetDevicePropertyW","physical":"/sys/usb1/1-3","result":1}
+{"ev":"call","fn":"SetupDiGetDevicePropertyW","physical":"/sys/usb1/1-2","result":1}
+{"ev":"call","fn":"SetupDiGetDevicePropertyW","physical":null,"result":0})",
+     R"({"ev":"call","fn":"SetupDiGetDevicePropertyW","physical":"physical#1","result":1}
+{"ev":"call","fn":"SetupDiGetDevicePropertyW","physical":"physical#2","result":1}
+{"ev":"call","fn":"SetupDiGetDevicePropertyW","physical":"physical#1","result":1}
+{"ev":"call","fn":"SetupDiGetDevicePropertyW","physical":null,"result":0})"},
 };
 
 class Normalise : public ::testing::TestWithParam<NormaliseCase> {};

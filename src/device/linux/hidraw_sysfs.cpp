@@ -171,6 +171,18 @@ std::uint16_t ReadDeviceVersion(udev* context, const std::string& hidrawSyspath)
   return text ? ParseBcdDevice(*text) : 0;
 }
 
+std::optional<std::string> ReadPhysicalDevice(udev* context, const std::string& hidrawSyspath) {
+  UdevDevice dev(context, hidrawSyspath);
+  if (dev.get() == nullptr) return std::nullopt;
+  udev_device* physical =
+      udev_device_get_parent_with_subsystem_devtype(dev.get(), "usb", "usb_device");
+  if (physical == nullptr) {
+    physical = udev_device_get_parent_with_subsystem_devtype(dev.get(), "hid", nullptr);
+  }
+  if (physical == nullptr) return std::nullopt;
+  return Text(udev_device_get_syspath(physical));
+}
+
 std::optional<std::pair<std::uint16_t, std::uint16_t>> ReadHidIds(
     udev* context, const std::string& hidrawSyspath) {
   UdevDevice dev(context, hidrawSyspath);

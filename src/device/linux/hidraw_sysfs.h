@@ -35,6 +35,10 @@ std::optional<std::string> ReadDeviceString(udev* context, const std::string& hi
 // bcdDevice of the USB device behind the interface; 0 when there is none.
 std::uint16_t ReadDeviceVersion(udev* context, const std::string& hidrawSyspath);
 
+// The sysfs path of the physical device behind the interface: the USB device, or the HID
+// device itself where it has no USB parent (uhid, Bluetooth). nullopt when there is neither.
+std::optional<std::string> ReadPhysicalDevice(udev* context, const std::string& hidrawSyspath);
+
 // Vendor and product of the HID device behind the interface, from its HID_ID; nullopt when
 // there is none. Read from sysfs, so known also for a node that cannot be opened.
 std::optional<std::pair<std::uint16_t, std::uint16_t>> ReadHidIds(udev* context,

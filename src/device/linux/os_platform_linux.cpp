@@ -122,6 +122,17 @@ class LinuxHidPlatform final : public HidPlatform {
     return sets_.erase(deviceInfoSet) != 0 ? 1 : Failed("no such set");
   }
 
+  std::int32_t SetupDiGetDevicePropertyW(Handle deviceInfoSet, const SpDeviceInterfaceData& data,
+                                         std::string& physicalDevice) override {
+    physicalDevice.clear();
+    const HidrawInterface* entry = Interface(deviceInfoSet, data);
+    if (entry == nullptr) return Failed("no such interface in the set");
+    const auto physical = ReadPhysicalDevice(udev_, entry->syspath);
+    if (!physical || physical->empty()) return Failed("no USB or HID device behind the node");
+    physicalDevice = *physical;
+    return 1;
+  }
+
   Handle CreateFileA(const char* path, std::uint32_t, std::uint32_t, const SecurityAttributes*,
                      std::uint32_t, std::uint32_t, Handle) override {
     if (path == nullptr || *path == '\0') {
@@ -257,6 +268,7 @@ class LinuxHidPlatform final : public HidPlatform {
   }
 
   std::string LastOsError() override { return lastError_; }
+  std::uint32_t LastErrorCode() override { return lastErrorCode_; }
 
   std::string ProgramFolder() override {
     std::error_code error;
@@ -271,10 +283,13 @@ class LinuxHidPlatform final : public HidPlatform {
   // Keep the reason of a failure for LastOsError; return the failure result, 0.
   std::int32_t Failed(const char* reason) {
     lastError_ = reason;
+    lastErrorCode_ = ErrorGenFailure;
     return 0;
   }
   std::int32_t FailedErrno(int error) {
     lastError_ = ErrnoText(error);
+    // hidraw answers ENODEV on a node whose device has gone.
+    lastErrorCode_ = error == ENODEV ? ErrorDeviceNotConnected : ErrorGenFailure;
     return 0;
   }
 
@@ -328,6 +343,7 @@ class LinuxHidPlatform final : public HidPlatform {
   std::map<std::string, std::string> knownSyspaths_;
   std::set<std::string> reportedNodes_;
   std::string lastError_;
+  std::uint32_t lastErrorCode_ = ErrorSuccess;
 };
 
 }  // namespace

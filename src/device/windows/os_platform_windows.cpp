@@ -6,6 +6,7 @@
 // releasing a value twice, or a value it never gave out, fails without reaching the system.
 #include "device/os_platform.h"
 #include "device/windows/interface_detail.h"
+#include "device/windows/physical_device.h"
 
 // The system headers come after the program's own (windows.h defines INVALID_HANDLE_VALUE).
 #include <windows.h>
@@ -149,6 +150,20 @@ class WindowsHidPlatform final : public HidPlatform {
     if (set == nullptr) return InvalidHandleFailure();
     sets_.erase(set);
     return ::SetupDiDestroyDeviceInfoList(set) ? 1 : 0;
+  }
+
+  std::int32_t SetupDiGetDevicePropertyW(Handle deviceInfoSet,
+                                         const SpDeviceInterfaceData& interfaceData,
+                                         std::string& physicalDevice) override {
+    physicalDevice.clear();
+    HDEVINFO set = KnownSet(deviceInfoSet);
+    if (set == nullptr) return InvalidHandleFailure();
+    ::SetLastError(ERROR_SUCCESS);
+    physicalDevice = PhysicalDeviceOf(set, SystemInterfaceData(interfaceData));
+    if (physicalDevice.empty() && ::GetLastError() == ERROR_SUCCESS) {
+      ::SetLastError(ERROR_NOT_FOUND);
+    }
+    return physicalDevice.empty() ? 0 : 1;
   }
 
   Handle CreateFileA(const char* path, std::uint32_t desiredAccess, std::uint32_t shareMode,
@@ -310,6 +325,8 @@ class WindowsHidPlatform final : public HidPlatform {
 
   // "GetLastError 5: Access is denied.", from the thread's last error, which every failed
   // operation here leaves set.
+  std::uint32_t LastErrorCode() override { return ::GetLastError(); }
+
   std::string LastOsError() override {
     const DWORD error = ::GetLastError();
     char text[256] = {};
@@ -342,14 +359,20 @@ class WindowsHidPlatform final : public HidPlatform {
     return files_.count(h) != 0 ? h : nullptr;
   }
 
-  // The interface's path from the system's own detail record.
-  static bool QueryPath(HDEVINFO set, const SpDeviceInterfaceData& interfaceData,
-                        std::string& path) {
+  // The system's interface record that the program's carries.
+  static SP_DEVICE_INTERFACE_DATA SystemInterfaceData(const SpDeviceInterfaceData& interfaceData) {
     SP_DEVICE_INTERFACE_DATA data{};
     data.cbSize = sizeof data;
     data.InterfaceClassGuid = ToSystem(interfaceData.InterfaceClassGuid);
     data.Flags = interfaceData.Flags;
     data.Reserved = interfaceData.Reserved;
+    return data;
+  }
+
+  // The interface's path from the system's own detail record.
+  static bool QueryPath(HDEVINFO set, const SpDeviceInterfaceData& interfaceData,
+                        std::string& path) {
+    SP_DEVICE_INTERFACE_DATA data = SystemInterfaceData(interfaceData);
     DWORD needed = 0;
     if (::SetupDiGetDeviceInterfaceDetailA(set, &data, nullptr, 0, &needed, nullptr) ||
         ::GetLastError() != ERROR_INSUFFICIENT_BUFFER ||

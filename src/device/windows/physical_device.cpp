@@ -1,0 +1,89 @@
+#include "device/windows/physical_device.h"
+
+#include <cfgmgr32.h>
+#include <devpkey.h>
+
+#include <cwctype>
+#include <vector>
+
+namespace dalvorn {
+namespace {
+
+// {00000000-0000-0000-FFFF-FFFFFFFFFFFF}: the container of the computer itself, which every
+// internal device shares.
+constexpr GUID ComputerContainer = {
+    0x00000000, 0x0000, 0x0000, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}};
+
+std::string Utf8(const std::wstring& text) {
+  if (text.empty()) return {};
+  const int bytes = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                          nullptr, 0, nullptr, nullptr);
+  if (bytes <= 0) return {};
+  std::string out(static_cast<std::size_t>(bytes), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), bytes,
+                        nullptr, nullptr);
+  return out;
+}
+
+std::wstring InstanceId(DEVINST device) {
+  wchar_t id[MAX_DEVICE_ID_LEN + 1] = {};
+  if (::CM_Get_Device_IDW(device, id, MAX_DEVICE_ID_LEN, 0) != CR_SUCCESS) return {};
+  return id;
+}
+
+std::wstring Upper(std::wstring text) {
+  for (wchar_t& c : text) c = static_cast<wchar_t>(std::towupper(c));
+  return text;
+}
+
+std::string GuidText(const GUID& g) {
+  char text[40];
+  std::snprintf(text, sizeof text, "{%08lX-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
+                static_cast<unsigned long>(g.Data1), g.Data2, g.Data3, g.Data4[0], g.Data4[1],
+                g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
+  return text;
+}
+
+}  // namespace
+
+bool IsWholeUsbDevice(const std::wstring& instanceId) {
+  const std::wstring id = Upper(instanceId);
+  return id.rfind(L"USB\\", 0) == 0 && id.find(L"&MI_") == std::wstring::npos;
+}
+
+bool IsDistinctContainer(const GUID& container) {
+  static constexpr GUID Null = {};
+  return !::IsEqualGUID(container, Null) && !::IsEqualGUID(container, ComputerContainer);
+}
+
+std::string PhysicalDeviceOf(HDEVINFO set, const SP_DEVICE_INTERFACE_DATA& interfaceData) {
+  // The device behind the interface: the detail query fills its record, the path aside.
+  SP_DEVICE_INTERFACE_DATA data = interfaceData;
+  SP_DEVINFO_DATA device{};
+  device.cbSize = sizeof device;
+  DWORD needed = 0;
+  ::SetupDiGetDeviceInterfaceDetailW(set, &data, nullptr, 0, &needed, nullptr);
+  if (needed < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W)) return {};
+  std::vector<DWORD> storage(needed / sizeof(DWORD) + 1);
+  auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W*>(storage.data());
+  detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
+  if (!::SetupDiGetDeviceInterfaceDetailW(set, &data, detail, needed, nullptr, &device)) return {};
+
+  GUID container{};
+  DEVPROPTYPE type = 0;
+  if (::SetupDiGetDevicePropertyW(set, &device, &DEVPKEY_Device_ContainerId, &type,
+                                  reinterpret_cast<BYTE*>(&container), sizeof container, nullptr,
+                                  0) &&
+      type == DEVPROP_TYPE_GUID && IsDistinctContainer(container)) {
+    return "container " + GuidText(container);
+  }
+  for (DEVINST node = device.DevInst, parent = 0; ::CM_Get_Parent(&parent, node, 0) == CR_SUCCESS;
+       node = parent) {
+    const std::wstring id = InstanceId(parent);
+    if (IsWholeUsbDevice(id)) return "usb " + Utf8(id);
+  }
+  const std::wstring own = InstanceId(device.DevInst);
+  return own.empty() ? std::string() : "instance " + Utf8(own);
+}
+
+}  // namespace dalvorn

@@ -1,0 +1,27 @@
+// Which physical device a HID interface belongs to, as Windows tells it: the interfaces of one
+// USB device (one per HID top-level collection or USB interface) share it.
+#pragma once
+
+#include <windows.h>
+
+#include <setupapi.h>
+
+#include <string>
+
+namespace dalvorn {
+
+// "container {GUID}" from the device's container ID, which every interface of one physical
+// device shares; where the system gives none, or the one of the computer itself (internal
+// devices), "usb INSTANCE" from the nearest USB ancestor that is a whole device, not one of its
+// interfaces (&MI_); else "instance INSTANCE" of the interface's own device. Empty when the
+// system cannot tell which device the interface belongs to.
+std::string PhysicalDeviceOf(HDEVINFO set, const SP_DEVICE_INTERFACE_DATA& interfaceData);
+
+// The rule for a device's instance ID: a USB device as a whole ("USB\VID_1209&PID_0001\0042"),
+// not one of its interfaces ("USB\VID_1209&PID_0001&MI_01\6&...").
+bool IsWholeUsbDevice(const std::wstring& instanceId);
+
+// A container ID that tells devices apart: not null and not the computer's own container.
+bool IsDistinctContainer(const GUID& container);
+
+}  // namespace dalvorn
