@@ -115,6 +115,59 @@ bool Starts(const std::vector<std::uint8_t>& data, const auto& code) {
   return data.size() > code.size() && std::equal(code.begin(), code.end(), data.begin() + 1);
 }
 
+// Interfaces of the kind that are not the device found at load: the count before the update
+// walks every interface, so any other path of the kind it sees beside the device's is another
+// interface, of the same physical device (`physical` "target") or of another one (its own
+// name, or none when the trace does not tell).
+std::map<std::string, std::optional<std::string>> OtherInterfacesOfTheKind(
+    const std::vector<TraceLine>& trace) {
+  std::map<std::int64_t, std::string> files;
+  std::map<std::string, std::string> physical;
+  std::vector<std::set<std::string>> walks;
+  std::string loadPath, current;
+  for (const TraceLine& line : trace) {
+    if (line.value("ev", "") != "call") continue;
+    const std::string fn = line.value("fn", "");
+    if (fn == "SetupDiGetClassDevsA") {
+      walks.emplace_back();
+    } else if (fn == "CreateFileA" && line.contains("path") && line["path"].is_string() &&
+               !line.value("overlapped", false)) {
+      current = line["path"].get<std::string>();
+      if (line.value("result", std::int64_t{-1}) != -1) files[line["result"]] = current;
+    } else if (fn == "HidD_GetAttributes" && line.value("result", 0) != 0 && !walks.empty() &&
+               IsDeviceIdentity(static_cast<std::uint16_t>(line.value("vendor", 0u)),
+                                static_cast<std::uint16_t>(line.value("product", 0u)))) {
+      const auto f = files.find(line.value("handle", std::int64_t{0}));
+      const std::string path = f != files.end() ? f->second : current;
+      if (loadPath.empty() && walks.size() == 1) loadPath = path;
+      walks.back().insert(path);
+    } else if (fn == "SetupDiGetDevicePropertyW" && line.value("result", 0) != 0 &&
+               line.contains("physical") && line["physical"].is_string()) {
+      physical[current] = line["physical"].get<std::string>();
+    }
+  }
+  std::map<std::string, std::optional<std::string>> others;
+  const auto targetPhysical = physical.find(loadPath);
+  for (const auto& walk : walks) {
+    if (walk.count(loadPath) == 0) continue;
+    for (const std::string& path : walk) {
+      if (path == loadPath) continue;
+      const auto p = physical.find(path);
+      std::optional<std::string> name;
+      if (p != physical.end()) {
+        const bool sameDevice =
+            targetPhysical != physical.end() && p->second == targetPhysical->second;
+        // A name that happens to be the target's own keyword must not make it one.
+        name = sameDevice              ? std::string("target")
+               : p->second == "target" ? "another " + p->second
+                                       : p->second;
+      }
+      others[path] = name;
+    }
+  }
+  return others;
+}
+
 }  // namespace
 
 std::vector<TraceLine> ReadTrace(std::istream& in) {
@@ -137,6 +190,7 @@ json ScenarioFromTrace(const std::vector<TraceLine>& trace) {
     unsigned vendor = 0, product = 0, version = 0;
     bool opened = false, identified = false;
   };
+  const auto others = OtherInterfacesOfTheKind(trace);
   std::map<std::string, PathInfo> paths;
   std::map<std::int64_t, std::string> files;      // open handle -> path
   std::map<std::int64_t, std::int64_t> prepared;  // preparsed -> handle
@@ -155,6 +209,7 @@ json ScenarioFromTrace(const std::vector<TraceLine>& trace) {
   std::optional<std::vector<std::uint8_t>> status;
   std::optional<std::int64_t> entryAt, restartAt;
   std::uint32_t blocks = 0, blocksTaken = 0, refused = 0;
+  bool unplugged = false, lineAfterRefusal = false;
   int openToBoot = 0;
   std::int64_t now = 0;  // the replay's clock: the sum of the pauses so far
 
@@ -170,7 +225,12 @@ json ScenarioFromTrace(const std::vector<TraceLine>& trace) {
   };
 
   for (const TraceLine& line : trace) {
+    // The emulated device says so when it is unplugged during the send of the block refused.
+    if (line.value("ev", "") == "device" && line.value("op", "") == "left" && lineAfterRefusal) {
+      unplugged = true;
+    }
     if (line.value("ev", "") != "call") continue;
+    lineAfterRefusal = false;
     const std::string fn = line.value("fn", "");
     const auto result = line.contains("result") && line["result"].is_number_integer()
                             ? line["result"].get<std::int64_t>()
@@ -208,9 +268,9 @@ json ScenarioFromTrace(const std::vector<TraceLine>& trace) {
       const auto f = files.find(handle);
       const std::string path = f != files.end() ? f->second : pendingPath;
       PathInfo& p = paths[path];
-      const bool device =
-          result != 0 && IsDeviceIdentity(static_cast<std::uint16_t>(line.value("vendor", 0u)),
-                                          static_cast<std::uint16_t>(line.value("product", 0u)));
+      const bool device = result != 0 && others.count(path) == 0 &&
+                          IsDeviceIdentity(static_cast<std::uint16_t>(line.value("vendor", 0u)),
+                                           static_cast<std::uint16_t>(line.value("product", 0u)));
       if (result != 0) {
         p.vendor = line.value("vendor", 0u);
         p.product = line.value("product", 0u);
@@ -282,6 +342,10 @@ json ScenarioFromTrace(const std::vector<TraceLine>& trace) {
           ++blocksTaken;
         } else if (refused == 0) {
           refused = blocks;
+          lineAfterRefusal = true;
+          // A real system says the device has gone: ENODEV, or Windows' error 1167.
+          const std::string why = line.value("os_error", "");
+          unplugged = why.rfind("ENODEV", 0) == 0 || why.rfind("GetLastError 1167", 0) == 0;
         }
       }
     } else if (fn == "HidD_GetFeature") {
@@ -312,6 +376,9 @@ json ScenarioFromTrace(const std::vector<TraceLine>& trace) {
     json plain{
         {"vendor", Hex16(p.vendor)}, {"product", Hex16(p.product)}, {"version", Hex16(p.version)}};
     if (!p.opened) plain["openable"] = false;
+    if (const auto other = others.find(order[i]); other != others.end() && other->second) {
+      plain["physical"] = *other->second;
+    }
     interfaces.push_back(plain);
   }
 
@@ -325,7 +392,7 @@ json ScenarioFromTrace(const std::vector<TraceLine>& trace) {
     if (status && status->size() >= 3) bytes = json::array({(*status)[1], (*status)[2]});
     device["status"] = bytes;
     device["status_read_fails"] = statusFails;
-    device["refuse_block"] = refused;
+    device[unplugged ? "unplug_at_block" : "refuse_block"] = refused;
     const std::int64_t end = std::numeric_limits<std::int64_t>::max();
     if (entryAt) {
       device["on_boot_entry"] = Reappearance(*entryAt, true, searches, restartAt.value_or(end));

@@ -12,6 +12,7 @@
 
 #include "emulator/emulated_runner.h"
 #include "emulator/sha256.h"
+#include "right_device_cases.h"
 #include "ui/qt/qt_application.h"
 
 namespace dalvorn::emulator {
@@ -236,6 +237,30 @@ INSTANTIATE_TEST_SUITE_P(
                             1u);
                 }}),
     [](const auto& info) { return info.param.name; });
+
+class RightDeviceRun : public ::testing::TestWithParam<testing::RightDeviceCase> {};
+
+TEST_P(RightDeviceRun, GetsTheFirmwareOnlyInItsBootloaderAndIsJudgedAfterItsRestart) {
+  const testing::RightDeviceCase& c = GetParam();
+  ScratchFolder folder;
+  const auto bytes = ImageBytes(400);
+  WriteFile(folder.File("Varnholt.bin"), std::string(bytes.begin(), bytes.end()));
+  WriteFile(folder.File("scenario.json"), c.scenario);
+  RunnerOptions options;
+  std::string error;
+  ASSERT_TRUE(ParseRunnerOptions({folder.File("scenario.json"), "--click", "--program-dir",
+                                  folder.Path(), "--trace", folder.File("t.jsonl")},
+                                 "/nowhere", options, error))
+      << error;
+  const int exitCode = RunEmulated(options, *g_app);
+  const Lines lines = ReadTrace(folder.File("t.jsonl"));
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(testing::CheckRightDeviceRun(c, lines, exitCode, lines[lines.size() - 2]["bytes"], 10),
+            "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, RightDeviceRun, ::testing::ValuesIn(testing::RightDeviceCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // Runs with `args` and returns the exit status, keeping what the runner wrote on stderr.
 int RunCapturingErrors(const std::vector<std::string>& args, const std::string& ownFolder,

@@ -119,6 +119,7 @@ TEST(ScenarioDefaults, APlainInterfaceDefaultsToZerosAndFailingStrings) {
   EXPECT_EQ(p.reportLength, 0);
   EXPECT_TRUE(p.openable);
   EXPECT_FALSE(p.vanishes);
+  EXPECT_FALSE(p.physical.has_value());
   EXPECT_FALSE(p.strings.manufacturer || p.strings.product || p.strings.serial);
 }
 
@@ -187,6 +188,9 @@ TEST(ScenarioRefused, NamesTheFieldThatIsWrong) {
       {R"({"device": {"app_after_update": {"version": "0x1FFFF"}}})",
        "device.app_after_update.version"},
       {R"({"device": {"refuse_block": 4294967296}})", "device.refuse_block"},
+      {R"({"device": {"unplug_at_block": -1}})", "device.unplug_at_block"},
+      {R"({"interfaces": [{"physical": ""}]})", "interfaces[0].physical"},
+      {R"({"interfaces": [{"physical": 3}]})", "interfaces[0].physical"},
       {R"({"device": {"on_restart": {"back_after_ms": -5}}})", "device.on_restart.back_after_ms"},
       {R"({"device": {"on_boot_entry": {"leave_after_ms": 1e400}}})", "too large"},
       {R"({"device": {"status": [0, "0x100"]}})", "device.status[1]"},

@@ -59,6 +59,20 @@ const ReplayCase kCases[] = {
      R"({"device": {"caps_fail": true, "overlapped_open_fails": true}})", 1},
     {"a_vanishing_interface_first",
      R"({"interfaces": [{"vanishes": true}, {"vendor": "0x046D", "product": "0xC52B"}]})", 0},
+    {"a_second_device_found_first",
+     R"({"interfaces": [{"vendor": "0x1209", "product": "0x0002"}, {"target": true}]})", 2},
+    {"a_second_device_of_two_interfaces_after_it",
+     R"({"interfaces": [{"target": true},
+                        {"vendor": "0x1209", "product": "0x0001", "physical": "usb 1-3"},
+                        {"vendor": "0x1209", "product": "0x0001", "physical": "usb 1-3"}]})",
+     2},
+    {"one_device_with_two_interfaces",
+     R"({"interfaces": [{"target": true},
+                        {"vendor": "0x1209", "product": "0x0001", "physical": "target"}]})",
+     0},
+    {"comes_back_in_application_mode",
+     R"({"device": {"on_boot_entry": {"back_after_ms": 400, "as": "app"}}})", 1},
+    {"unplugged_during_a_block", R"({"device": {"unplug_at_block": 4}})", 1},
 };
 
 class Replay : public ::testing::TestWithParam<ReplayCase> {};
