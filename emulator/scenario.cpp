@@ -308,33 +308,4 @@ Scenario BuiltInScenario() {
   return scenario;
 }
 
-std::vector<std::uint8_t> Utf16LeWithTerminator(std::string_view utf8) {
-  std::vector<std::uint8_t> bytes;
-  const auto put = [&bytes](std::uint32_t unit) {
-    bytes.push_back(static_cast<std::uint8_t>(unit & 0xFF));
-    bytes.push_back(static_cast<std::uint8_t>(unit >> 8));
-  };
-  for (std::size_t i = 0; i < utf8.size();) {
-    const auto lead = static_cast<std::uint8_t>(utf8[i]);
-    std::size_t extra = lead < 0x80 ? 0 : lead < 0xE0 ? 1 : lead < 0xF0 ? 2 : 3;
-    std::uint32_t code = extra == 0   ? lead
-                         : extra == 1 ? lead & 0x1Fu
-                         : extra == 2 ? lead & 0x0Fu
-                                      : lead & 0x07u;
-    ++i;
-    for (; extra > 0 && i < utf8.size(); --extra, ++i) {
-      code = code << 6 | (static_cast<std::uint8_t>(utf8[i]) & 0x3Fu);
-    }
-    if (code >= 0x10000) {
-      code -= 0x10000;
-      put(0xD800 + (code >> 10));
-      put(0xDC00 + (code & 0x3FF));
-    } else {
-      put(code);
-    }
-  }
-  put(0);
-  return bytes;
-}
-
 }  // namespace dalvorn::emulator

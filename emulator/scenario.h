@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "text/text_codec.h"
+
 namespace dalvorn::emulator {
 
 // The UTF-16LE bytes a string query gives, exactly as the device gives them; no value when
@@ -108,8 +110,5 @@ Scenario LoadScenarioFile(const std::string& path);
 // One device in application mode that switches, asks for unlock, takes every block and comes
 // back in application mode with a higher version.
 Scenario BuiltInScenario();
-
-// A UTF-8 text as UTF-16LE bytes with a terminating zero unit.
-std::vector<std::uint8_t> Utf16LeWithTerminator(std::string_view utf8);
 
 }  // namespace dalvorn::emulator

@@ -2,18 +2,12 @@
 
 #include <array>
 
+#include "text/text_codec.h"
+
 namespace dalvorn {
 namespace {
 
 constexpr std::size_t StringBufferSize = 201;
-constexpr char32_t ReplacementCharacter = 0xFFFD;
-
-bool IsHighSurrogate(char16_t u) {
-  return u >= 0xD800 && u <= 0xDBFF;
-}
-bool IsLowSurrogate(char16_t u) {
-  return u >= 0xDC00 && u <= 0xDFFF;
-}
 
 using StringQuery = std::int32_t (HidPlatform::*)(Handle, void*, std::uint32_t);
 
@@ -22,56 +16,12 @@ bool QueryIntoLabel(DeviceSession& s, HidPlatform& platform, WindowView& view, S
                     std::array<std::uint8_t, StringBufferSize>& buffer, Control label) {
   if ((platform.*query)(s.OverlappedHandle, buffer.data(), StringQueryLength) == 0) return false;
   std::string caption = " ";
-  caption += DecodeDeviceString(buffer.data(), StringQueryLength);
+  caption += Utf8FromUtf16Le(buffer.data(), StringQueryLength);
   view.SetCaption(label, caption);
   return true;
 }
 
 }  // namespace
-
-void AppendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
-std::string DecodeDeviceString(const std::uint8_t* bytes, std::size_t size) {
-  std::string text;
-  const std::size_t units = size / 2;
-  for (std::size_t i = 0; i < units; ++i) {
-    const char16_t unit = static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
-    if (unit == 0) break;
-    if (IsHighSurrogate(unit)) {
-      const char16_t next =
-          i + 1 < units ? static_cast<char16_t>(bytes[2 * i + 2] | (bytes[2 * i + 3] << 8)) : 0;
-      if (IsLowSurrogate(next)) {
-        AppendUtf8(text, 0x10000 + ((char32_t{unit} - 0xD800) << 10) + (char32_t{next} - 0xDC00));
-        ++i;
-      } else if (next == 0) {
-        break;  // the string was cut inside a pair: drop the half
-      } else {
-        AppendUtf8(text, ReplacementCharacter);
-      }
-    } else if (IsLowSurrogate(unit)) {
-      AppendUtf8(text, ReplacementCharacter);
-    } else {
-      AppendUtf8(text, unit);
-    }
-  }
-  return text;
-}
 
 std::string VersionText(std::uint16_t versionNumber) {
   static constexpr char HexDigits[] = "0123456789ABCDEF";

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "text/text_codec.h"
 #include "ui/device_info_display.h"
 
 namespace dalvorn {
@@ -68,7 +69,7 @@ TEST(DecodeDeviceString, ShowsTheDevicesTextAsItIs) {
   };
   for (const DecodeCase& c : cases) {
     const auto bytes = Utf16(c.units);
-    EXPECT_EQ(DecodeDeviceString(bytes.data(), 100), c.text) << c.name;
+    EXPECT_EQ(Utf8FromUtf16Le(bytes.data(), 100), c.text) << c.name;
   }
 }
 
@@ -77,7 +78,7 @@ TEST(DecodeDeviceString, ReadsAtMostTheQueryLength) {
   std::u16string sixty;
   for (int i = 0; i < 60; ++i) sixty += static_cast<char16_t>(u'A' + i % 26);
   const auto bytes = Utf16(sixty, 201);
-  const std::string text = DecodeDeviceString(bytes.data(), 100);
+  const std::string text = Utf8FromUtf16Le(bytes.data(), 100);
   ASSERT_EQ(text.size(), 50u);
   EXPECT_EQ(text.substr(0, 3), "ABC");
 
@@ -85,12 +86,12 @@ TEST(DecodeDeviceString, ReadsAtMostTheQueryLength) {
   std::u16string cut(49, u'x');
   cut += u"\xD83D\xDE00";
   const auto cutBytes = Utf16(cut, 201);
-  EXPECT_EQ(DecodeDeviceString(cutBytes.data(), 100), std::string(49, 'x'));
+  EXPECT_EQ(Utf8FromUtf16Le(cutBytes.data(), 100), std::string(49, 'x'));
 }
 
 TEST(DecodeDeviceString, OddLengthIgnoresTheHalfUnit) {
   const std::uint8_t bytes[] = {'H', 0, 'i', 0, '!'};
-  EXPECT_EQ(DecodeDeviceString(bytes, sizeof bytes), "Hi");
+  EXPECT_EQ(Utf8FromUtf16Le(bytes, sizeof bytes), "Hi");
 }
 
 }  // namespace

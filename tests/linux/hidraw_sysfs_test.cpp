@@ -1,5 +1,6 @@
 // The text helpers of the hidraw backend: node numbers, bcdDevice and UTF-16LE strings.
 #include "device/linux/hidraw_sysfs.h"
+#include "text/text_codec.h"
 
 #include <gtest/gtest.h>
 

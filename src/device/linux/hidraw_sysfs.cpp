@@ -10,7 +10,6 @@ namespace dalvorn {
 namespace {
 
 constexpr char HidrawPrefix[] = "hidraw";
-constexpr char32_t ReplacementCharacter = 0xFFFD;
 
 // Owns one udev_device reference.
 class UdevDevice {
@@ -33,47 +32,6 @@ std::optional<std::string> Text(const char* value) {
   std::string text(value);
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
   return text;
-}
-
-// Decodes one code point from `s` at `i`, advancing `i`; malformed input gives U+FFFD and
-// consumes one byte.
-char32_t DecodeUtf8(const std::string& s, std::size_t& i) {
-  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
-  const unsigned char lead = byte(i);
-  if (lead < 0x80) {
-    ++i;
-    return lead;
-  }
-  std::size_t length = 0;
-  char32_t cp = 0;
-  char32_t minimum = 0;
-  if ((lead & 0xE0) == 0xC0) {
-    length = 2, cp = lead & 0x1F, minimum = 0x80;
-  } else if ((lead & 0xF0) == 0xE0) {
-    length = 3, cp = lead & 0x0F, minimum = 0x800;
-  } else if ((lead & 0xF8) == 0xF0) {
-    length = 4, cp = lead & 0x07, minimum = 0x10000;
-  } else {
-    ++i;
-    return ReplacementCharacter;
-  }
-  if (s.size() - i < length) {
-    ++i;
-    return ReplacementCharacter;
-  }
-  for (std::size_t k = 1; k < length; ++k) {
-    if ((byte(i + k) & 0xC0) != 0x80) {
-      ++i;
-      return ReplacementCharacter;
-    }
-    cp = (cp << 6) | (byte(i + k) & 0x3F);
-  }
-  if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-    ++i;
-    return ReplacementCharacter;
-  }
-  i += length;
-  return cp;
 }
 
 }  // namespace
@@ -200,27 +158,6 @@ std::optional<std::pair<std::uint16_t, std::uint16_t>> ParseHidId(const std::str
     return std::nullopt;
   }
   return std::make_pair(static_cast<std::uint16_t>(vendor), static_cast<std::uint16_t>(product));
-}
-
-std::size_t WriteUtf16Le(const std::string& utf8, void* buffer, std::size_t bufferBytes) {
-  std::vector<std::uint16_t> units;
-  for (std::size_t i = 0; i < utf8.size();) {
-    const char32_t cp = DecodeUtf8(utf8, i);
-    if (cp >= 0x10000) {
-      units.push_back(static_cast<std::uint16_t>(0xD800 + ((cp - 0x10000) >> 10)));
-      units.push_back(static_cast<std::uint16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
-    } else {
-      units.push_back(static_cast<std::uint16_t>(cp));
-    }
-  }
-  units.push_back(0);
-  const std::size_t count = std::min(units.size(), bufferBytes / 2);
-  auto* out = static_cast<std::uint8_t*>(buffer);
-  for (std::size_t k = 0; k < count; ++k) {
-    out[2 * k] = static_cast<std::uint8_t>(units[k]);
-    out[2 * k + 1] = static_cast<std::uint8_t>(units[k] >> 8);
-  }
-  return count * 2;
 }
 
 }  // namespace dalvorn

@@ -52,9 +52,4 @@ std::optional<unsigned> HidrawNumber(const std::string& sysname);
 // Parses bcdDevice text ("0102", hexadecimal); 0 for anything that is not 1 to 4 hex digits.
 std::uint16_t ParseBcdDevice(const std::string& text);
 
-// UTF-8 text as UTF-16LE code units followed by a zero unit, cut to `bufferBytes` bytes
-// (whole units only; a cut string has no terminator). Invalid UTF-8 becomes U+FFFD. Returns
-// the number of bytes written.
-std::size_t WriteUtf16Le(const std::string& utf8, void* buffer, std::size_t bufferBytes);
-
 }  // namespace dalvorn

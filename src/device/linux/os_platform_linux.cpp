@@ -24,6 +24,7 @@
 #include "device/linux/hid_report_descriptor.h"
 #include "device/linux/hidraw_sysfs.h"
 #include "device/os_platform.h"
+#include "text/text_codec.h"
 
 namespace dalvorn {
 namespace {

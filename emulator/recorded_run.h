@@ -1,0 +1,103 @@
+// What a recorded trace tells of the host and the device, read one traced call at a time: the
+// host's interfaces in the order the searches met them, what the device showed in each mode,
+// its status report, the blocks it took and when it left and came back. scenario_json.h turns
+// it into a scenario.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "emulator/scenario_from_trace.h"
+
+namespace dalvorn::emulator {
+
+// What the device showed in one mode; strings keyed "manufacturer", "product", "serial".
+struct RecordedIdentity {
+  std::optional<unsigned> version;
+  std::optional<unsigned> reportLength;
+  std::map<std::string, std::string> strings;  // the longest bytes (hex) a query gave
+  std::set<std::string> failedStrings;
+};
+
+// One search: when it started on the replay's clock and what it found of the device.
+struct RecordedSearch {
+  std::int64_t at = 0;
+  std::optional<bool> foundApp;  // nullopt: not found
+};
+
+// An interface path as the trace shows it.
+struct RecordedPath {
+  unsigned vendor = 0, product = 0, version = 0;
+  bool opened = false;
+  bool identified = false;  // its attributes name the device
+};
+
+// Lower-case or upper-case hex digits as bytes; an odd last digit is ignored.
+std::vector<std::uint8_t> BytesFromHex(const std::string& hex);
+
+class RecordedRun {
+ public:
+  explicit RecordedRun(const std::vector<TraceLine>& trace);
+
+  // Takes the next line of the trace.
+  void Line(const TraceLine& line);
+
+  // The interfaces other than the device, in order ("vanished#N" for an interface that
+  // vanished), and the device's place among them; no place when it was never found at load.
+  std::vector<std::string> order;
+  std::optional<std::size_t> devicePosition;
+  std::map<std::string, RecordedPath> paths;
+  // Other interfaces of the kind: the name of the physical device each belongs to ("target"
+  // for a second interface of the device), or none when the trace does not tell.
+  std::map<std::string, std::optional<std::string>> others;
+
+  std::vector<RecordedSearch> searches;
+  RecordedIdentity app, boot, appAfter;
+  std::optional<bool> startApp;
+  bool capsFail = false, overlappedFails = false, statusFails = false, entryFails = false;
+  std::optional<std::vector<std::uint8_t>> status;
+  std::optional<std::int64_t> entryAt, restartAt;
+  std::uint32_t refused = 0;  // the 1-based block refused, 0 for none
+  bool unplugged = false;     // ... because the device was unplugged during its send
+
+ private:
+  using Handler = void (RecordedRun::*)(const TraceLine& line, std::int64_t result,
+                                        std::int64_t handle);
+  static const std::map<std::string, Handler>& Handlers();
+
+  void OnSleep(const TraceLine& line, std::int64_t result, std::int64_t handle);
+  void OnClassDevs(const TraceLine& line, std::int64_t result, std::int64_t handle);
+  void OnInterfaceDetail(const TraceLine& line, std::int64_t result, std::int64_t handle);
+  void OnCreateFile(const TraceLine& line, std::int64_t result, std::int64_t handle);
+  void OnAttributes(const TraceLine& line, std::int64_t result, std::int64_t handle);
+  void OnPreparsedData(const TraceLine& line, std::int64_t result, std::int64_t handle);
+  void OnCaps(const TraceLine& line, std::int64_t result, std::int64_t handle);
+  void OnString(const TraceLine& line, std::int64_t result, std::int64_t handle);
+  void OnSetFeature(const TraceLine& line, std::int64_t result, std::int64_t handle);
+  void OnGetFeature(const TraceLine& line, std::int64_t result, std::int64_t handle);
+  void OnCloseHandle(const TraceLine& line, std::int64_t result, std::int64_t handle);
+
+  // The mode of the device open on `handle`: true in application mode; nullopt when the handle
+  // is not open on the device.
+  std::optional<bool> DeviceMode(std::int64_t handle);
+  RecordedIdentity& IdentityOf(bool isApp);
+  // A plain interface met in the search under way, placed after the one met before it.
+  void PlacePlainInterface(const std::string& path);
+
+  std::map<std::int64_t, std::string> files_;      // open handle -> path
+  std::map<std::int64_t, std::int64_t> prepared_;  // preparsed -> handle
+  std::vector<std::string> searchKeys_;            // interfaces of the search under way
+  std::string pendingPath_;
+  int vanished_ = 0;
+  bool statusRead_ = false;
+  std::uint32_t blocks_ = 0, blocksTaken_ = 0;
+  bool lineAfterRefusal_ = false;
+  int openToBoot_ = 0;
+  std::int64_t now_ = 0;  // the replay's clock: the sum of the pauses so far
+};
+
+}  // namespace dalvorn::emulator
