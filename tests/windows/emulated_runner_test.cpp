@@ -10,6 +10,7 @@
 
 #include "emulator/sha256.h"
 #include "emulator/win32/win32_runner.h"
+#include "right_device_cases.h"
 
 namespace dalvorn::emulator {
 namespace {
@@ -125,6 +126,38 @@ INSTANTIATE_TEST_SUITE_P(
                       RunCase{
                           "ClosedAfterLoad", nullptr, true, {"--close-after-load"}, 0, 0, false}),
     [](const auto& info) { return std::string(info.param.name); });
+
+class Win32RightDeviceRun : public ::testing::TestWithParam<testing::RightDeviceCase> {};
+
+TEST_P(Win32RightDeviceRun, GetsTheFirmwareOnlyInItsBootloaderAndIsJudgedAfterItsRestart) {
+  const testing::RightDeviceCase& c = GetParam();
+  ScratchFolder folder;
+  std::string image(400, '\0');  // 10 whole records
+  for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<char>(i * 7 + 3);
+  std::ofstream(folder.File("Varnholt.bin"), std::ios::binary) << image;
+  std::ofstream(folder.File("scenario.json")) << c.scenario;
+  RunnerOptions options;
+  std::string error;
+  ASSERT_TRUE(ParseRunnerOptions({folder.File("scenario.json"), "--click", "--program-dir",
+                                  folder.Path(), "--trace", folder.File("trace.jsonl")},
+                                 ".", options, error))
+      << error;
+  const int exitCode = RunEmulatedWin32(options);
+
+  const std::vector<nlohmann::json> lines = ReadTrace(folder.File("trace.jsonl"));
+  std::size_t flashed = 0;
+  bool flashLine = false;
+  for (const auto& l : lines) {
+    if (l["ev"] != "device" || l.value("op", "") != "flash") continue;
+    flashed = l["bytes"];
+    flashLine = true;
+  }
+  EXPECT_TRUE(flashLine);
+  EXPECT_EQ(testing::CheckRightDeviceRun(c, lines, exitCode, flashed, 10), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, Win32RightDeviceRun, ::testing::ValuesIn(testing::RightDeviceCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Win32RunnerScreenshotTest, IsThe361By201ClientArea) {
   ScratchFolder folder;

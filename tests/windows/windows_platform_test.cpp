@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -14,6 +16,8 @@
 
 namespace dalvorn {
 namespace {
+
+constexpr std::uint16_t WineVendorID = 0x845E;  // Wine's own mouse and keyboard
 
 class WindowsPlatformTest : public ::testing::Test {
  protected:
@@ -126,10 +130,51 @@ TEST_F(WindowsPlatformTest, InterfacesOpenAndDescribeThemselves) {
       EXPECT_EQ(platform_->HidP_GetCaps(preparsed, caps), 0);
       EXPECT_EQ(platform_->HidD_FreePreparsedData(preparsed), 0);
     }
+    // A report Wine's devices do not have: refused by a device that is still there.
+    std::uint8_t report[9] = {};
+    if (attributes.VendorID == WineVendorID &&
+        platform_->HidD_SetFeature(device, report, sizeof report) == 0) {
+      EXPECT_NE(platform_->LastErrorCode(), ErrorDeviceNotConnected);
+    }
     EXPECT_NE(platform_->CloseHandle(device), 0);
     EXPECT_EQ(platform_->CloseHandle(device), 0);
     EXPECT_EQ(platform_->HidD_GetAttributes(device, attributes), 0);
+    EXPECT_EQ(platform_->HidD_SetFeature(device, report, sizeof report), 0);
+    EXPECT_EQ(platform_->LastErrorCode(), static_cast<std::uint32_t>(ERROR_INVALID_HANDLE));
   }
+}
+
+// The physical device by which the count of the devices of the kind groups interfaces. Wine
+// gives its devices no container ID and no parent: there each interface names its own device
+// instance ("instance HID\VID_845E&PID_0001\...").
+TEST_F(WindowsPlatformTest, EachInterfaceNamesItsPhysicalDeviceTheSameEachTime) {
+  std::map<std::uint16_t, std::string> wineDevices;  // product ID -> physical device
+  for (const SpDeviceInterfaceData& data : Interfaces()) {
+    SCOPED_TRACE(PathOf(data));
+    std::string physical, again = "an earlier text";
+    ASSERT_NE(platform_->SetupDiGetDevicePropertyW(set_, data, physical), 0);
+    EXPECT_FALSE(physical.empty());
+    EXPECT_NE(platform_->SetupDiGetDevicePropertyW(set_, data, again), 0);
+    EXPECT_EQ(again, physical);
+
+    const Handle device = Open(PathOf(data));
+    if (device == InvalidHandle) continue;
+    HiddAttributes attributes;
+    attributes.Size = HiddAttributesSize;
+    if (platform_->HidD_GetAttributes(device, attributes) != 0 &&
+        attributes.VendorID == WineVendorID) {
+      const auto [known, added] = wineDevices.emplace(attributes.ProductID, physical);
+      // One device's interfaces share it.
+      if (!added) {
+        EXPECT_EQ(known->second, physical);
+      }
+    }
+    platform_->CloseHandle(device);
+  }
+  // Wine's mouse and keyboard are two devices.
+  std::set<std::string> texts;
+  for (const auto& [product, physical] : wineDevices) texts.insert(physical);
+  EXPECT_EQ(texts.size(), wineDevices.size());
 }
 
 TEST_F(WindowsPlatformTest, StringQueriesTakeTheLengthInBytes) {
@@ -153,10 +198,14 @@ TEST_F(WindowsPlatformTest, ValuesNeverGivenOutAreRefusedWithoutReachingTheSyste
     EXPECT_EQ(platform_->HidD_GetAttributes(value, attributes), 0);
     std::uint8_t report[8] = {};
     EXPECT_EQ(platform_->HidD_SetFeature(value, report, sizeof report), 0);
+    EXPECT_EQ(platform_->LastErrorCode(), static_cast<std::uint32_t>(ERROR_INVALID_HANDLE));
     EXPECT_EQ(platform_->HidD_GetFeature(value, report, sizeof report), 0);
     HidpCaps caps;
     EXPECT_EQ(platform_->HidP_GetCaps(value, caps), 0);
     EXPECT_EQ(platform_->SetupDiDestroyDeviceInfoList(value), 0);
+    std::string physical = "an earlier text";
+    EXPECT_EQ(platform_->SetupDiGetDevicePropertyW(value, SpDeviceInterfaceData{}, physical), 0);
+    EXPECT_TRUE(physical.empty());
   }
   EXPECT_NE(::GetCurrentProcessId(), 0u);  // the process is still here
   EXPECT_EQ(Open("\\\\.\\no-such-device"), InvalidHandle);
@@ -168,6 +217,8 @@ TEST_F(WindowsPlatformTest, SetsAreReleasedOnce) {
   SpDeviceInterfaceData data;
   data.cbSize = SpDeviceInterfaceDataSize;
   EXPECT_EQ(platform_->SetupDiEnumDeviceInterfaces(set_, nullptr, hidGuid_, 0, data), 0);
+  std::string physical;
+  EXPECT_EQ(platform_->SetupDiGetDevicePropertyW(set_, data, physical), 0);
   set_ = InvalidHandle;
 }
 

@@ -17,7 +17,6 @@ extern "C" {
 }
 
 #include <algorithm>
-#include <cstring>
 #include <iterator>
 #include <map>
 #include <set>
@@ -136,7 +135,7 @@ class WindowsHidPlatform final : public HidPlatform {
       return 0;
     }
     std::string path;
-    if (!QueryPath(set, interfaceData, path)) {
+    if (!ReadSystemInterfaceDetail(set, SystemInterfaceData(interfaceData), path, nullptr)) {
       if (requiredSize != nullptr) *requiredSize = 0;
       return 0;
     }
@@ -158,11 +157,7 @@ class WindowsHidPlatform final : public HidPlatform {
     physicalDevice.clear();
     HDEVINFO set = KnownSet(deviceInfoSet);
     if (set == nullptr) return InvalidHandleFailure();
-    ::SetLastError(ERROR_SUCCESS);
     physicalDevice = PhysicalDeviceOf(set, SystemInterfaceData(interfaceData));
-    if (physicalDevice.empty() && ::GetLastError() == ERROR_SUCCESS) {
-      ::SetLastError(ERROR_NOT_FOUND);
-    }
     return physicalDevice.empty() ? 0 : 1;
   }
 
@@ -367,28 +362,6 @@ class WindowsHidPlatform final : public HidPlatform {
     data.Flags = interfaceData.Flags;
     data.Reserved = interfaceData.Reserved;
     return data;
-  }
-
-  // The interface's path from the system's own detail record.
-  static bool QueryPath(HDEVINFO set, const SpDeviceInterfaceData& interfaceData,
-                        std::string& path) {
-    SP_DEVICE_INTERFACE_DATA data = SystemInterfaceData(interfaceData);
-    DWORD needed = 0;
-    if (::SetupDiGetDeviceInterfaceDetailA(set, &data, nullptr, 0, &needed, nullptr) ||
-        ::GetLastError() != ERROR_INSUFFICIENT_BUFFER ||
-        needed <= offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath)) {
-      return false;  // the interface has gone
-    }
-    // DWORD-aligned storage for the system's record.
-    std::vector<DWORD> storage(needed / sizeof(DWORD) + 1);
-    auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(storage.data());
-    detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
-    if (!::SetupDiGetDeviceInterfaceDetailA(set, &data, detail, needed, nullptr, nullptr)) {
-      return false;
-    }
-    const std::size_t room = needed - offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath);
-    path.assign(detail->DevicePath, strnlen(detail->DevicePath, room));
-    return true;
   }
 
   std::set<HDEVINFO> sets_;

@@ -1,8 +1,14 @@
 #include "device/windows/physical_device.h"
 
 #include <cfgmgr32.h>
+// The property keys are defined in this file: no import library carries them.
+#include <initguid.h>
+
 #include <devpkey.h>
 
+#include <cstddef>
+#include <cstdio>
+#include <cstring>
 #include <cwctype>
 #include <vector>
 
@@ -56,18 +62,32 @@ bool IsDistinctContainer(const GUID& container) {
   return !::IsEqualGUID(container, Null) && !::IsEqualGUID(container, ComputerContainer);
 }
 
-std::string PhysicalDeviceOf(HDEVINFO set, const SP_DEVICE_INTERFACE_DATA& interfaceData) {
-  // The device behind the interface: the detail query fills its record, the path aside.
+bool ReadSystemInterfaceDetail(HDEVINFO set, const SP_DEVICE_INTERFACE_DATA& interfaceData,
+                               std::string& path, SP_DEVINFO_DATA* device) {
   SP_DEVICE_INTERFACE_DATA data = interfaceData;
-  SP_DEVINFO_DATA device{};
-  device.cbSize = sizeof device;
   DWORD needed = 0;
-  ::SetupDiGetDeviceInterfaceDetailW(set, &data, nullptr, 0, &needed, nullptr);
-  if (needed < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W)) return {};
+  if (::SetupDiGetDeviceInterfaceDetailA(set, &data, nullptr, 0, &needed, nullptr) ||
+      ::GetLastError() != ERROR_INSUFFICIENT_BUFFER ||
+      needed <= offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath)) {
+    return false;  // the interface has gone
+  }
+  // DWORD-aligned storage for the system's record.
   std::vector<DWORD> storage(needed / sizeof(DWORD) + 1);
-  auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W*>(storage.data());
-  detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
-  if (!::SetupDiGetDeviceInterfaceDetailW(set, &data, detail, needed, nullptr, &device)) return {};
+  auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(storage.data());
+  detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
+  if (device != nullptr) device->cbSize = sizeof *device;
+  if (!::SetupDiGetDeviceInterfaceDetailA(set, &data, detail, needed, nullptr, device)) {
+    return false;
+  }
+  const std::size_t room = needed - offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath);
+  path.assign(detail->DevicePath, strnlen(detail->DevicePath, room));
+  return true;
+}
+
+std::string PhysicalDeviceOf(HDEVINFO set, const SP_DEVICE_INTERFACE_DATA& interfaceData) {
+  std::string path;
+  SP_DEVINFO_DATA device{};
+  if (!ReadSystemInterfaceDetail(set, interfaceData, path, &device)) return {};
 
   GUID container{};
   DEVPROPTYPE type = 0;
@@ -83,7 +103,11 @@ std::string PhysicalDeviceOf(HDEVINFO set, const SP_DEVICE_INTERFACE_DATA& inter
     if (IsWholeUsbDevice(id)) return "usb " + Utf8(id);
   }
   const std::wstring own = InstanceId(device.DevInst);
-  return own.empty() ? std::string() : "instance " + Utf8(own);
+  if (own.empty()) {
+    ::SetLastError(ERROR_NOT_FOUND);
+    return {};
+  }
+  return "instance " + Utf8(own);
 }
 
 }  // namespace dalvorn

@@ -1,5 +1,6 @@
 // Which physical device a HID interface belongs to, as Windows tells it: the interfaces of one
-// USB device (one per HID top-level collection or USB interface) share it.
+// USB device (one per HID top-level collection or USB interface) share it. Both it and the
+// interface's path come from the system's detail record of the interface.
 #pragma once
 
 #include <windows.h>
@@ -10,11 +11,17 @@
 
 namespace dalvorn {
 
+// Reads the system's detail record of an interface of the set: the interface's path, in the
+// ANSI code page, into `path`, and the record of the device behind it into `device` when one is
+// given. False, with the thread's last error set, when the interface has gone.
+bool ReadSystemInterfaceDetail(HDEVINFO set, const SP_DEVICE_INTERFACE_DATA& interfaceData,
+                               std::string& path, SP_DEVINFO_DATA* device);
+
 // "container {GUID}" from the device's container ID, which every interface of one physical
 // device shares; where the system gives none, or the one of the computer itself (internal
 // devices), "usb INSTANCE" from the nearest USB ancestor that is a whole device, not one of its
-// interfaces (&MI_); else "instance INSTANCE" of the interface's own device. Empty when the
-// system cannot tell which device the interface belongs to.
+// interfaces (&MI_); else "instance INSTANCE" of the interface's own device. Empty, with the
+// thread's last error set, when the system cannot tell which device the interface belongs to.
 std::string PhysicalDeviceOf(HDEVINFO set, const SP_DEVICE_INTERFACE_DATA& interfaceData);
 
 // The rule for a device's instance ID: a USB device as a whole ("USB\VID_1209&PID_0001\0042"),
