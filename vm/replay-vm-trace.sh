@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Replays the traces that the VM test recorded against the real kernel (vm/run-vm-test.sh leaves
-# them in its work folder: vm-trace.jsonl, an update, and vm-trace-refused.jsonl, a failing one)
+# them in its work folder: vm-trace.jsonl, an update; vm-trace-refused.jsonl, a failing one;
+# vm-trace-slow.jsonl, a device slow to leave; vm-trace-two-devices.jsonl, two devices refused)
 # on the emulated runner, and checks that each replay's trace equals the recorded one once
-# normalised (emulator/trace_normalise.h says what that drops).
+# normalised (emulator/trace_normalise.h says what that drops). Every vm-trace*.jsonl of the
+# folder is replayed.
 #
 #   vm/replay-vm-trace.sh VM_WORK_DIR BUILD_DIR
 #

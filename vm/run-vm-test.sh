@@ -1,15 +1,20 @@
 #!/usr/bin/env bash
 # End-to-end test on a real kernel: boots Debian's kernel under QEMU with an initramfs that
 # loads hid, uhid and hid-generic and runs the guest program (dalvorn_vm_guest), which serves the
-# device model through /dev/uhid and updates it with the program's own code over hidraw.
+# device model through /dev/uhid and updates it with the program's own code over hidraw: a
+# device that switches at once (updated, then a refused block), one that stays 700 ms on the
+# bus after the entry message and after the data (updated, every block in its bootloader), and
+# two devices of the kind (refused with exit status 2, neither sent anything).
 #
 #   vm/run-vm-test.sh GUEST_BINARY [WORK_DIR]
 #
 # The kernel package is downloaded once with apt-get download into DALVORN_VM_CACHE
 # (default /var/tmp/dalvorn-vm-cache). Needs qemu-system-x86, busybox-static and cpio.
 # Exits 0 when the guest reports PASS; skips (exit 0, with a message) only when QEMU cannot run.
-# Leaves the program's traces in WORK_DIR/vm-trace.jsonl (the update) and
-# WORK_DIR/vm-trace-refused.jsonl (a failing update), replayed by vm/replay-vm-trace.sh.
+# Leaves the program's traces in WORK_DIR/vm-trace.jsonl (the update),
+# WORK_DIR/vm-trace-refused.jsonl (a failing update), WORK_DIR/vm-trace-slow.jsonl (the slow
+# device) and WORK_DIR/vm-trace-two-devices.jsonl (two devices, refused), which
+# vm/replay-vm-trace.sh replays.
 set -euo pipefail
 
 guest=${1:?usage: run-vm-test.sh GUEST_BINARY [WORK_DIR]}
@@ -89,10 +94,11 @@ timeout "$qemu_timeout" qemu-system-x86_64 -accel tcg -cpu max -m 256 -smp 1 -no
 end=$(date +%s.%N)
 seconds=$(awk -v a="$start" -v b="$end" 'BEGIN {printf "%.1f", b - a}')
 
-grep -oE '(guest:|DALVORN-).*' "$work/console.log" | sed 's/\r$//' | grep -v '^DALVORN-TRACE' || true
-# The program's traces, as DALVORN_TRACE writes them, for vm/replay-vm-trace.sh: the update,
-# and the failing update (a refused block).
-for kind in TRACE TRACE-REFUSED; do
+grep -oE '(guest:|DALVORN-).*' "$work/console.log" | sed 's/\r$//' |
+  grep -vE '^DALVORN-[A-Z-]*TRACE[A-Z-]*: ' || true
+# The program's traces, as DALVORN_TRACE writes them, for vm/replay-vm-trace.sh: the update, the
+# failing update (a refused block), the slow device and the two devices.
+for kind in TRACE TRACE-REFUSED TRACE-SLOW TRACE-TWO-DEVICES; do
   file=$work/vm-$(tr 'A-Z' 'a-z' <<<"$kind").jsonl
   grep -oE "DALVORN-$kind: .*" "$work/console.log" | sed "s/\r\$//; s/^DALVORN-$kind: //" \
     >"$file" || true

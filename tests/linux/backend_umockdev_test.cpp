@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -299,6 +300,43 @@ TEST_F(Backend, FeatureReportsCarryTheReportIdByte) {
   const auto flash = host.Model().Flash();
   EXPECT_EQ(flash, std::vector<std::uint8_t>(report.begin() + 1, report.end()));
   EXPECT_EQ(platform->HidD_SetFeature(session.DeviceHandle, report.data(), 0), 0);
+}
+
+// The reason of a failed request, as the update asks it right after: a device that has gone
+// (ENODEV) is told apart from one that refused.
+TEST_F(Backend, AFailureOfAGoneDeviceIsToldAsNotConnected) {
+  const std::string node = host.AddModelDevice(1, ModelMode::Boot);
+  host.SetModelRefusedBlock(1);
+  host.SetModelUnplugBlock(2);
+  ASSERT_TRUE(FindTheHid(session, *platform));
+  std::vector<std::uint8_t> report(41, 0x5A);
+  report[0] = 0;
+  HiddAttributes attrs;
+  const Handle h = session.DeviceHandle;
+  const struct {
+    const char* request;
+    std::function<std::int32_t()> call;
+    std::uint32_t code;
+    const char* reason;
+  } steps[] = {
+      {"refused block", [&] { return platform->HidD_SetFeature(h, report.data(), 41); },
+       ErrorGenFailure, "EPIPE"},
+      {"block during the unplug", [&] { return platform->HidD_SetFeature(h, report.data(), 41); },
+       ErrorDeviceNotConnected, "ENODEV"},
+      {"status after it", [&] { return platform->HidD_GetFeature(h, report.data(), 41); },
+       ErrorDeviceNotConnected, "ENODEV"},
+      {"attributes after it", [&] { return platform->HidD_GetAttributes(h, attrs); },
+       ErrorDeviceNotConnected, "ENODEV"},
+      {"closed handle", [&] { return platform->HidD_SetFeature(0x7FFF, report.data(), 41); },
+       ErrorGenFailure, "not an open handle"},
+  };
+  for (const auto& step : steps) {
+    EXPECT_EQ(step.call(), 0) << step.request;
+    EXPECT_EQ(platform->LastErrorCode(), step.code) << step.request;
+    EXPECT_EQ(platform->LastOsError().rfind(step.reason, 0), 0u)
+        << step.request << ": " << platform->LastOsError();
+  }
+  EXPECT_EQ(host.Record(node).featuresSet.size(), 2u);
 }
 
 }  // namespace

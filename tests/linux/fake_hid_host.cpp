@@ -6,6 +6,7 @@
 #include <umockdev.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -18,7 +19,6 @@ struct FakeHidHost::Node {
   FakeHidHost* host = nullptr;
   unsigned number = 0;
   FakeInterface shape;
-  bool isModel = false;
   std::vector<std::string> syspaths;  // root of the tree first
   UMockdevIoctlBase* handler = nullptr;
   NodeRecord record;
@@ -97,8 +97,9 @@ FakeHidHost::FakeHidHost() : testbed_(umockdev_testbed_new()) {
 }
 
 FakeHidHost::~FakeHidHost() {
-  for (auto& node : nodes_) {
-    if (node->handler) RemoveTree(*node);
+  // The latest first: a USB device goes after the interfaces added under it.
+  for (auto node = nodes_.rbegin(); node != nodes_.rend(); ++node) {
+    if ((*node)->handler) RemoveTree(**node);
   }
   g_object_unref(testbed_);
 }
@@ -110,21 +111,33 @@ void FakeHidHost::AddTree(Node& n) {
   std::string parent;
   std::string text;
   if (s.usbParent) {
-    const std::string usb = "/devices/pci0000:00/0000:00:14.0/usb1/1-" + std::to_string(n.number);
-    text += "P: " + usb + "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\n";
-    text += "A: idVendor=" + Hex4Lower(s.vendor) + "\nA: idProduct=" + Hex4Lower(s.product) +
-            "\nA: bcdDevice=" + Hex4Lower(s.bcdDevice) + "\n";
-    if (s.manufacturer) text += "A: manufacturer=" + *s.manufacturer + "\n";
-    if (s.productName) text += "A: product=" + *s.productName + "\n";
-    if (s.serial) text += "A: serial=" + *s.serial + "\n";
-    const std::string intf = usb + "/1-" + std::to_string(n.number) + ":1.0";
-    text += "\nP: " + intf + "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_interface\n\n";
-    n.syspaths = {"/sys" + usb, "/sys" + intf};
+    const std::string port = "1-" + std::to_string(s.usbPort != 0 ? s.usbPort : n.number);
+    const std::string usb = "/devices/pci0000:00/0000:00:14.0/usb1/" + port;
+    // A USB device that a present node already brought is not added again; that node removes it.
+    bool present = false;
+    for (const auto& other : nodes_) {
+      present = present || (other->handler && other->record.physical == "/sys" + usb);
+    }
+    if (!present) {
+      text += "P: " + usb + "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\n";
+      text += "A: idVendor=" + Hex4Lower(s.vendor) + "\nA: idProduct=" + Hex4Lower(s.product) +
+              "\nA: bcdDevice=" + Hex4Lower(s.bcdDevice) + "\n";
+      if (s.manufacturer) text += "A: manufacturer=" + *s.manufacturer + "\n";
+      if (s.productName) text += "A: product=" + *s.productName + "\n";
+      if (s.serial) text += "A: serial=" + *s.serial + "\n";
+      text += "\n";
+      n.syspaths = {"/sys" + usb};
+    }
+    const std::string intf = usb + "/" + port + ":1." + std::to_string(s.usbInterface);
+    text += "P: " + intf + "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_interface\n\n";
+    n.syspaths.push_back("/sys" + intf);
+    n.record.physical = "/sys" + usb;
     parent = intf;
   } else {
     parent = "/devices/virtual/misc/uhid";
   }
   const std::string hid = parent + "/" + hidName;
+  if (!s.usbParent) n.record.physical = "/sys" + hid;
   text += "P: " + hid + "\nE: SUBSYSTEM=hid\nE: HID_ID=0003:0000" + Hex4(s.vendor) + ":0000" +
           Hex4(s.product) + "\nE: HID_NAME=" + s.hidName + "\nE: HID_UNIQ=" + s.hidUniq + "\n\n";
   const std::string raw = hid + "/hidraw/hidraw" + std::to_string(n.number);
@@ -180,15 +193,16 @@ std::string FakeHidHost::AddInterface(unsigned number, const FakeInterface& shap
   return nodes_.back()->record.devnode;
 }
 
-std::string FakeHidHost::AddModelDevice(unsigned number, ModelMode mode) {
+std::string FakeHidHost::AddModelDevice(unsigned number, ModelMode mode, unsigned hidInterfaces) {
   {
     std::lock_guard lock(mutex_);
     model_ = HidDeviceModel(mode);
   }
-  return AddModelNode(number);
+  modelInterfaces_ = hidInterfaces;
+  return AddModelNodes(number);
 }
 
-std::string FakeHidHost::AddModelNode(unsigned number) {
+std::string FakeHidHost::AddModelNodes(unsigned number) {
   const HidDeviceModel model = Model();
   FakeInterface shape;
   shape.vendor = DeviceVendorID;
@@ -197,9 +211,18 @@ std::string FakeHidHost::AddModelNode(unsigned number) {
   shape.manufacturer = "Dalvorn";
   shape.productName = model.Mode() == ModelMode::App ? "Widget" : "Widget Boot";
   shape.serial = "0001";
+  shape.usbPort = number;
   const std::string devnode = AddInterface(number, shape);
-  modelNode_ = nodes_.back().get();
-  modelNode_->isModel = true;
+  Node* modelNode = nodes_.back().get();
+  modelSiblings_.clear();
+  for (unsigned i = 1; i < modelInterfaces_; ++i) {
+    shape.usbInterface = i;
+    AddInterface(number + i, shape);
+    modelSiblings_.push_back(nodes_.back().get());
+  }
+  std::lock_guard lock(mutex_);
+  modelNode_ = modelNode;
+  modelNode_->record.model = true;
   return devnode;
 }
 
@@ -211,18 +234,30 @@ bool FakeHidHost::Settle() {
     action = pending_;
     pending_ = ModelAction::None;
   }
-  if (action == ModelAction::None && OpenHandles(ModelDevnode()) == 0) {
+  int open = OpenHandles(ModelDevnode());
+  for (const Node* sibling : modelSiblings_) open += OpenHandles(sibling->record.devnode);
+  if (action == ModelAction::None && open == 0) {
     std::lock_guard lock(mutex_);
     action = model_.AllHandlesClosed();
   }
-  if (action == ModelAction::None) return false;
-  const unsigned number = modelNode_->number + 1;
+  if (action == ModelAction::None || action == ModelAction::Unplug) return false;
+  // The next numbers after its old nodes that no other present node has.
+  const auto taken = [&](unsigned first) {
+    return std::any_of(nodes_.begin(), nodes_.end(), [&](const auto& n) {
+      return n->handler && n->number >= first && n->number < first + modelInterfaces_;
+    });
+  };
+  unsigned number = modelNode_->number + modelInterfaces_;
+  while (taken(number)) ++number;
+  for (auto sibling = modelSiblings_.rbegin(); sibling != modelSiblings_.rend(); ++sibling) {
+    RemoveTree(**sibling);
+  }
   RemoveTree(*modelNode_);
   {
     std::lock_guard lock(mutex_);
     model_.Reappeared(action);
   }
-  AddModelNode(number);
+  AddModelNodes(number);
   return true;
 }
 
@@ -232,6 +267,10 @@ bool FakeHidHost::ServeIoctl(Node& n, UMockdevIoctlClient* client) {
   std::lock_guard lock(mutex_);
   ++n.record.ioctls;
   const FakeInterface& s = n.shape;
+  if (n.record.unplugged) {
+    umockdev_ioctl_client_complete(client, -1, ENODEV);
+    return true;
+  }
   bool ok = true;
   if (request == HIDIOCGRAWINFO) {
     hidraw_devinfo info{};
@@ -252,11 +291,16 @@ bool FakeHidHost::ServeIoctl(Node& n, UMockdevIoctlClient* client) {
     const std::vector<std::uint8_t> report = Fetch(client, size);
     n.record.featuresSet.push_back(report);
     ModelAction action = ModelAction::None;
-    ok = !report.empty() && (!n.isModel || model_.SetFeature(report, action));
+    ok = !report.empty() && (!n.record.model || model_.SetFeature(report, action));
+    if (action == ModelAction::Unplug) {
+      n.record.unplugged = true;
+      umockdev_ioctl_client_complete(client, -1, ENODEV);
+      return true;
+    }
     if (action != ModelAction::None) pending_ = action;
   } else if (_IOC_TYPE(request) == 'H' && _IOC_NR(request) == 0x07 && size > 0) {
     std::vector<std::uint8_t> report = Fetch(client, size);
-    if (n.isModel)
+    if (n.record.model)
       model_.GetFeature(report);
     else
       std::fill(report.begin(), report.end(), std::uint8_t{0});
@@ -295,6 +339,13 @@ NodeRecord FakeHidHost::Record(const std::string& devnode) {
   return {};
 }
 
+std::vector<NodeRecord> FakeHidHost::Records() {
+  std::lock_guard lock(mutex_);
+  std::vector<NodeRecord> records;
+  for (const auto& n : nodes_) records.push_back(n->record);
+  return records;
+}
+
 HidDeviceModel FakeHidHost::Model() {
   std::lock_guard lock(mutex_);
   return model_;
@@ -313,6 +364,11 @@ void FakeHidHost::SetModelStatus(std::uint8_t first, std::uint8_t second) {
 void FakeHidHost::SetModelRefusedBlock(std::uint32_t block) {
   std::lock_guard lock(mutex_);
   model_.RefuseBlock(block);
+}
+
+void FakeHidHost::SetModelUnplugBlock(std::uint32_t block) {
+  std::lock_guard lock(mutex_);
+  model_.UnplugAtBlock(block);
 }
 
 }  // namespace dalvorn::linuxtest

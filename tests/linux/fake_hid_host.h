@@ -27,6 +27,10 @@ struct FakeInterface {
   std::optional<std::string> serial;
   // false: a HID device with no USB parent, described by HID_NAME and HID_UNIQ only.
   bool usbParent = true;
+  // The USB device is usb1/1-P with P this port, or the node's own number when 0: nodes given
+  // one port are HID interfaces of one USB device, on its USB interface 1-P:1.usbInterface.
+  unsigned usbPort = 0;
+  unsigned usbInterface = 0;
   std::string hidName;
   std::string hidUniq;
   // false: the node is listed but cannot be opened.
@@ -37,6 +41,9 @@ struct FakeInterface {
 // What one node saw, for the tests to check.
 struct NodeRecord {
   std::string devnode;
+  bool model = false;    // the node served the device model
+  std::string physical;  // sysfs path of its USB device, or of its HID device where none
+  bool unplugged = false;
   int ioctls = 0;  // requests the node served
   std::vector<std::vector<std::uint8_t>> featuresSet;
 };
@@ -51,12 +58,15 @@ class FakeHidHost {
   // Adds a plain interface as hidrawN; it takes every feature report and answers zeros.
   // Returns its device node.
   std::string AddInterface(unsigned number, const FakeInterface& shape);
-  // Adds the modelled device as hidrawN in its present mode. At most one.
-  std::string AddModelDevice(unsigned number, ModelMode mode);
+  // Adds the modelled device in its present mode as one USB device with `hidInterfaces` HID
+  // interfaces: the model serves hidrawN, the others (hidraw(N+1)...) are plain interfaces
+  // with the device's IDs and strings. At most one.
+  std::string AddModelDevice(unsigned number, ModelMode mode, unsigned hidInterfaces = 1);
 
   // Carries out what the device asked for since the last call: leaving for the bootloader,
-  // or restarting once every handle is closed. The device comes back as hidraw(N+1), as a
-  // kernel may give it a new node. True when the device re-appeared.
+  // or restarting once every handle is closed. The device comes back on the next numbers after
+  // its old nodes that no other node has, as a kernel may give it new nodes. True when the
+  // device re-appeared.
   bool Settle();
 
   // The descriptors of this process now open on `devnode`. Under umockdev every open of a
@@ -64,11 +74,16 @@ class FakeHidHost {
   int OpenHandles(const std::string& devnode);
   // What the node now present at `devnode` saw.
   NodeRecord Record(const std::string& devnode);
+  // What every node ever added saw, removed ones too, in the order they were added.
+  std::vector<NodeRecord> Records();
   // A copy of the model, taken under the lock.
   HidDeviceModel Model();
   std::string ModelDevnode();
   void SetModelStatus(std::uint8_t first, std::uint8_t second);
   void SetModelRefusedBlock(std::uint32_t block);
+  // The device is unplugged during that data block: its node fails it, and every later
+  // request, with ENODEV, as a node whose device has gone.
+  void SetModelUnplugBlock(std::uint32_t block);
 
   struct Node;  // one fake interface
   // Answers one ioctl on `node`; called on umockdev's thread.
@@ -76,7 +91,7 @@ class FakeHidHost {
 
  private:
   void AddTree(Node& node);
-  std::string AddModelNode(unsigned number);
+  std::string AddModelNodes(unsigned number);
   void RemoveTree(Node& node);
 
   UMockdevTestbed* testbed_;
@@ -84,6 +99,8 @@ class FakeHidHost {
   std::vector<std::unique_ptr<Node>> nodes_;
   HidDeviceModel model_;
   Node* modelNode_ = nullptr;
+  std::vector<Node*> modelSiblings_;  // the device's other HID interfaces
+  unsigned modelInterfaces_ = 1;
   ModelAction pending_ = ModelAction::None;
   unsigned nextHidSequence_ = 1;
 };

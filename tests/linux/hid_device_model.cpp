@@ -28,8 +28,9 @@ bool HidDeviceModel::SetFeature(std::span<const std::uint8_t> report, ModelActio
     unlocked_ = true;
     return true;
   }
-  // A refused block is not kept, as the device's flash does not take it.
-  if (++blocks_ == refuseBlock_) return false;
+  // A refused or interrupted block is not kept, as the device's flash does not take it.
+  if (++blocks_ == unplugBlock_) action = ModelAction::Unplug;
+  if (blocks_ == refuseBlock_ || blocks_ == unplugBlock_) return false;
   const std::size_t n = std::min(payload.size(), ModelRecordSize);
   flash_.insert(flash_.end(), payload.begin(), payload.begin() + static_cast<std::ptrdiff_t>(n));
   updated_ = true;

@@ -34,8 +34,9 @@ inline constexpr std::uint16_t ModelFeatureReportLength = 41;
 
 enum class ModelMode { App, Boot };
 
-// What the transport must do after a call into the model.
-enum class ModelAction { None, ReappearAsBoot, ReappearAsApp };
+// What the transport must do after a call into the model. Unplug: the device is gone from the
+// bus in the middle of the request, which fails as the kernel fails it (ENODEV).
+enum class ModelAction { None, ReappearAsBoot, ReappearAsApp, Unplug };
 
 class HidDeviceModel {
  public:
@@ -62,6 +63,11 @@ class HidDeviceModel {
     refuseBlock_ = block;
     blocks_ = 0;
   }
+  // The same count: the data block during which the device is unplugged; 0 for none.
+  void UnplugAtBlock(std::uint32_t block) {
+    unplugBlock_ = block;
+    blocks_ = 0;
+  }
   const std::vector<std::uint8_t>& Flash() const { return flash_; }
   bool Unlocked() const { return unlocked_; }
   int Switches() const { return switches_; }
@@ -77,6 +83,7 @@ class HidDeviceModel {
   int restarts_ = 0;
   std::uint32_t blocks_ = 0;
   std::uint32_t refuseBlock_ = 0;
+  std::uint32_t unplugBlock_ = 0;
   std::vector<std::uint8_t> flash_;
 };
 

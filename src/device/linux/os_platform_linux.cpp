@@ -221,7 +221,16 @@ class LinuxHidPlatform final : public HidPlatform {
       return Failed(d == nullptr ? "not an open handle" : "no buffer, or a length out of range");
     }
     std::vector<std::uint8_t> report(buffer, buffer + length);
-    return ::ioctl(d->fd, HIDIOCSFEATURE(length), report.data()) >= 0 ? 1 : FailedErrno(errno);
+    if (::ioctl(d->fd, HIDIOCSFEATURE(length), report.data()) >= 0) return 1;
+    const int error = errno;
+    FailedErrno(error);
+    // A device unplugged during the request may fail it otherwise (EIO, EPROTO) before hidraw
+    // has seen it go: the node itself then tells.
+    hidraw_devinfo info{};
+    if (error != ENODEV && ::ioctl(d->fd, HIDIOCGRAWINFO, &info) < 0 && errno == ENODEV) {
+      lastErrorCode_ = ErrorDeviceNotConnected;
+    }
+    return 0;
   }
 
   std::int32_t HidD_GetFeature(Handle device, std::uint8_t* buffer, std::uint32_t length) override {
@@ -289,8 +298,9 @@ class LinuxHidPlatform final : public HidPlatform {
   }
   std::int32_t FailedErrno(int error) {
     lastError_ = ErrnoText(error);
-    // hidraw answers ENODEV on a node whose device has gone.
-    lastErrorCode_ = error == ENODEV ? ErrorDeviceNotConnected : ErrorGenFailure;
+    // hidraw answers ENODEV on a node whose device has gone; the USB core ESHUTDOWN.
+    lastErrorCode_ =
+        error == ENODEV || error == ESHUTDOWN ? ErrorDeviceNotConnected : ErrorGenFailure;
     return 0;
   }
 
