@@ -90,10 +90,18 @@ struct DeviceScenario {
   DeviceScenario();
 };
 
+// The host's power service, as the update's power guard sees it.
+struct PowerScenario {
+  bool onBattery = false;
+  std::optional<std::uint8_t> percentage = 100;  // none: the charge cannot be read
+  bool holdRefused = false;                      // the system refuses to hold off sleep
+};
+
 struct Scenario {
   std::vector<PlainInterface> interfaces;  // the plain interfaces in enumeration order
   std::size_t devicePosition = 0;          // the device's place among them (size(): last)
   DeviceScenario device;
+  PowerScenario power;
   // Test hook: hand out the lowest free handle value again instead of never reusing one.
   bool reuseHandles = false;
 };

@@ -28,6 +28,10 @@ void TraceWriter::Image(std::string_view op, const TraceFields& fields) {
   Line(clock_.NowMs(), "image", TraceFields{{"op", op}}, fields);
 }
 
+void TraceWriter::Power(std::string_view op, const TraceFields& fields) {
+  Line(clock_.NowMs(), "power", TraceFields{{"op", op}}, fields);
+}
+
 void TraceWriter::Exit(int code) {
   Line(clock_.NowMs(), "exit", TraceFields{{"code", code}}, TraceFields());
 }
@@ -51,6 +55,7 @@ void TraceWriter::Line(std::int64_t t, std::string_view ev, const TraceFields& h
     beforeEachLine_();
     inHook_ = false;
   }
+  if (failed_) return;
   TraceFields line = TraceFields::object();
   line["t"] = t;
   line["ev"] = ev;
@@ -60,7 +65,10 @@ void TraceWriter::Line(std::int64_t t, std::string_view ev, const TraceFields& h
   }
   *out_ << line.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
   out_->flush();
-  if (!*out_) failed_ = true;
+  if (!*out_) {
+    failed_ = true;
+    if (onFailure_) onFailure_();
+  }
 }
 
 }  // namespace dalvorn

@@ -32,14 +32,18 @@ class TraceWriter {
   void Device(std::int64_t t, std::string_view op, const TraceFields& fields = TraceFields());
   void Window(std::string_view op, const TraceFields& fields = TraceFields());
   void Image(std::string_view op, const TraceFields& fields = TraceFields());
+  // What the update's power guard did: hold, release, battery.
+  void Power(std::string_view op, const TraceFields& fields = TraceFields());
   void Exit(int code);
 
   std::int64_t Now() const { return clock_.NowMs(); }
   bool Enabled() const { return out_ != nullptr; }
 
-  // Whether a line could not be written or flushed (a full disk, a closed pipe). Writing goes
-  // on regardless; the owner checks this once the trace is complete.
+  // Whether a line could not be written or flushed (a full disk, a closed pipe). The first
+  // failure ends the trace: nothing more is written, and the run it records goes on as before.
   bool Failed() const { return failed_; }
+  // Runs once, at the first failed line, so that the owner can say so at once.
+  void SetOnFailure(std::function<void()> onFailure) { onFailure_ = std::move(onFailure); }
 
   // Runs before every line that is not itself written from inside it: lets the emulated device
   // write the events that fell due since the last line (in real time the clock moves between
@@ -56,6 +60,7 @@ class TraceWriter {
   std::ostream* out_;
   const TraceClock& clock_;
   std::function<void()> beforeEachLine_;
+  std::function<void()> onFailure_;
   bool inHook_ = false;
   bool failed_ = false;
 };

@@ -22,8 +22,9 @@ std::int16_t RoundWidth(float twips) {
 
 }  // namespace
 
-FrmMain::FrmMain(HidPlatform& platform, WindowView& view, FirmwareImageFile& image)
-    : platform_(platform), view_(view), image_(image) {}
+FrmMain::FrmMain(HidPlatform& platform, WindowView& view, FirmwareImageFile& image,
+                 PowerGuard& power)
+    : platform_(platform), view_(view), image_(image), power_(power) {}
 
 void FrmMain::Form_Load() {
   view_.Show();
@@ -36,6 +37,8 @@ void FrmMain::Form_Load() {
 void FrmMain::Form_Unload() {
   unloaded_ = true;
   CloseDeviceHandles(session_, platform_);
+  // Whatever the update's outcome, or with no update at all; the unload runs once.
+  power_.Release();
 }
 
 void FrmMain::Form_Terminate() {
@@ -43,7 +46,7 @@ void FrmMain::Form_Terminate() {
 }
 
 void FrmMain::btnUpgradeFW_Click() {
-  UpgradeContext context{session_, platform_, *this, image_};
+  UpgradeContext context{session_, platform_, *this, image_, power_};
   const UpgradeOutcome outcome = RunUpgradeSequence(context);
   if (outcome != UpgradeOutcome::NotStarted) outcome_ = outcome;
 }

@@ -6,6 +6,7 @@
 
 #include "device/device_session.h"
 #include "device/hid_platform.h"
+#include "device/power_guard.h"
 #include "ui/window_view.h"
 #include "update/firmware_image.h"
 #include "update/update_window.h"
@@ -15,14 +16,17 @@ namespace dalvorn {
 
 class FrmMain final : public WindowEvents, public UpdateWindow {
  public:
-  FrmMain(HidPlatform& platform, WindowView& view, FirmwareImageFile& image);
+  // `power` holds the machine awake during the update; by default there is no power service.
+  FrmMain(HidPlatform& platform, WindowView& view, FirmwareImageFile& image,
+          PowerGuard& power = NoPowerService());
   FrmMain(const FrmMain&) = delete;
   FrmMain& operator=(const FrmMain&) = delete;
 
   // Shows the window, measures and hides the progress bar, searches for the device and
   // shows what was found.
   void Form_Load();
-  // Closes both device handles; called through WindowEvents when the window unloads.
+  // Closes both device handles and lets go of the power hold; called through WindowEvents when
+  // the window unloads.
   void Form_Unload() override;
   // Closes both device handles once more as the program ends.
   void Form_Terminate();
@@ -55,6 +59,7 @@ class FrmMain final : public WindowEvents, public UpdateWindow {
   HidPlatform& platform_;
   WindowView& view_;
   FirmwareImageFile& image_;
+  PowerGuard& power_;
   DeviceSession session_;
   UpgradeOutcome outcome_ = UpgradeOutcome::NotStarted;
   bool unloaded_ = false;

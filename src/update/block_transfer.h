@@ -6,6 +6,7 @@
 
 #include "device/device_session.h"
 #include "device/hid_platform.h"
+#include "device/power_guard.h"
 #include "update/firmware_image.h"
 #include "update/update_window.h"
 
@@ -16,6 +17,8 @@ struct UpgradeContext {
   HidPlatform& platform;
   UpdateWindow& window;
   FirmwareImageFile& image;
+  // Asked for the battery and held from the click on; the window lets go at its unload.
+  PowerGuard& power = NoPowerService();
 };
 
 // The least time between the end of one data block's send and the start of the next.

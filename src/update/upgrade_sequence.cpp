@@ -11,6 +11,8 @@ namespace dalvorn {
 namespace {
 
 constexpr std::uint32_t SwitchPause = 100;
+// On its battery, a machine with less charge than this may die before the update ends.
+constexpr int LowestBatteryPercentage = 25;
 
 constexpr const char* NothingSent = " Nothing was sent to the device.";
 constexpr const char* RetryAdvice =
@@ -51,6 +53,11 @@ BootloaderWait SwitchToBootloader(UpgradeContext& c, std::vector<std::uint8_t>& 
   c.platform.Sleep(SwitchPause);
   s.DeviceFound = FindTheHid(s, c.platform);
   return WaitForBootloader(c, entryUs);
+}
+
+std::string BatteryTooLowText(int percentage) {
+  return "The battery is at " + std::to_string(percentage) +
+         " %. Connect the power supply, then start the update again.";
 }
 
 // Tells the person and unloads the window; the device has been sent nothing it could act on.
@@ -109,8 +116,18 @@ UpgradeOutcome RunUpgradeSequence(UpgradeContext& c) {
 
   c.window.SetUpgradeEnabled(false);
 
-  // The whole image is in hand, and the device the only one of its kind, before the device is
-  // sent a byte: a refusal leaves it in the mode it is in.
+  // A flat battery, sleep or a shutdown would leave the device with half an image: no update on
+  // a low battery, and the machine held awake from here until the window unloads (a hold the
+  // system refuses does not stop the update).
+  if (const BatteryState battery = c.power.Battery();
+      battery.known && battery.onBattery && battery.percentage < LowestBatteryPercentage) {
+    return Stop(c, BatteryTooLowText(battery.percentage), UpgradeOutcome::Refused);
+  }
+  c.power.Hold();
+
+  // The whole image is in hand (with the maker's keys built in, its signature verified), and the
+  // device the only one of its kind, before the device is sent a byte: a refusal leaves it in
+  // the mode it is in.
   FirmwareImage image;
   const std::string path = FirmwareImagePath(c.platform.ProgramFolder());
   std::string reason;

@@ -45,13 +45,18 @@ void HeadlessView::Click() {
   if (!unloaded && buttonEnabled && events_ != nullptr) events_->btnUpgradeFW_Click();
 }
 
-EmulatedHost::EmulatedHost(const std::string& scenarioJson, long imageBytes)
+EmulatedHost::EmulatedHost(const std::string& scenarioJson, long imageBytes,
+                           PowerService powerService)
     : folder(NewFolder()),
       trace(&traceText, clock),
-      platform(emulator::ParseScenario(scenarioJson), clock, trace, folder.string()),
+      scenario(emulator::ParseScenario(scenarioJson)),
+      platform(scenario, clock, trace, folder.string()),
+      power(scenario.power, trace),
       tracingView(view, trace),
       imageFile(disk, trace),
-      frm(platform, tracingView, imageFile) {
+      frm(platform, tracingView, imageFile,
+          powerService == PowerService::Emulated ? static_cast<PowerGuard&>(power)
+                                                 : NoPowerService()) {
   if (imageBytes >= 0) {
     std::ofstream out(ImagePath(), std::ios::binary);
     for (long i = 0; i < imageBytes; ++i) {

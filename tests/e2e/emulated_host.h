@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "emulator/emulated_platform.h"
+#include "emulator/emulated_power.h"
 #include "trace/tracing_image_file.h"
 #include "trace/tracing_window.h"
 #include "ui/frm_main.h"
@@ -51,10 +52,15 @@ class HeadlessView final : public WindowView {
   WindowEvents* events_ = nullptr;
 };
 
+// Whether the program asks a power service (the scenario's `power`, as the runner does) or runs
+// with none, as on a system without one.
+enum class PowerService { None, Emulated };
+
 class EmulatedHost {
  public:
   // `scenarioJson` in the scenario file's format; `imageBytes` < 0 leaves no image.
-  explicit EmulatedHost(const std::string& scenarioJson, long imageBytes = 4000);
+  explicit EmulatedHost(const std::string& scenarioJson, long imageBytes = 4000,
+                        PowerService powerService = PowerService::None);
   ~EmulatedHost();
 
   void Load();  // Form_Load
@@ -83,7 +89,9 @@ class EmulatedHost {
   std::ostringstream traceText;
   emulator::EmulationClock clock;
   TraceWriter trace;
+  emulator::Scenario scenario;
   emulator::EmulatedPlatform platform;
+  emulator::EmulatedPowerGuard power;
   HeadlessView view;
   TracingWindowView tracingView;
   DiskFirmwareImageFile disk;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -109,7 +110,37 @@ TEST(ScenarioDefaults, AnEmptyScenarioIsOneDeviceInApplicationMode) {
   EXPECT_FALSE(d.capsFail);
   EXPECT_FALSE(d.overlappedOpenFails);
   EXPECT_FALSE(d.appAfterUpdate.has_value());
+  // On a power supply with the battery full, and the hold granted.
+  EXPECT_FALSE(s.power.onBattery);
+  EXPECT_EQ(s.power.percentage, std::optional<std::uint8_t>(100));
+  EXPECT_FALSE(s.power.holdRefused);
 }
+
+struct PowerCase {
+  std::string written;  // the `power` object
+  bool onBattery;
+  std::optional<std::uint8_t> percentage;
+  bool holdRefused;
+};
+
+class ScenarioPower : public ::testing::TestWithParam<PowerCase> {};
+
+TEST_P(ScenarioPower, KeepsWhatItDoesNotName) {
+  const PowerCase& c = GetParam();
+  const PowerScenario p = ParseScenario(R"({"power": )" + c.written + "}").power;
+  EXPECT_EQ(p.onBattery, c.onBattery) << c.written;
+  EXPECT_EQ(p.percentage, c.percentage) << c.written;
+  EXPECT_EQ(p.holdRefused, c.holdRefused) << c.written;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ScenarioPower,
+    ::testing::Values(PowerCase{"{}", false, 100, false},
+                      PowerCase{R"({"on_battery": true, "percentage": 10})", true, 10, false},
+                      PowerCase{R"({"percentage": null})", false, std::nullopt, false},
+                      PowerCase{R"({"percentage": "0x19"})", false, 25, false},
+                      PowerCase{R"({"percentage": 0, "hold_refused": true})", false, 0, true},
+                      PowerCase{R"({"on_battery": true, "percentage": 100})", true, 100, false}));
 
 TEST(ScenarioDefaults, APlainInterfaceDefaultsToZerosAndFailingStrings) {
   const PlainInterface p = WithFirstInterface("").interfaces.at(0);
@@ -204,6 +235,13 @@ TEST(ScenarioRefused, NamesTheFieldThatIsWrong) {
       {R"({"device": {"mode": 1}})", "device.mode"},
       {R"({"device": 1})", "device"},
       {R"({"reuse_handles": "true"})", "reuse_handles"},
+      {R"({"power": true})", "power"},
+      {R"({"power": {"on_battery": "yes"}})", "power.on_battery"},
+      {R"({"power": {"percentage": 101}})", "power.percentage"},
+      {R"({"power": {"percentage": -1}})", "power.percentage"},
+      {R"({"power": {"percentage": 12.5}})", "power.percentage"},
+      {R"({"power": {"percentage": "full"}})", "power.percentage"},
+      {R"({"power": {"hold_refused": 1}})", "power.hold_refused"},
   };
   for (const auto& [text, field] : table) {
     try {

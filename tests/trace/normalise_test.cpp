@@ -23,6 +23,7 @@ const NormaliseCase kCases[] = {
     {"times_device_lines_errors_and_paths_go",
      R"({"t":5,"ev":"call","fn":"CreateFileA","path":"/dev/hidraw3","overlapped":false,"result":-1,"os_error":"EACCES: Permission denied"}
 {"t":6,"ev":"device","op":"left"}
+{"t":6,"ev":"power","op":"hold","result":true}
 {"t":7,"ev":"window","op":"label","control":"lblManuf","text":""})",
      R"({"ev":"call","fn":"CreateFileA","overlapped":false,"result":-1}
 {"ev":"window","op":"label","control":"lblManuf","text":""})"},

@@ -40,14 +40,14 @@ void SetUpApplication(QApplication& app) {
   app.setQuitOnLastWindowClosed(false);
 }
 
-int RunMainWindow(HidPlatform& platform, FirmwareImageFile& image) {
+int RunMainWindow(HidPlatform& platform, FirmwareImageFile& image, PowerGuard& power) {
   QtWindowView window;
-  return RunMainWindow(window, window, platform, image);
+  return RunMainWindow(window, window, platform, image, {}, power);
 }
 
 int RunMainWindow(QtWindowView& qtWindow, WindowView& view, HidPlatform& platform,
-                  FirmwareImageFile& image, const MainWindowHooks& hooks) {
-  FrmMain frm(platform, view, image);
+                  FirmwareImageFile& image, const MainWindowHooks& hooks, PowerGuard& power) {
+  FrmMain frm(platform, view, image, power);
   view.SetEvents(&frm);
   frm.Form_Load();
   if (hooks.afterLoad) hooks.afterLoad();

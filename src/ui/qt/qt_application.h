@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "device/hid_platform.h"
+#include "device/power_guard.h"
 #include "ui/window_view.h"
 #include "update/firmware_image.h"
 
@@ -26,13 +27,16 @@ QIcon ApplicationIcon();
 void SetUpApplication(QApplication& app);
 
 // Loads the main window over `platform`, runs the event loop until the window unloads,
-// terminates it and returns the program's exit status.
-int RunMainWindow(HidPlatform& platform, FirmwareImageFile& image);
+// terminates it and returns the program's exit status. The update holds the machine awake
+// through `power`.
+int RunMainWindow(HidPlatform& platform, FirmwareImageFile& image,
+                  PowerGuard& power = NoPowerService());
 
 // The same with the window supplied: `qtWindow` draws it; `view` is what the window's
 // behaviour drives, `qtWindow` itself or a view that forwards to it (a trace, for one).
 // `view.SetEvents` is called with the behaviour before the load.
 int RunMainWindow(QtWindowView& qtWindow, WindowView& view, HidPlatform& platform,
-                  FirmwareImageFile& image, const MainWindowHooks& hooks = {});
+                  FirmwareImageFile& image, const MainWindowHooks& hooks = {},
+                  PowerGuard& power = NoPowerService());
 
 }  // namespace dalvorn

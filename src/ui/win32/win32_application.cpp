@@ -3,8 +3,8 @@
 namespace dalvorn {
 
 int RunMainWindow(Win32WindowView& window, WindowView& view, HidPlatform& platform,
-                  FirmwareImageFile& image, const MainWindowHooks& hooks) {
-  FrmMain frm(platform, view, image);
+                  FirmwareImageFile& image, const MainWindowHooks& hooks, PowerGuard& power) {
+  FrmMain frm(platform, view, image, power);
   view.SetEvents(&frm);
   frm.Form_Load();
   if (hooks.afterLoad) hooks.afterLoad();

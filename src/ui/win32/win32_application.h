@@ -3,6 +3,7 @@
 #pragma once
 
 #include "device/hid_platform.h"
+#include "device/power_guard.h"
 #include "ui/frm_main.h"
 #include "ui/win32/win32_window_view.h"
 #include "update/firmware_image.h"
@@ -11,7 +12,9 @@ namespace dalvorn {
 
 // Creates FrmMain over `view` (the window itself, or a decorator of it), loads it, handles
 // messages until the window is unloaded, terminates it and returns the program's exit status.
+// The update holds the machine awake through `power`.
 int RunMainWindow(Win32WindowView& window, WindowView& view, HidPlatform& platform,
-                  FirmwareImageFile& image, const MainWindowHooks& hooks = {});
+                  FirmwareImageFile& image, const MainWindowHooks& hooks = {},
+                  PowerGuard& power = NoPowerService());
 
 }  // namespace dalvorn
