@@ -8,8 +8,16 @@
 set(_dalvorn_res ${PROJECT_SOURCE_DIR}/src/ui/resources)
 set(_dalvorn_pkg ${PROJECT_SOURCE_DIR}/packaging)
 
+# With the maker's keys built in, the image's signature (IMAGE.sig, verified at configure time by
+# cmake/DalvornFirmwareKeys.cmake) goes beside it: a signed build takes no image without one.
+set(_dalvorn_ship_signature 0)
 if(DALVORN_FIRMWARE_IMAGE)
   install(FILES ${DALVORN_FIRMWARE_IMAGE} DESTINATION ${DALVORN_PROGRAM_DIR} RENAME Varnholt.bin)
+  if(DALVORN_FIRMWARE_KEY_COUNT GREATER 0)
+    set(_dalvorn_ship_signature 1)
+    install(FILES ${DALVORN_FIRMWARE_IMAGE}.sig DESTINATION ${DALVORN_PROGRAM_DIR}
+            RENAME Varnholt.bin.sig)
+  endif()
 endif()
 
 if(WIN32)
@@ -25,6 +33,7 @@ if(WIN32)
   else()
     set(DALVORN_NSIS_IMAGE 0)
   endif()
+  set(DALVORN_NSIS_SIGNATURE ${_dalvorn_ship_signature})
   configure_file(${_dalvorn_pkg}/windows/installer.nsi.in ${PROJECT_BINARY_DIR}/installer.nsi
                  @ONLY)
   return()

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <exception>
+#include <fstream>
+
+#include "update/signature_pem.h"
 
 namespace dalvorn::emulator {
 namespace {
@@ -41,7 +44,9 @@ std::string RunnerUsage() {
          "  --close-at-pump N     close the window at the N-th event pump after the click\n"
          "  --click-at-pump N     click the upgrade button again at the N-th event pump\n"
          "  --screenshot FILE     save a PNG of the window once it has loaded\n"
-         "  --real-time           pauses really wait; the device follows the wall clock\n";
+         "  --real-time           pauses really wait; the device follows the wall clock\n"
+         "  --public-key PEM      check the image's signature with this public key, as a\n"
+         "                        build made with it does (repeatable: several keys)\n";
 }
 
 bool ParseRunnerOptions(const std::vector<std::string>& arguments, const std::string& ownFolder,
@@ -65,6 +70,9 @@ bool ParseRunnerOptions(const std::vector<std::string>& arguments, const std::st
       if (!value(options.tracePath)) return false;
     } else if (arg == "--screenshot") {
       if (!value(options.screenshotPath)) return false;
+    } else if (arg == "--public-key") {
+      if (!value(text)) return false;
+      options.publicKeyPaths.push_back(text);
     } else if (arg == "--click") {
       options.click = true;
     } else if (arg == "--close-after-load") {
@@ -84,6 +92,41 @@ bool ParseRunnerOptions(const std::vector<std::string>& arguments, const std::st
     } else {
       options.scenarioPath = arg;
     }
+  }
+  return true;
+}
+
+bool RunnerPublicKeys(const RunnerOptions& options, FirmwareKeys& keys, std::string& error) {
+  if (options.publicKeyPaths.empty()) {
+    keys = BuiltInFirmwareKeys();
+    return true;
+  }
+  keys.clear();
+  // A PEM public key is a few hundred bytes; a file much larger is none.
+  constexpr std::size_t MaxPemBytes = 8192;
+  for (const std::string& path : options.publicKeyPaths) {
+    std::ifstream in(PathFromUtf8(path), std::ios::binary);
+    if (!in.is_open()) {
+      error = "--public-key " + path + ": cannot be opened";
+      return false;
+    }
+    std::string text(MaxPemBytes + 1, '\0');
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<std::size_t>(in.gcount()));
+    FirmwarePublicKey key;
+    std::string why;
+    if (in.bad()) {
+      why = "cannot be read";
+    } else if (text.size() > MaxPemBytes) {
+      why = "it is larger than a public key";
+    } else {
+      ReadPublicKeyPem(text, key, why);
+    }
+    if (!why.empty()) {
+      error = "--public-key " + path + ": " + why;
+      return false;
+    }
+    keys.push_back(key);
   }
   return true;
 }

@@ -9,4 +9,4 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   g++ cmake ninja-build pkg-config ca-certificates \
   qt6-base-dev libgl-dev fonts-dejavu-core \
   nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev \
-  libudev-dev umockdev libumockdev-dev "$@" >/dev/null
+  libudev-dev umockdev libumockdev-dev libsystemd-dev python3-dbusmock dbus libssl-dev openssl "$@" >/dev/null

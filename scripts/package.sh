@@ -6,6 +6,10 @@
 # Usage: scripts/package.sh [-DOPTION=VALUE...]
 #   The options go to both builds, for a maker's own package:
 #     -DDALVORN_FIRMWARE_IMAGE=PATH   ships PATH as Varnholt.bin next to the program
+#     -DDALVORN_FIRMWARE_PUBLIC_KEYS=KEY.pub.pem[,KEY2.pub.pem...]   builds the maker's public
+#                  keys in: the programs take only an image signed with one of them, and
+#                  PATH.sig (scripts/sign-firmware.sh) ships as Varnholt.bin.sig, verified here
+#     Relative paths are taken from the folder the script is started in.
 #     -DDALVORN_VENDOR_ID=0xVVVV -DDALVORN_APP_PRODUCT_ID=0xPPPP -DDALVORN_BOOT_PRODUCT_ID=0xPPPP
 # Environment:
 #   DALVORN_LINUX_BUILD (build/package), DALVORN_WINDOWS_BUILD (build/windows, the folder of
@@ -13,6 +17,21 @@
 #   DALVORN_SIGN_CERT, DALVORN_SIGN_KEY...: sign the Windows files (scripts/sign-windows.sh);
 #   DALVORN_PACKAGE_TARGETS: "deb windows" (default), or only one of them.
 set -euo pipefail
+# The files the options name, from the caller's folder (the builds run from the source tree's).
+options=()
+for option in "$@"; do
+  case $option in
+    -DDALVORN_FIRMWARE_IMAGE=?* | -DDALVORN_FIRMWARE_PUBLIC_KEYS=?*)
+      name=${option%%=*} files=() IFS=',;'
+      read -ra files <<<"${option#*=}"
+      unset IFS
+      for i in "${!files[@]}"; do files[i]=$(realpath -m -- "${files[i]}"); done
+      option="$name=$(IFS=';'; echo "${files[*]}")"
+      ;;
+  esac
+  options+=("$option")
+done
+set -- "${options[@]}"
 cd "$(dirname "$0")/.."
 root=$PWD
 source .ci/lib.sh
@@ -23,9 +42,9 @@ targets=${DALVORN_PACKAGE_TARGETS:-deb windows}
 step() { echo "== package: $* (at ${SECONDS} s)"; }
 
 step "packages"
-deps=(cmake ninja-build dpkg-dev file)
+deps=(cmake ninja-build dpkg-dev file openssl)
 [[ $targets == *deb* ]] && deps+=(g++ pkg-config qt6-base-dev libgl-dev libudev-dev
-                                  nlohmann-json3-dev)
+                                  nlohmann-json3-dev libssl-dev)
 [[ $targets == *windows* ]] && deps+=(g++-mingw-w64-x86-64-posix nlohmann-json3-dev
                                       googletest nsis zip osslsigncode)
 install_missing "${deps[@]}"
@@ -64,4 +83,6 @@ if [[ $targets == *windows* ]]; then
 fi
 
 step "done"
-(cd "$out" && ls -l --time-style=+ -- *.deb *.zip *.exe 2>/dev/null | awk '{print "  " $5, $NF}')
+# (Only the targets built are there: ls fails on the others' names.)
+(cd "$out" && ls -l --time-style=+ -- *.deb *.zip *.exe 2>/dev/null | awk '{print "  " $5, $NF}') ||
+  true

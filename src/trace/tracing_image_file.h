@@ -11,7 +11,8 @@ class TracingFirmwareImageFile final : public FirmwareImageFile {
   TracingFirmwareImageFile(FirmwareImageFile& inner, TraceWriter& trace)
       : inner_(inner), trace_(trace) {}
 
-  // Writes the `image` `load` line once the reading has ended: `bytes` taken, or `error`.
+  // Writes the `image` `load` line once the reading has ended: `bytes` taken, or `error`; and
+  // `signature`, "verified" or "not checked".
   bool Load(const std::string& path, FirmwareImage& image, std::string& error) override;
 
  private:

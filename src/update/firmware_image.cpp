@@ -43,13 +43,21 @@ bool CheckFirmwareImage(const FirmwareImage& image, std::string& error) {
 bool DiskFirmwareImageFile::Load(const std::string& path, FirmwareImage& image,
                                  std::string& error) {
   image.bytes.clear();
-  if (!ReadRegularFile(path, MaxFirmwareImageBytes, image.bytes, error)) {
+  image.signature = ImageSignature::NotChecked;
+  if (!ReadRegularFile(path, MaxFirmwareImageBytes, image.bytes, error) ||
+      !CheckFirmwareImage(image, error)) {
     image.bytes.clear();
     return false;
   }
-  if (CheckFirmwareImage(image, error)) return true;
-  image.bytes.clear();
-  return false;
+  if (keys_.empty()) return true;
+  // Checked over the bytes just read, which are the ones sent: a file changed since is not.
+  if (CheckFirmwareSignature(keys_, path, image.bytes, error) != SignatureVerdict::Verified) {
+    image.bytes.clear();
+    image.signature = ImageSignature::Refused;
+    return false;
+  }
+  image.signature = ImageSignature::Verified;
+  return true;
 }
 
 }  // namespace dalvorn

@@ -5,7 +5,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "update/firmware_signature.h"
 
 namespace dalvorn {
 
@@ -17,9 +20,15 @@ inline constexpr std::uint64_t MaxFirmwareImageBytes = 16u * 1024u * 1024u;
 // The image's path in `programFolder`.
 std::string FirmwareImagePath(const std::string& programFolder);
 
+// What the maker's signature made of the image: Verified only when the build (or the emulated
+// runner) has keys and one of them verified it; Refused when the image was refused for its
+// signature.
+enum class ImageSignature { NotChecked, Verified, Refused };
+
 // The image as read, in memory. Only whole records are ever sent; a shorter tail is not.
 struct FirmwareImage {
   std::vector<std::uint8_t> bytes;
+  ImageSignature signature = ImageSignature::NotChecked;
 
   std::size_t WholeRecords() const { return bytes.size() / FlashRecordSize; }
   // The progress bar's divisor: the whole records and one more, so the bar never shows full
@@ -38,14 +47,23 @@ class FirmwareImageFile {
 
   // Reads the image at `path` into `image`. False with `error` set to the reason when the
   // image is refused: it cannot be opened, is not a regular file, cannot be read to its end,
-  // holds no whole record, or is larger than MaxFirmwareImageBytes. The file is only read.
+  // holds no whole record, or is larger than MaxFirmwareImageBytes; or, with keys, when its
+  // signature does not verify (`image.signature` is then Refused). The file is only read.
   virtual bool Load(const std::string& path, FirmwareImage& image, std::string& error) = 0;
 };
 
-// The image on the file system.
+// The image on the file system. Made with keys (the program passes BuiltInFirmwareKeys()), it
+// also reads the signature beside the image, right after the image, and takes the image only
+// when one of the keys verifies it over the bytes read. Without keys nothing is checked.
 class DiskFirmwareImageFile final : public FirmwareImageFile {
  public:
+  DiskFirmwareImageFile() = default;
+  explicit DiskFirmwareImageFile(FirmwareKeys keys) : keys_(std::move(keys)) {}
+
   bool Load(const std::string& path, FirmwareImage& image, std::string& error) override;
+
+ private:
+  FirmwareKeys keys_;
 };
 
 // The checks on an image's contents once read: false with `error` set when it holds no whole

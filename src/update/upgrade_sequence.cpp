@@ -73,6 +73,11 @@ std::string ImageRefusalText(const std::string& path, const std::string& reason)
   return "The firmware image \"" + path + "\" cannot be read: " + reason + "." + NothingSent;
 }
 
+std::string UnsignedImageText(const std::string& path, const std::string& reason) {
+  return "The firmware image \"" + path + "\" is not signed by the maker: " + reason + "." +
+         NothingSent;
+}
+
 std::string TooManyDevicesText(std::size_t count) {
   return std::to_string(count) +
          " devices of this kind are connected. Disconnect all but the one to update, then start "
@@ -132,7 +137,9 @@ UpgradeOutcome RunUpgradeSequence(UpgradeContext& c) {
   const std::string path = FirmwareImagePath(c.platform.ProgramFolder());
   std::string reason;
   if (!c.image.Load(path, image, reason)) {
-    return Stop(c, ImageRefusalText(path, reason), UpgradeOutcome::Refused);
+    const bool notSigned = image.signature == ImageSignature::Refused;
+    return Stop(c, notSigned ? UnsignedImageText(path, reason) : ImageRefusalText(path, reason),
+                UpgradeOutcome::Refused);
   }
   if (const std::size_t devices = CountDevicesOfTheKind(c.platform); devices > 1) {
     return Stop(c, TooManyDevicesText(devices), UpgradeOutcome::Refused);

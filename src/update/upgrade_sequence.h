@@ -23,6 +23,8 @@ UpgradeOutcome RunUpgradeSequence(UpgradeContext& context);
 // The message box texts: an image refused, more than one device of the kind, a device that
 // never switched, all before anything was written; and a failed transfer.
 std::string ImageRefusalText(const std::string& path, const std::string& reason);
+// An image refused for its signature: not signed by the maker, and why.
+std::string UnsignedImageText(const std::string& path, const std::string& reason);
 std::string TooManyDevicesText(std::size_t count);
 std::string NotSwitchedText();
 std::string TransferFailureText(const TransferOutcome& outcome);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "../signature/signed_run_cases.h"
 #include "emulator/emulated_runner.h"
 #include "emulator/sha256.h"
 #include "right_device_cases.h"
@@ -262,6 +263,24 @@ TEST_P(RightDeviceRun, GetsTheFirmwareOnlyInItsBootloaderAndIsJudgedAfterItsRest
 INSTANTIATE_TEST_SUITE_P(Table, RightDeviceRun, ::testing::ValuesIn(testing::RightDeviceCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+class SignedImageRun : public ::testing::TestWithParam<testing::signature::SignedRunCase> {};
+
+TEST_P(SignedImageRun, TakesOnlyAnImageTheMakerSignedAndRefusesOthersBeforeAnyReport) {
+  const testing::signature::SignedRunCase& c = GetParam();
+  ScratchFolder folder;
+  std::vector<std::string> args = testing::signature::WriteSignedRunFiles(c, folder.Path());
+  args.insert(args.end(), {"--click", "--trace", folder.File("t.jsonl")});
+  RunnerOptions options;
+  std::string error;
+  ASSERT_TRUE(ParseRunnerOptions(args, "/nowhere", options, error)) << error;
+  const int exitCode = RunEmulated(options, *g_app);
+  EXPECT_EQ(testing::signature::CheckSignedRun(c, ReadTrace(folder.File("t.jsonl")), exitCode), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, SignedImageRun,
+                         ::testing::ValuesIn(testing::signature::SignedRunCases()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 // Runs with `args` and returns the exit status, keeping what the runner wrote on stderr.
 int RunCapturingErrors(const std::vector<std::string>& args, const std::string& ownFolder,
                        std::string& errors) {
@@ -293,6 +312,30 @@ TEST(EmulatedRunFailures, ABadScenarioEndsBeforeTheWindowWithItsOwnStatus) {
     EXPECT_NE(errors.find("bad.json"), std::string::npos) << errors;
     EXPECT_FALSE(fs::exists(folder.File("t.jsonl")));
   }
+}
+
+TEST(EmulatedRunFailures, APublicKeyThatCannotBeTakenEndsBeforeTheWindowWithItsOwnStatus) {
+  const std::vector<std::string> table = {
+      "",
+      "-----BEGIN PUBLIC KEY-----\nMFkw\n-----END PUBLIC KEY-----\n",
+      std::string(testing::signature::MakerAPem).replace(30, 1, "*"),
+      std::string(20000, 'A'),
+  };
+  for (const std::string& text : table) {
+    ScratchFolder folder;
+    WriteFile(folder.File("key.pem"), text);
+    std::string errors;
+    EXPECT_EQ(RunCapturingErrors(
+                  {"--public-key", folder.File("key.pem"), "--trace", folder.File("t.jsonl")},
+                  folder.Path(), errors),
+              PublicKeyExitStatus);
+    EXPECT_NE(errors.find("key.pem"), std::string::npos) << errors;
+    EXPECT_FALSE(fs::exists(folder.File("t.jsonl")));
+  }
+  ScratchFolder folder;
+  std::string errors;
+  EXPECT_EQ(RunCapturingErrors({"--public-key", folder.File("none.pem")}, folder.Path(), errors),
+            PublicKeyExitStatus);
 }
 
 TEST(EmulatedRunFailures, ATraceThatCannotBeWrittenEndsWithItsOwnStatus) {

@@ -251,8 +251,8 @@ TEST(ImageLines, ReportTheBytesTakenOrTheReasonOfARefusal) {
   inner.exists = false;
   EXPECT_FALSE(image.Load("/x/Varnholt.bin", loaded, error));
   const std::vector<std::string> expected = {
-      R"({"t":0,"ev":"image","op":"load","bytes":50})",
-      R"({"t":0,"ev":"image","op":"load","error":"No such file or directory"})",
+      R"({"t":0,"ev":"image","op":"load","bytes":50,"signature":"not checked"})",
+      R"({"t":0,"ev":"image","op":"load","error":"No such file or directory","signature":"not checked"})",
   };
   EXPECT_EQ(RawLines(out), expected);
 }
