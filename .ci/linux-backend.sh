@@ -2,8 +2,9 @@
 # CI for the Linux hidraw backend:
 #   1. its tests (parser, helpers, umockdev backend and whole update) with warnings as errors,
 #      then again with AddressSanitizer and UndefinedBehaviorSanitizer;
-#   2. the report descriptor parser under libFuzzer for a bounded time (DALVORN_FUZZ_SECONDS,
-#      default 60) from its seed corpus;
+#   2. under libFuzzer, each for a bounded time (DALVORN_FUZZ_SECONDS, default 60) from its
+#      seed corpus: the report descriptor parser, the signature and key readers, the trace
+#      tool's reader and the scenario loader;
 #   3. the end-to-end test on Debian's kernel under QEMU (vm/run-vm-test.sh).
 # Options: --skip-tests leaves out step 1 (for a CI run whose presets already ran them).
 set -euo pipefail
@@ -12,18 +13,14 @@ cd "$(dirname "$0")/.."
 skip_tests=0
 [[ ${1:-} == --skip-tests ]] && skip_tests=1
 fuzz_seconds=${DALVORN_FUZZ_SECONDS:-60}
-export DEBIAN_FRONTEND=noninteractive
 
+source .ci/lib.sh
 step() { echo "== linux backend: $* (at ${SECONDS} s)"; }
 
 step "packages"
-SUDO=""
-if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
-$SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends \
-  g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev nlohmann-json3-dev \
-  libudev-dev umockdev libumockdev-dev clang libclang-rt-14-dev \
-  qemu-system-x86 busybox-static cpio xz-utils >/dev/null
+install_missing g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev nlohmann-json3-dev \
+  libudev-dev libsystemd-dev libssl-dev umockdev libumockdev-dev clang libclang-rt-14-dev \
+  qemu-system-x86 busybox-static cpio xz-utils
 
 common=(-G Ninja -DDALVORN_WERROR=ON -DDALVORN_QT=OFF)
 targets=(dalvorn_linux_unit_tests dalvorn_linux_umockdev_tests dalvorn_vm_guest)
@@ -46,20 +43,27 @@ if [[ $skip_tests -eq 0 ]]; then
     ctest --test-dir build/linux-backend-asan -L linux --output-on-failure -j2 --no-tests=error
 fi
 
-step "fuzzing the report descriptor parser for ${fuzz_seconds} s"
 CXX=clang++ cmake -S . -B build/linux-fuzz -G Ninja -DDALVORN_QT=OFF -DDALVORN_BUILD_TESTS=OFF \
   -DDALVORN_BUILD_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-if ! cmake --build build/linux-fuzz --target help | grep -q report_descriptor_fuzz; then
-  echo "FAIL: no report_descriptor_fuzz target: the top-level CMakeLists.txt must add fuzz/" \
-       "when DALVORN_BUILD_FUZZ is on" >&2
-  exit 1
-fi
-cmake --build build/linux-fuzz --target report_descriptor_fuzz
-corpus=build/linux-fuzz/corpus
-rm -rf "$corpus" && mkdir -p "$corpus"
-# New inputs go to the first folder; the seeds in the repository are only read.
-build/linux-fuzz/fuzz/report_descriptor_fuzz -max_total_time="$fuzz_seconds" -max_len=4096 \
-  -print_final_stats=1 "$corpus" fuzz/corpus/report_descriptor 2>&1 | tail -n 12
+# fuzz TARGET MAX_LEN SEEDS [OPTION...]: runs one target for fuzz_seconds; a crash fails the run.
+# New inputs go to a folder of the build; the seeds in the repository are only read.
+fuzz() {
+  step "fuzzing $1 for ${fuzz_seconds} s"
+  if ! cmake --build build/linux-fuzz --target help | grep -q "^$1:"; then
+    echo "FAIL: no $1 target: the top-level CMakeLists.txt must add fuzz/ when" \
+         "DALVORN_BUILD_FUZZ is on" >&2
+    exit 1
+  fi
+  cmake --build build/linux-fuzz --target "$1"
+  local corpus=build/linux-fuzz/corpus-$1
+  rm -rf "$corpus" && mkdir -p "$corpus"
+  "build/linux-fuzz/fuzz/$1" -max_total_time="$fuzz_seconds" -max_len="$2" -print_final_stats=1 \
+    "${@:4}" "$corpus" "$3" 2>&1 | tail -n 12
+}
+fuzz report_descriptor_fuzz 4096 fuzz/corpus/report_descriptor
+fuzz signature_der_fuzz 512 fuzz/corpus/signature_der
+fuzz trace_reader_fuzz 65536 fuzz/corpus/trace -dict=fuzz/trace.dict
+fuzz scenario_fuzz 65536 fuzz/corpus/scenario
 
 step "end to end on a real kernel"
 vm/run-vm-test.sh build/linux-backend/tests/linux/vm/dalvorn_vm_guest build/linux-vm

@@ -42,6 +42,33 @@ set(DALVORN_VENDOR_ID "0x1209" CACHE STRING "USB vendor ID of the device (0xVVVV
 set(DALVORN_APP_PRODUCT_ID "0x0001" CACHE STRING "USB product ID in application mode (0xPPPP)")
 set(DALVORN_BOOT_PRODUCT_ID "0x0002" CACHE STRING "USB product ID in bootloader mode (0xPPPP)")
 
+# 1209:0001 and 1209:0002 are shared test IDs (pid.codes): any device may carry them, and a
+# package's udev rule gives the person at the seat access to all of them. A build made for a
+# package (the .deb's absolute program folder, or an image shipped with it) says so loudly; a
+# developer's build does not. The Windows installer warns when makensis builds it.
+string(TOLOWER "${DALVORN_VENDOR_ID}/${DALVORN_APP_PRODUCT_ID}/${DALVORN_BOOT_PRODUCT_ID}" _ids)
+if(_ids MATCHES "^0x1209/(0x0001/.*|.*/0x0002)$")
+  set(DALVORN_TEST_DEVICE_IDS 1)
+else()
+  set(DALVORN_TEST_DEVICE_IDS 0)
+endif()
+function(_dalvorn_warn_of_test_ids)
+  if(NOT DALVORN_TEST_DEVICE_IDS)
+    return()
+  endif()
+  if(IS_ABSOLUTE "${DALVORN_PROGRAM_DIR}" OR DALVORN_FIRMWARE_IMAGE)
+    message(WARNING
+      "This package is built with the shared test USB IDs "
+      "${DALVORN_VENDOR_ID}:${DALVORN_APP_PRODUCT_ID}/${DALVORN_BOOT_PRODUCT_ID}. Its udev rule "
+      "gives the person at the seat access to every device that carries them, and the program "
+      "sends its image to any of them. A device's maker passes its own IDs: "
+      "-DDALVORN_VENDOR_ID=0xVVVV -DDALVORN_APP_PRODUCT_ID=0xPPPP "
+      "-DDALVORN_BOOT_PRODUCT_ID=0xPPPP (docs/packaging.md).")
+  endif()
+endfunction()
+# Once the whole configuration is read, when the program folder is known.
+cmake_language(DEFER CALL _dalvorn_warn_of_test_ids)
+
 # The vendor's firmware image, packaged as Varnholt.bin next to the executable.
 set(DALVORN_FIRMWARE_IMAGE "" CACHE FILEPATH
     "Firmware image to ship as Varnholt.bin next to the program (empty: none)")

@@ -3,11 +3,14 @@
 #include <exception>
 #include <fstream>
 #include <iostream>
+#include <utility>
 
 #include "emulator/emulated_platform.h"
+#include "emulator/emulated_power.h"
 #include "emulator/emulation_clock.h"
 #include "emulator/message_box_gate.h"
 #include "emulator/scenario.h"
+#include "trace/trace_file.h"
 #include "trace/trace_writer.h"
 #include "trace/tracing_image_file.h"
 #include "trace/tracing_window.h"
@@ -16,6 +19,51 @@ namespace dalvorn::emulator {
 namespace {
 
 constexpr const char* kName = "dalvorn-firmware-update-emulated: ";
+
+// The --trace file, opened as the program opens its own (trace/trace_file.h): never the image
+// in the program folder nor its signature, never blocking. The first line that cannot be
+// written is told at once and ends the trace; the run goes on to its end.
+class RunnerTraceFile {
+ public:
+  explicit RunnerTraceFile(const RunnerOptions& options)
+      : path_(options.tracePath), stream_(file_) {
+    std::string error;
+    if (path_.empty() || file_.Open(PathFromUtf8(path_),
+                                    FirmwareFiles(FirmwareImagePath(options.programDir)), error)) {
+      return;
+    }
+    std::cerr << kName << "cannot write the trace " << path_ << " (" << error << ")\n";
+    opened_ = false;
+  }
+
+  // False when a trace was asked for and could not be opened.
+  bool Opened() const { return opened_; }
+  std::ostream* Stream() { return file_.IsOpen() ? &stream_ : nullptr; }
+  void TellFailuresOf(TraceWriter& trace) {
+    trace.SetOnFailure([this] { Tell(stream_.Error()); });
+  }
+  // Closes the file; false when the trace is not whole.
+  bool Close(const TraceWriter& trace) {
+    if (!file_.IsOpen()) return true;
+    std::string error;
+    if (!file_.Close(error)) Tell(error);
+    return !told_ && !trace.Failed();
+  }
+
+ private:
+  void Tell(const std::string& reason) {
+    if (told_) return;
+    told_ = true;
+    std::cerr << kName << "writing the trace " << path_ << " failed (" << reason
+              << "); the run goes on without it\n";
+  }
+
+  std::string path_;
+  TraceFile file_;
+  TraceFileStream stream_;
+  bool opened_ = true;
+  bool told_ = false;
+};
 
 }  // namespace
 
@@ -32,20 +80,20 @@ int RunEmulatedIn(const RunnerOptions& options,
               << ": cannot be read: " << e.what() << '\n';
     return ScenarioExitStatus;
   }
-  std::unique_ptr<std::ofstream> traceFile;
-  if (!options.tracePath.empty()) {
-    traceFile = std::make_unique<std::ofstream>(PathFromUtf8(options.tracePath),
-                                                std::ios::trunc | std::ios::binary);
-    if (!*traceFile) {
-      std::cerr << kName << "cannot write the trace " << options.tracePath << '\n';
-      return TraceExitStatus;
-    }
+  FirmwareKeys keys;
+  if (std::string error; !RunnerPublicKeys(options, keys, error)) {
+    std::cerr << kName << error << '\n';
+    return PublicKeyExitStatus;
   }
+  RunnerTraceFile traceFile(options);
+  if (!traceFile.Opened()) return TraceExitStatus;
 
   EmulationClock clock(options.realTime);
-  TraceWriter trace(traceFile.get(), clock);
+  TraceWriter trace(traceFile.Stream(), clock);
+  traceFile.TellFailuresOf(trace);
   EmulatedPlatform platform(scenario, clock, trace, options.programDir);
-  DiskFirmwareImageFile disk;
+  EmulatedPowerGuard power(scenario.power, trace);
+  DiskFirmwareImageFile disk(std::move(keys));
   TracingFirmwareImageFile image(disk, trace);
   const std::unique_ptr<RunnerWindow> window = makeWindow();
   // Nobody reads a message box unless a person watches in real time: it is traced, and shown
@@ -77,17 +125,11 @@ int RunEmulatedIn(const RunnerOptions& options,
   hooks.afterLoad = afterLoad;
   hooks.beforeTerminate = [&] { trace.Window("terminate"); };
 
-  const int exitCode = window->Run(view, platform, image, hooks);
+  const int exitCode = window->Run(view, platform, image, hooks, power);
   platform.WriteFlashLine();
   trace.Exit(exitCode);
-  if (traceFile) {
-    traceFile->close();
-    // A trace cut short (a full disk) must not pass for a whole one.
-    if (trace.Failed() || traceFile->fail()) {
-      std::cerr << kName << "writing the trace " << options.tracePath << " failed\n";
-      return TraceExitStatus;
-    }
-  }
+  // A trace cut short (a full disk, a reader gone) must not pass for a whole one.
+  if (!traceFile.Close(trace)) return TraceExitStatus;
   return exitCode;
 }
 

@@ -1,9 +1,11 @@
 #include "emulator/recorded_run.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "device/device_codes.h"
 #include "device/find_the_hid.h"
+#include "emulator/trace_check.h"
 
 namespace dalvorn::emulator {
 namespace {
@@ -12,75 +14,101 @@ bool Starts(const std::vector<std::uint8_t>& data, const auto& code) {
   return data.size() > code.size() && std::equal(code.begin(), code.end(), data.begin() + 1);
 }
 
-bool OfTheKind(const TraceLine& attributes) {
-  return IsDeviceIdentity(static_cast<std::uint16_t>(attributes.value("vendor", 0u)),
-                          static_cast<std::uint16_t>(attributes.value("product", 0u)));
+// The validated fields, read with a fallback for one that is absent or null.
+std::int64_t Int(const TraceLine& line, const char* key, std::int64_t fallback = 0) {
+  const auto it = line.find(key);
+  return it != line.end() && it->is_number_integer() ? it->get<std::int64_t>() : fallback;
 }
 
-// Interfaces of the kind that are not the device found at load: the count before the update
-// walks every interface, so any other path of the kind it sees beside the device's is another
-// interface, of the same physical device ("target") or of another one (its own name, or none
-// when the trace does not tell).
-std::map<std::string, std::optional<std::string>> OtherInterfacesOfTheKind(
-    const std::vector<TraceLine>& trace) {
-  std::map<std::int64_t, std::string> files;
-  std::map<std::string, std::string> physical;
-  std::vector<std::set<std::string>> walks;
-  std::string loadPath, current;
-  for (const TraceLine& line : trace) {
-    if (line.value("ev", "") != "call") continue;
-    const std::string fn = line.value("fn", "");
-    if (fn == "SetupDiGetClassDevsA") {
-      walks.emplace_back();
-    } else if (fn == "CreateFileA" && line.contains("path") && line["path"].is_string() &&
-               !line.value("overlapped", false)) {
-      current = line["path"].get<std::string>();
-      if (line.value("result", std::int64_t{-1}) != -1) files[line["result"]] = current;
-    } else if (fn == "HidD_GetAttributes" && line.value("result", 0) != 0 && !walks.empty() &&
-               OfTheKind(line)) {
-      const auto f = files.find(line.value("handle", std::int64_t{0}));
-      const std::string path = f != files.end() ? f->second : current;
-      if (loadPath.empty() && walks.size() == 1) loadPath = path;
-      walks.back().insert(path);
-    } else if (fn == "SetupDiGetDevicePropertyW" && line.value("result", 0) != 0 &&
-               line.contains("physical") && line["physical"].is_string()) {
-      physical[current] = line["physical"].get<std::string>();
-    }
-  }
-  std::map<std::string, std::optional<std::string>> others;
-  const auto targetPhysical = physical.find(loadPath);
-  for (const auto& walk : walks) {
-    if (walk.count(loadPath) == 0) continue;
-    for (const std::string& path : walk) {
-      if (path == loadPath) continue;
-      const auto p = physical.find(path);
-      std::optional<std::string> name;
-      if (p != physical.end()) {
-        const bool sameDevice =
-            targetPhysical != physical.end() && p->second == targetPhysical->second;
-        // A name that happens to be the target's own keyword must not make it one.
-        name = sameDevice              ? std::string("target")
-               : p->second == "target" ? "another " + p->second
-                                       : p->second;
-      }
-      others[path] = name;
-    }
-  }
-  return others;
+std::string Text(const TraceLine& line, const char* key) {
+  const auto it = line.find(key);
+  return it != line.end() && it->is_string() ? it->get<std::string>() : std::string();
+}
+
+bool Flag(const TraceLine& line, const char* key) {
+  const auto it = line.find(key);
+  return it != line.end() && it->is_boolean() && it->get<bool>();
+}
+
+bool OfTheKind(const TraceLine& attributes) {
+  return IsDeviceIdentity(static_cast<std::uint16_t>(Int(attributes, "vendor")),
+                          static_cast<std::uint16_t>(Int(attributes, "product")));
+}
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
 }
 
 }  // namespace
 
 std::vector<std::uint8_t> BytesFromHex(const std::string& hex) {
   std::vector<std::uint8_t> bytes;
+  bytes.reserve(hex.size() / 2);
   for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
-    bytes.push_back(static_cast<std::uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
+    const int high = HexValue(hex[i]), low = HexValue(hex[i + 1]);
+    if (high >= 0 && low >= 0) bytes.push_back(static_cast<std::uint8_t>(high << 4 | low));
   }
   return bytes;
 }
 
-RecordedRun::RecordedRun(const std::vector<TraceLine>& trace)
-    : others(OtherInterfacesOfTheKind(trace)) {}
+void OtherInterfacesReader::Line(const TraceLine& line) {
+  if (Text(line, "ev") != "call") return;
+  const std::string fn = Text(line, "fn");
+  const std::int64_t result = Int(line, "result");
+  if (fn == "SetupDiGetClassDevsA") {
+    EndWalk();
+    walking_ = true;
+    ++walks_;
+  } else if (fn == "CreateFileA" && !Flag(line, "overlapped") && line.contains("path") &&
+             line["path"].is_string()) {
+    current_ = line["path"].get<std::string>();
+    if (result != -1) files_[result] = current_;
+  } else if (fn == "CloseHandle" && result != 0) {
+    files_.erase(Int(line, "handle"));
+  } else if (fn == "HidD_GetAttributes" && result != 0 && walking_ && OfTheKind(line)) {
+    const auto f = files_.find(Int(line, "handle"));
+    const std::string path = f != files_.end() ? f->second : current_;
+    if (loadPath_.empty() && walks_ == 1) loadPath_ = path;
+    walk_.insert(path);
+  } else if (fn == "SetupDiGetDevicePropertyW" && result != 0 && line.contains("physical") &&
+             line["physical"].is_string()) {
+    physical_[current_] = line["physical"].get<std::string>();
+  }
+}
+
+void OtherInterfacesReader::EndWalk() {
+  if (walk_.count(loadPath_) != 0) {
+    for (const std::string& path : walk_) {
+      if (path != loadPath_) others_.insert(path);
+    }
+  }
+  walk_.clear();
+}
+
+OtherInterfaces OtherInterfacesReader::Result() {
+  EndWalk();
+  OtherInterfaces others;
+  const auto targetPhysical = physical_.find(loadPath_);
+  for (const std::string& path : others_) {
+    const auto p = physical_.find(path);
+    std::optional<std::string> name;
+    if (p != physical_.end()) {
+      const bool sameDevice =
+          targetPhysical != physical_.end() && p->second == targetPhysical->second;
+      // A name that happens to be the target's own keyword must not make it one.
+      name = sameDevice              ? std::string("target")
+             : p->second == "target" ? "another " + p->second
+                                     : p->second;
+    }
+    others[path] = name;
+  }
+  return others;
+}
+
+RecordedRun::RecordedRun(OtherInterfaces otherInterfaces) : others(std::move(otherInterfaces)) {}
 
 const std::map<std::string, RecordedRun::Handler>& RecordedRun::Handlers() {
   static const std::map<std::string, Handler> handlers = {
@@ -97,22 +125,20 @@ const std::map<std::string, RecordedRun::Handler>& RecordedRun::Handlers() {
       {"HidD_SetFeature", &RecordedRun::OnSetFeature},
       {"HidD_GetFeature", &RecordedRun::OnGetFeature},
       {"CloseHandle", &RecordedRun::OnCloseHandle},
+      {"HidD_FreePreparsedData", &RecordedRun::OnFreePreparsedData},
   };
   return handlers;
 }
 
 void RecordedRun::Line(const TraceLine& line) {
-  const std::string ev = line.value("ev", "");
+  const std::string ev = Text(line, "ev");
   // The emulated device says so when it is unplugged during the send of the block refused.
-  if (ev == "device" && line.value("op", "") == "left" && lineAfterRefusal_) unplugged = true;
+  if (ev == "device" && Text(line, "op") == "left" && lineAfterRefusal_) unplugged = true;
   if (ev != "call") return;
   lineAfterRefusal_ = false;
-  const auto handler = Handlers().find(line.value("fn", ""));
+  const auto handler = Handlers().find(Text(line, "fn"));
   if (handler == Handlers().end()) return;
-  const std::int64_t result = line.contains("result") && line["result"].is_number_integer()
-                                  ? line["result"].get<std::int64_t>()
-                                  : 0;
-  (this->*handler->second)(line, result, line.value("handle", std::int64_t{0}));
+  (this->*handler->second)(line, Int(line, "result"), Int(line, "handle"));
 }
 
 std::optional<bool> RecordedRun::DeviceMode(std::int64_t handle) {
@@ -128,7 +154,14 @@ RecordedIdentity& RecordedRun::IdentityOf(bool isApp) {
 }
 
 void RecordedRun::OnSleep(const TraceLine& line, std::int64_t, std::int64_t) {
-  now_ += line.value("ms", std::int64_t{0});
+  // A scenario counts the device's absences in milliseconds up to 2^32 - 1 (49 days): a run
+  // longer than that cannot be replayed. Checked before the sum, which then never overflows.
+  constexpr std::int64_t kMaxMs = 0xFFFFFFFF;
+  const std::int64_t ms = Int(line, "ms");
+  if (ms < 0 || ms > kMaxMs - now_) {
+    throw TraceLineError("the pauses add up to more than 49 days, longer than a replay can run");
+  }
+  now_ += ms;
 }
 
 void RecordedRun::OnClassDevs(const TraceLine&, std::int64_t, std::int64_t) {
@@ -138,7 +171,7 @@ void RecordedRun::OnClassDevs(const TraceLine&, std::int64_t, std::int64_t) {
 
 void RecordedRun::OnInterfaceDetail(const TraceLine& line, std::int64_t, std::int64_t) {
   // Only the sizing call tells a vanished interface: it needs less than the size field.
-  if (line.value("size", 0) != 0 || line.value("needed", 0) >= 5) return;
+  if (Int(line, "size") != 0 || Int(line, "needed") >= 5) return;
   if (searches.size() != 1) return;
   const std::string key = "vanished#" + std::to_string(++vanished_);
   order.push_back(key);
@@ -149,7 +182,7 @@ void RecordedRun::OnCreateFile(const TraceLine& line, std::int64_t result, std::
   if (!line.contains("path") || !line["path"].is_string()) return;
   const std::string path = line["path"].get<std::string>();
   RecordedPath& p = paths[path];
-  const bool overlapped = line.value("overlapped", false);
+  const bool overlapped = Flag(line, "overlapped");
   if (result != -1) {
     p.opened = true;
     files_[result] = path;
@@ -168,9 +201,9 @@ void RecordedRun::OnAttributes(const TraceLine& line, std::int64_t result, std::
   RecordedPath& p = paths[path];
   const bool device = result != 0 && others.count(path) == 0 && OfTheKind(line);
   if (result != 0) {
-    p.vendor = line.value("vendor", 0u);
-    p.product = line.value("product", 0u);
-    p.version = line.value("version", 0u);
+    p.vendor = static_cast<unsigned>(Int(line, "vendor"));
+    p.product = static_cast<unsigned>(Int(line, "product"));
+    p.version = static_cast<unsigned>(Int(line, "version"));
     p.identified = device;
     if (device && p.product == BootProductID) ++openToBoot_;
   }
@@ -206,27 +239,27 @@ void RecordedRun::PlacePlainInterface(const std::string& path) {
 void RecordedRun::OnPreparsedData(const TraceLine& line, std::int64_t result, std::int64_t handle) {
   if (!DeviceMode(handle)) return;
   if (result == 0) capsFail = true;
-  prepared_[line.value("preparsed", std::int64_t{0})] = handle;
+  prepared_[Int(line, "preparsed")] = handle;
 }
 
 void RecordedRun::OnCaps(const TraceLine& line, std::int64_t result, std::int64_t) {
   if (result == 0) return;
-  const auto p = prepared_.find(line.value("preparsed", std::int64_t{0}));
+  const auto p = prepared_.find(Int(line, "preparsed"));
   if (p == prepared_.end()) return;
   if (const auto mode = DeviceMode(p->second)) {
-    IdentityOf(*mode).reportLength = line.value("feature_report_length", 0u);
+    IdentityOf(*mode).reportLength = static_cast<unsigned>(Int(line, "feature_report_length"));
   }
 }
 
 void RecordedRun::OnString(const TraceLine& line, std::int64_t result, std::int64_t handle) {
   const auto mode = DeviceMode(handle);
   if (!mode) return;
-  const std::string fn = line.value("fn", "");
+  const std::string fn = Text(line, "fn");
   const std::string key = fn == "HidD_GetManufacturerString" ? "manufacturer"
                           : fn == "HidD_GetProductString"    ? "product"
                                                              : "serial";
   RecordedIdentity& id = IdentityOf(*mode);
-  const std::string data = line.value("data", "");
+  const std::string data = Text(line, "data");
   if (result == 0) {
     id.failedStrings.insert(key);
   } else if (data.size() > id.strings[key].size()) {
@@ -237,7 +270,7 @@ void RecordedRun::OnString(const TraceLine& line, std::int64_t result, std::int6
 void RecordedRun::OnSetFeature(const TraceLine& line, std::int64_t result, std::int64_t handle) {
   const auto mode = DeviceMode(handle);
   if (!mode) return;
-  const std::vector<std::uint8_t> data = BytesFromHex(line.value("data", ""));
+  const std::vector<std::uint8_t> data = BytesFromHex(Text(line, "data"));
   if (*mode) {
     // A device that resets at once may fail the send of the message it took.
     if (!entryAt && Starts(data, BootEntryCode)) {
@@ -254,7 +287,7 @@ void RecordedRun::OnSetFeature(const TraceLine& line, std::int64_t result, std::
     refused = blocks_;
     lineAfterRefusal_ = true;
     // A real system says the device has gone: ENODEV, or Windows' error 1167.
-    const std::string why = line.value("os_error", "");
+    const std::string why = Text(line, "os_error");
     unplugged = why.rfind("ENODEV", 0) == 0 || why.rfind("GetLastError 1167", 0) == 0;
   }
 }
@@ -264,7 +297,7 @@ void RecordedRun::OnGetFeature(const TraceLine& line, std::int64_t result, std::
   if (!mode || *mode) return;
   statusRead_ = true;
   if (!status) {
-    status = BytesFromHex(line.value("data", ""));
+    status = BytesFromHex(Text(line, "data"));
     statusFails = result == 0;
   }
 }
@@ -274,6 +307,10 @@ void RecordedRun::OnCloseHandle(const TraceLine&, std::int64_t result, std::int6
   const auto mode = DeviceMode(handle);
   files_.erase(handle);
   if (mode && !*mode && --openToBoot_ == 0 && statusRead_ && !restartAt) restartAt = now_;
+}
+
+void RecordedRun::OnFreePreparsedData(const TraceLine& line, std::int64_t result, std::int64_t) {
+  if (result != 0) prepared_.erase(Int(line, "preparsed"));
 }
 
 }  // namespace dalvorn::emulator

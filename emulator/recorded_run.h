@@ -36,14 +36,42 @@ struct RecordedPath {
   bool identified = false;  // its attributes name the device
 };
 
-// Lower-case or upper-case hex digits as bytes; an odd last digit is ignored.
+// Lower-case or upper-case hex digits as bytes; an odd last digit, and any pair that is not
+// two hex digits, is ignored.
 std::vector<std::uint8_t> BytesFromHex(const std::string& hex);
+
+// Other interfaces of the kind than the device found at load, keyed by path: the name of the
+// physical device each belongs to ("target" for a second interface of the device), or none when
+// the trace does not tell.
+using OtherInterfaces = std::map<std::string, std::optional<std::string>>;
+
+// The first reading of a trace, before RecordedRun: the count of devices before the update
+// walks every interface, so any other path of the kind that a walk meeting the device's own
+// path sees is another interface. Takes the lines one at a time and keeps only the paths.
+class OtherInterfacesReader {
+ public:
+  // Takes the next line (checked: trace_check.h).
+  void Line(const TraceLine& line);
+  // What the lines taken tell.
+  OtherInterfaces Result();
+
+ private:
+  void EndWalk();
+
+  std::map<std::int64_t, std::string> files_;    // open handle -> path
+  std::map<std::string, std::string> physical_;  // path -> physical device
+  std::set<std::string> walk_, others_;
+  bool walking_ = false;
+  std::int64_t walks_ = 0;
+  std::string loadPath_, current_;
+};
 
 class RecordedRun {
  public:
-  explicit RecordedRun(const std::vector<TraceLine>& trace);
+  explicit RecordedRun(OtherInterfaces otherInterfaces);
 
-  // Takes the next line of the trace.
+  // Takes the next line of the trace (checked: trace_check.h). Throws TraceLineError for a
+  // value the replay cannot take (pauses that add up past the clock's range).
   void Line(const TraceLine& line);
 
   // The interfaces other than the device, in order ("vanished#N" for an interface that
@@ -53,7 +81,7 @@ class RecordedRun {
   std::map<std::string, RecordedPath> paths;
   // Other interfaces of the kind: the name of the physical device each belongs to ("target"
   // for a second interface of the device), or none when the trace does not tell.
-  std::map<std::string, std::optional<std::string>> others;
+  OtherInterfaces others;
 
   std::vector<RecordedSearch> searches;
   RecordedIdentity app, boot, appAfter;
@@ -80,6 +108,7 @@ class RecordedRun {
   void OnSetFeature(const TraceLine& line, std::int64_t result, std::int64_t handle);
   void OnGetFeature(const TraceLine& line, std::int64_t result, std::int64_t handle);
   void OnCloseHandle(const TraceLine& line, std::int64_t result, std::int64_t handle);
+  void OnFreePreparsedData(const TraceLine& line, std::int64_t result, std::int64_t handle);
 
   // The mode of the device open on `handle`: true in application mode; nullopt when the handle
   // is not open on the device.
@@ -92,11 +121,11 @@ class RecordedRun {
   std::map<std::int64_t, std::int64_t> prepared_;  // preparsed -> handle
   std::vector<std::string> searchKeys_;            // interfaces of the search under way
   std::string pendingPath_;
-  int vanished_ = 0;
+  std::int64_t vanished_ = 0;
   bool statusRead_ = false;
   std::uint32_t blocks_ = 0, blocksTaken_ = 0;
   bool lineAfterRefusal_ = false;
-  int openToBoot_ = 0;
+  std::int64_t openToBoot_ = 0;
   std::int64_t now_ = 0;  // the replay's clock: the sum of the pauses so far
 };
 

@@ -6,9 +6,12 @@
 #include <vector>
 
 #include "emulator/emulated_runner.h"
+#include "trace/trace_file.h"
 #include "ui/qt/qt_application.h"
 
 int main(int argc, char* argv[]) {
+  // A trace pipe whose reader has gone must end the trace, never the run.
+  dalvorn::IgnoreBrokenPipes();
   QApplication app(argc, argv);
   dalvorn::SetUpApplication(app);
   std::vector<std::string> arguments;

@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "emulator/runner_options.h"
+#include "emulator/trace_input.h"
 
 namespace dalvorn::emulator {
 namespace {
@@ -224,6 +225,25 @@ DeviceScenario ReadDevice(const json& value, const std::string& where) {
   return device;
 }
 
+PowerScenario ReadPower(const json& value, const std::string& where) {
+  RequireObject(value, where);
+  PowerScenario power;
+  if (const json* v = Member(value, "on_battery")) {
+    power.onBattery = ReadBool(*v, where + ".on_battery");
+  }
+  if (const json* v = Member(value, "percentage")) {
+    if (v->is_null()) {
+      power.percentage.reset();
+    } else {
+      power.percentage = static_cast<std::uint8_t>(ReadNumber(*v, where + ".percentage", 100));
+    }
+  }
+  if (const json* v = Member(value, "hold_refused")) {
+    power.holdRefused = ReadBool(*v, where + ".hold_refused");
+  }
+  return power;
+}
+
 ModeIdentity MakeIdentity(std::uint16_t version, const char* product) {
   ModeIdentity identity;
   identity.version = version;
@@ -276,25 +296,27 @@ Scenario ParseScenario(std::string_view jsonText) {
   }
   if (!targetSeen) scenario.devicePosition = scenario.interfaces.size();
   if (const json* device = Member(root, "device")) scenario.device = ReadDevice(*device, "device");
+  if (const json* power = Member(root, "power")) scenario.power = ReadPower(*power, "power");
   if (const json* v = Member(root, "reuse_handles")) {
     scenario.reuseHandles = ReadBool(*v, "reuse_handles");
   }
   return scenario;
 }
 
+// The largest scenario file read: a host of a few thousand interfaces takes well under a MiB.
+constexpr std::uint64_t kMaxScenarioBytes = 64 * 1024 * 1024;
+
 Scenario LoadScenarioFile(const std::string& path) {
-  std::error_code error;
-  const std::filesystem::path filePath = PathFromUtf8(path);
-  if (std::filesystem::is_directory(filePath, error)) {
-    throw ScenarioError(path + ": is a folder, not a file");
-  }
-  std::ifstream file(filePath, std::ios::binary);
-  if (!file) throw ScenarioError(path + ": cannot be opened");
-  std::ostringstream text;
-  text << file.rdbuf();
-  if (file.bad()) throw ScenarioError(path + ": cannot be read");
+  // Only a regular file or a pipe, opened without blocking and refused past the limit before a
+  // byte of it is parsed.
+  std::string text;
   try {
-    return ParseScenario(text.str());
+    text = ReadWholeInput(path, kMaxScenarioBytes);
+  } catch (const TraceReadError& e) {
+    throw ScenarioError(e.what());
+  }
+  try {
+    return ParseScenario(text);
   } catch (const ScenarioError& e) {
     throw ScenarioError(path + ": " + e.what());
   }

@@ -4,27 +4,45 @@
 
 #include "emulator/recorded_run.h"
 #include "emulator/scenario_json.h"
+#include "emulator/trace_check.h"
+#include "emulator/trace_input.h"
 
 namespace dalvorn::emulator {
 
 std::vector<TraceLine> ReadTrace(std::istream& in) {
+  StreamSource source(in);
+  TraceReader reader(source, "the trace", /*checkFields=*/false);
   std::vector<TraceLine> lines;
-  std::string text;
-  for (int number = 1; std::getline(in, text); ++number) {
-    if (!text.empty() && text.back() == '\r') text.pop_back();
-    if (text.empty()) continue;
-    TraceLine line = TraceLine::parse(text, nullptr, false);
-    if (!line.is_object()) {
-      throw TraceReadError("line " + std::to_string(number) + " is not a JSON object");
-    }
-    lines.push_back(std::move(line));
-  }
+  for (TraceLine line; reader.Next(line);) lines.push_back(std::move(line));
   return lines;
 }
 
 nlohmann::ordered_json ScenarioFromTrace(const std::vector<TraceLine>& trace) {
-  RecordedRun run(trace);
+  OtherInterfacesReader others;
+  for (const TraceLine& line : trace) others.Line(line);
+  RecordedRun run(others.Result());
   for (const TraceLine& line : trace) run.Line(line);
+  return ScenarioJson(run);
+}
+
+nlohmann::ordered_json ScenarioFromTrace(ByteSource& trace, const std::string& name) {
+  OtherInterfacesReader others;
+  {
+    TraceReader reader(trace, name);
+    std::uint64_t count = 0;
+    for (TraceLine line; reader.Next(line); ++count) others.Line(line);
+    if (count == 0) throw TraceReadError(name + ": holds no trace line");
+  }
+  trace.Rewind();
+  RecordedRun run(others.Result());
+  TraceReader reader(trace, name);
+  for (TraceLine line; reader.Next(line);) {
+    try {
+      run.Line(line);
+    } catch (const TraceLineError& e) {
+      reader.Fail(e.what());
+    }
+  }
   return ScenarioJson(run);
 }
 

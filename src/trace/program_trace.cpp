@@ -24,24 +24,32 @@ std::filesystem::path TracePathFromEnvironment() {
 ProgramTrace::ProgramTrace(const std::filesystem::path& path, HidPlatform& platform,
                            FirmwareImageFile& image)
     : path_(path),
-      file_(path, std::ios::trunc | std::ios::binary),
-      opened_(static_cast<bool>(file_)),
-      writer_(opened_ ? &file_ : nullptr, clock_),
+      opened_(
+          file_.Open(path, FirmwareFiles(FirmwareImagePath(platform.ProgramFolder())), openError_)),
+      stream_(file_),
+      writer_(opened_ ? &stream_ : nullptr, clock_),
       platform_(platform, writer_),
       image_(image, writer_) {
   if (!opened_) {
-    std::cerr << kName << "cannot write the trace " << path_.string()
-              << "; the program runs without it\n";
+    std::cerr << kName << "cannot write the trace " << PathText(path_)
+              << "; the program runs without it (" << openError_ << ")\n";
+    return;
   }
+  writer_.SetOnFailure([this] { ReportWriteFailure(stream_.Error()); });
+}
+
+void ProgramTrace::ReportWriteFailure(const std::string& reason) {
+  if (reported_) return;
+  reported_ = true;
+  std::cerr << kName << "writing the trace " << PathText(path_) << " failed; it is incomplete ("
+            << reason << "); the program runs on without it\n";
 }
 
 int ProgramTrace::Finish(int exitCode) {
   if (!opened_) return exitCode;
   writer_.Exit(exitCode);
-  file_.close();
-  if (writer_.Failed() || file_.fail()) {
-    std::cerr << kName << "writing the trace " << path_.string() << " failed; it is incomplete\n";
-  }
+  std::string error;
+  if (!file_.Close(error)) ReportWriteFailure(error);
   return exitCode;
 }
 

@@ -3,10 +3,11 @@
 #pragma once
 
 #include <filesystem>
-#include <fstream>
+#include <string>
 
 #include "device/hid_platform.h"
 #include "trace/trace_clock.h"
+#include "trace/trace_file.h"
 #include "trace/trace_writer.h"
 #include "trace/tracing_image_file.h"
 #include "trace/tracing_platform.h"
@@ -19,8 +20,10 @@ std::filesystem::path TracePathFromEnvironment();
 
 class ProgramTrace {
  public:
-  // Opens `path` for the trace. A file that cannot be opened is reported on standard error
-  // and leaves the trace closed: the program then runs untraced.
+  // Opens `path` for the trace (trace_file.h): never the firmware image in the platform's
+  // program folder, nor its signature. A file that cannot be opened is reported on standard
+  // error and leaves the trace closed: the program then runs untraced. A line that cannot be
+  // written is reported at once, and ends the trace; the program runs on.
   ProgramTrace(const std::filesystem::path& path, HidPlatform& platform, FirmwareImageFile& image);
   ProgramTrace(const ProgramTrace&) = delete;
   ProgramTrace& operator=(const ProgramTrace&) = delete;
@@ -30,14 +33,19 @@ class ProgramTrace {
   HidPlatform& Platform() { return platform_; }
   FirmwareImageFile& Image() { return image_; }
 
-  // Writes the `exit` line and closes the file; a trace that could not be written whole is
-  // reported on standard error. Returns `exitCode`: the trace never changes the outcome.
+  // Writes the `exit` line and closes the file. Returns `exitCode`: the trace never changes the
+  // outcome.
   int Finish(int exitCode);
 
  private:
+  void ReportWriteFailure(const std::string& reason);
+
   std::filesystem::path path_;
-  std::ofstream file_;
+  TraceFile file_;
+  std::string openError_;
   bool opened_;
+  TraceFileStream stream_;
+  bool reported_ = false;
   SteadyTraceClock clock_;
   TraceWriter writer_;
   TracingPlatform platform_;
