@@ -1,4 +1,15 @@
+# shellcheck shell=bash
 # Shared by the CI scripts: sourced, never run.
+
+# use_utf8_locale: gives the script, and all it starts, a UTF-8 locale of its own, whatever the
+# caller's environment (a bare ssh session or container sets none). Wine maps Windows file
+# names to the host's in the locale's character set: with no locale that is ASCII, and a folder
+# named in Cyrillic cannot be made. sort and ls order names by it too. C.UTF-8 is part of
+# Debian's C library, so it is always there.
+use_utf8_locale() {
+  unset LANGUAGE
+  export LC_ALL=C.UTF-8 LANG=C.UTF-8
+}
 
 # install_missing PACKAGE...: installs with apt-get the packages that are not installed yet.
 install_missing() {

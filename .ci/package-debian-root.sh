@@ -1,27 +1,31 @@
 #!/usr/bin/env bash
-# Installs the Debian package into a fresh minimal Debian 12 root, as a person would on a
-# new system, and uses it there:
+# Installs the Debian package into a fresh minimal Debian root (12, bookworm, unless SUITE
+# names another release: trixie for 13), as a person would on a new system, and uses it there:
 #   1. debootstrap --variant=minbase (cached as a tarball in WORK/cache; each run unpacks a
 #      fresh copy), then apt-get install ./PACKAGE.deb --no-install-recommends: its declared
-#      dependencies alone must bring everything the program needs;
+#      dependencies alone must bring everything the program needs; ldd finds every library of
+#      the program and of Qt's X11 platform plugin;
 #   2. starts the program with the desktop entry's command (/usr/bin/...) on a private Xvfb
 #      with a window manager (openbox), waits for its window, checks that it comes up with
 #      blank labels (no device), keeps a screenshot (WORK/installed-window.png), clicks the
 #      close box with xdotool and expects exit status 0;
 #   3. purges the package and checks that none of its files is left.
-# Usage: .ci/package-debian-root.sh PACKAGE.deb WORK   (as root; DALVORN_DEBIAN_MIRROR
-#        overrides the mirror, which is otherwise the first Debian one of the apt sources)
+# Usage: .ci/package-debian-root.sh PACKAGE.deb WORK [SUITE]   (as root; DALVORN_DEBIAN_MIRROR
+#        overrides the mirror, which is otherwise the first Debian one of the apt sources; the
+#        release is checked against debian-archive-keyring, which must know its key)
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+use_utf8_locale
 trap 'echo "package-debian-root.sh: failed at line $LINENO" >&2' ERR
 [[ $(id -u) -eq 0 ]] || { echo "package-debian-root.sh: run as root (debootstrap, chroot)" >&2; exit 1; }
 deb=$(realpath "$1")
 work=$(realpath -m "$2")
+suite=${3:-bookworm}
 name=$(dpkg-deb -f "$deb" Package)
 root=$work/root
 cache=$work/cache
 mkdir -p "$cache/archives/partial"
-step() { echo "-- debian root: $* (at ${SECONDS} s)"; }
+step() { echo "-- debian $suite root: $* (at ${SECONDS} s)"; }
 
 first_mirror() {
   cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources \
@@ -46,20 +50,22 @@ mount_in_root() {  # mount_in_root TARGET MOUNT-ARGUMENTS...
   mounts+=("$root$1")
 }
 in_root() { chroot "$root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 \
-  DEBIAN_FRONTEND=noninteractive "$@"; }
+  LC_ALL=C.UTF-8 DEBIAN_FRONTEND=noninteractive "$@"; }
 
 step "root ($mirror)"
-if [[ ! -f $cache/bookworm-minbase.tar ]]; then
+tarball=$cache/$suite-minbase.tar
+if [[ ! -f $tarball ]]; then
   rm -rf "$work/bootstrap"
-  debootstrap --variant=minbase bookworm "$work/bootstrap" "$mirror" \
-    >"$work/debootstrap.log" 2>&1 ||
+  debootstrap --variant=minbase --keyring=/usr/share/keyrings/debian-archive-keyring.gpg \
+    "$suite" "$work/bootstrap" "$mirror" >"$work/debootstrap.log" 2>&1 ||
     { tail -n 20 "$work/debootstrap.log"; exit 1; }
-  tar -C "$work/bootstrap" -cf "$cache/bookworm-minbase.tar.part" .
-  mv "$cache/bookworm-minbase.tar.part" "$cache/bookworm-minbase.tar"
+  tar -C "$work/bootstrap" -cf "$tarball.part" .
+  mv "$tarball.part" "$tarball"
   rm -rf "$work/bootstrap"
 fi
 rm -rf "$root" && mkdir -p "$root"
-tar -C "$root" -xf "$cache/bookworm-minbase.tar"
+tar -C "$root" -xf "$tarball"
+echo "Debian $(cat "$root/etc/debian_version")"
 cp /etc/resolv.conf "$root/etc/resolv.conf"
 mount_in_root /proc -t proc proc
 mount_in_root /dev --bind /dev
@@ -71,6 +77,23 @@ in_root apt-get update -qq
 in_root apt-get install -y -qq --no-install-recommends "/tmp/$(basename "$deb")" \
   >"$work/install.log" 2>&1 || { tail -n 30 "$work/install.log"; exit 1; }
 grep -c "^Setting up" "$work/install.log" | sed 's/^/packages set up: /'
+# shellcheck disable=SC2016  # dpkg-query's fields, not the shell's
+in_root dpkg-query -W -f='${db:Status-Abbrev} ${Package} ${Version}\n' 'libqt6core6*' |
+  awk '$1 == "ii" {print "Qt: " $2, $3}'
+
+step "libraries (ldd)"
+# The program and the X11 platform plugin Qt loads at run time: every library found.
+plugin=$(in_root sh -c 'ls /usr/lib/*/qt6/plugins/platforms/libqxcb.so' 2>/dev/null || true)
+[[ -n $plugin ]] || { echo "Qt's X11 platform plugin (libqxcb.so) is not installed" >&2; exit 1; }
+for file in "/opt/$name/$name" "$plugin"; do
+  in_root ldd "$file" >"$work/ldd.txt" 2>&1 || { cat "$work/ldd.txt"; exit 1; }
+  if grep -q "not found" "$work/ldd.txt"; then
+    grep "not found" "$work/ldd.txt" >&2
+    echo "$file: libraries not found" >&2
+    exit 1
+  fi
+  echo "$file: $(grep -c '=>' "$work/ldd.txt") libraries, all found"
+done
 
 step "the program from the desktop entry's command"
 command=$(sed -n 's/^Exec=//p' "$root/usr/share/applications/$name.desktop" | sed 's/ %[a-zA-Z]//g')

@@ -9,9 +9,11 @@
 # With DALVORN_SIGN_CA=CERT.pem it checks the installed uninstaller's signature against it.
 # With DALVORN_INSTALLER_SCREENSHOTS=DIR it also walks through the installer's pages with the
 # keyboard first, saving each page as DIR/packaging-installer-N.png.
+# Wine runs in the C.UTF-8 locale, whatever the caller's (use_utf8_locale, .ci/lib.sh).
 # Usage: .ci/package-wine.sh INSTALLER.exe WINDOWS_BUILD WORK
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+use_utf8_locale
 trap 'echo "package-wine.sh: failed at line $LINENO" >&2' ERR
 installer=$(realpath "$1")
 build=$(realpath "$2")

@@ -7,19 +7,26 @@
 #      verify) and the ZIP's contents;
 #   3. lintian on the .deb: no error or warning (overrides: packaging/linux/lintian-overrides);
 #   4. desktop-file-validate and appstreamcli validate --no-net on the packaged files;
-#   5. the .deb in a fresh minimal Debian 12 root (.ci/package-debian-root.sh);
+#   5. the .deb in a fresh minimal Debian 12 root and in a Debian 13 one
+#      (.ci/package-debian-root.sh), the same .deb in both;
 #   6. the installer under Wine (.ci/package-wine.sh): its pages, a silent install, the program
-#      started once, a silent uninstall.
+#      started once, a silent uninstall;
+#   7. a .deb built with a throwaway maker's key and signed image, in a Debian 12 root: a changed
+#      image refused, the shipped one taken (.ci/package-signed.sh);
+#   8. the uninstaller under Wine, of the installer above (no image) and of one that ships an
+#      image: a person's own Varnholt.bin stays (.ci/package-wine-uninstall.sh).
 # Screenshots of the installed programs and of the installer's pages are left in the work
-# folder (debian/installed-window.png, wine/installed-window.png, screenshots/).
+# folder (debian-12/installed-window.png, debian-13/..., wine/installed-window.png,
+# screenshots/).
 # Usage: .ci/packages.sh [WINDOWS_BUILD]   (default build/windows, the folder of .ci/windows.sh)
 # Environment: DALVORN_LINUX_BUILD and DALVORN_PACKAGES as for scripts/package.sh;
 # DALVORN_PACKAGE_CHECKS: the checks' work folder (build/package-checks), which also keeps
-# the Debian root and the downloaded packages for the next run.
+# the Debian roots and the downloaded packages for the next run.
 set -euo pipefail
 trap 'echo "packages.sh: failed at line $LINENO" >&2' ERR
 cd "$(dirname "$0")/.."
 source .ci/lib.sh
+use_utf8_locale  # Wine, and the order sort gives the ZIP's files
 export DALVORN_WINDOWS_BUILD=$(realpath -m "${1:-build/windows}")
 export DALVORN_PACKAGES=$(realpath -m "${DALVORN_PACKAGES:-build/packages}")
 work=$(realpath -m "${DALVORN_PACKAGE_CHECKS:-build/package-checks}")
@@ -81,11 +88,32 @@ grep -q "^## \[$version\]" CHANGELOG.md ||
   { echo "CHANGELOG.md has no entry for $version" >&2; exit 1; }
 
 step "the .deb in a fresh Debian 12"
-.ci/package-debian-root.sh "$deb" "$work/debian"
+.ci/package-debian-root.sh "$deb" "$work/debian-12" bookworm
+
+step "the .deb in a fresh Debian 13"
+.ci/package-debian-root.sh "$deb" "$work/debian-13" trixie
 
 step "the installer under Wine"
 DALVORN_INSTALLER_SCREENSHOTS=$work/screenshots DALVORN_SIGN_CA=$work/sign-cert.pem \
   .ci/package-wine.sh "$installer" "$DALVORN_WINDOWS_BUILD" "$work/wine"
+
+step "a package with the maker's key refuses a changed image (Debian 12)"
+.ci/package-signed.sh --build "$work/signed/signed.deb" "$work/debian-12"
+
+step "the uninstaller keeps a person's image"
+# A second installer of the same staged files, this one shipping an image, as a maker's
+# package built with -DDALVORN_FIRMWARE_IMAGE would: the uninstaller is checked with and
+# without one.
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$DALVORN_WINDOWS_BUILD/CMakeCache.txt")
+stage=$DALVORN_WINDOWS_BUILD/stage/dalvorn-firmware-update-$version-win64
+rm -rf "$work/stage-with-image" && cp -r "$stage" "$work/stage-with-image"
+head -c 4000 /dev/urandom >"$work/stage-with-image/Varnholt.bin"
+sed 's/^!define WITH_IMAGE 0$/!define WITH_IMAGE 1/' "$DALVORN_WINDOWS_BUILD/installer.nsi" \
+  >"$DALVORN_WINDOWS_BUILD/installer-with-image.nsi"
+grep -q '^!define WITH_IMAGE 1$' "$DALVORN_WINDOWS_BUILD/installer-with-image.nsi"
+makensis -V2 -DSTAGE="$work/stage-with-image" -DOUTFILE="$work/with-image-setup.exe" \
+  "$DALVORN_WINDOWS_BUILD/installer-with-image.nsi"
+.ci/package-wine-uninstall.sh "$work/wine-uninstall" "$installer" "$work/with-image-setup.exe"
 
 step "done"
 echo "packages: all checks passed in ${SECONDS} s"

@@ -7,12 +7,15 @@
 #   4. runs the ctest suite under Wine (CMAKE_CROSSCOMPILING_EMULATOR) on a private Xvfb;
 #   5. runs the emulated runner for a whole update (trace and screenshot checked);
 #   6. runs the real program, reads its window, closes it and checks its exit status.
+# Wine and everything else here run in the C.UTF-8 locale, whatever the caller's (the tests
+# keep files in folders named in Cyrillic and Chinese letters).
 # Usage: .ci/windows.sh [BUILD_DIR]   (default: build/windows, the preset's folder)
 set -euo pipefail
 trap 'echo "windows.sh: failed at line $LINENO" >&2' ERR
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+use_utf8_locale
 build=${1:-$root/build/windows}
 mkdir -p "$build"
 build=$(cd "$build" && pwd)

@@ -27,11 +27,16 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
 # Test programs run under Wine. Test discovery runs them just before the tests, not at
 # build time, so that building needs no Wine session.
+# Wine runs in the C.UTF-8 locale whatever the shell that starts ctest has set: it maps Windows
+# file names to the host's in the locale's character set, and with no locale (a bare ssh
+# session, a container) that is ASCII, where a folder named in Cyrillic cannot be made.
+# LANGUAGE, which outranks LC_ALL for the language of messages, goes too.
 if(NOT DEFINED CMAKE_CROSSCOMPILING_EMULATOR)
   find_program(DALVORN_WINE NAMES wine64 wine PATHS /usr/lib/wine /usr/lib64/wine
                NO_CMAKE_FIND_ROOT_PATH)
   if(DALVORN_WINE)
-    set(CMAKE_CROSSCOMPILING_EMULATOR ${DALVORN_WINE})
+    set(CMAKE_CROSSCOMPILING_EMULATOR
+        ${CMAKE_COMMAND} -E env --unset=LANGUAGE LC_ALL=C.UTF-8 LANG=C.UTF-8 ${DALVORN_WINE})
   endif()
 endif()
 set(CMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE PRE_TEST)
