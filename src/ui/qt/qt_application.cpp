@@ -3,7 +3,7 @@
 #include <QApplication>
 #include <QString>
 
-#include "ui/frm_main.h"
+#include "ui/main_window_run.h"
 #include "ui/qt/qt_window_view.h"
 #include "ui/window_controls.h"
 
@@ -40,23 +40,13 @@ void SetUpApplication(QApplication& app) {
   app.setQuitOnLastWindowClosed(false);
 }
 
-int RunMainWindow(HidPlatform& platform, FirmwareImageFile& image, PowerGuard& power) {
-  QtWindowView window;
-  return RunMainWindow(window, window, platform, image, {}, power);
-}
-
 int RunMainWindow(QtWindowView& qtWindow, WindowView& view, HidPlatform& platform,
                   FirmwareImageFile& image, const MainWindowHooks& hooks, PowerGuard& power) {
-  FrmMain frm(platform, view, image, power);
-  view.SetEvents(&frm);
-  frm.Form_Load();
-  if (hooks.afterLoad) hooks.afterLoad();
   // An unload before the loop runs cannot end the loop; there is then no loop to run.
-  if (!qtWindow.Unloaded()) QApplication::exec();
-  if (hooks.beforeTerminate) hooks.beforeTerminate();
-  frm.Form_Terminate();
-  view.SetEvents(nullptr);
-  return frm.ExitCode();
+  const auto eventLoop = [&qtWindow] {
+    if (!qtWindow.Unloaded()) QApplication::exec();
+  };
+  return RunMainWindow(eventLoop, view, platform, image, hooks, power);
 }
 
 }  // namespace dalvorn

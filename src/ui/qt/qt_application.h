@@ -3,7 +3,6 @@
 #pragma once
 
 #include <QIcon>
-#include <functional>
 
 #include "device/hid_platform.h"
 #include "device/power_guard.h"
@@ -14,7 +13,6 @@ class QApplication;
 
 namespace dalvorn {
 
-class FrmMain;
 class QtWindowView;
 class WindowView;
 
@@ -26,15 +24,9 @@ QIcon ApplicationIcon();
 // after creating the QApplication.
 void SetUpApplication(QApplication& app);
 
-// Loads the main window over `platform`, runs the event loop until the window unloads,
-// terminates it and returns the program's exit status. The update holds the machine awake
-// through `power`.
-int RunMainWindow(HidPlatform& platform, FirmwareImageFile& image,
-                  PowerGuard& power = NoPowerService());
-
-// The same with the window supplied: `qtWindow` draws it; `view` is what the window's
-// behaviour drives, `qtWindow` itself or a view that forwards to it (a trace, for one).
-// `view.SetEvents` is called with the behaviour before the load.
+// Runs the main window (ui/main_window_run.h) through the Qt event loop: `qtWindow` draws it;
+// `view` is what the window's behaviour drives, `qtWindow` itself or a view that forwards to it
+// (a trace, for one). Returns the program's exit status.
 int RunMainWindow(QtWindowView& qtWindow, WindowView& view, HidPlatform& platform,
                   FirmwareImageFile& image, const MainWindowHooks& hooks = {},
                   PowerGuard& power = NoPowerService());

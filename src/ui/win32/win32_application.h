@@ -4,15 +4,15 @@
 
 #include "device/hid_platform.h"
 #include "device/power_guard.h"
-#include "ui/frm_main.h"
 #include "ui/win32/win32_window_view.h"
+#include "ui/window_view.h"
 #include "update/firmware_image.h"
 
 namespace dalvorn {
 
-// Creates FrmMain over `view` (the window itself, or a decorator of it), loads it, handles
-// messages until the window is unloaded, terminates it and returns the program's exit status.
-// The update holds the machine awake through `power`.
+// Runs the main window (ui/main_window_run.h) through the Win32 message loop: `window` draws
+// it; `view` is what the window's behaviour drives, `window` itself or a decorator of it.
+// Returns the program's exit status.
 int RunMainWindow(Win32WindowView& window, WindowView& view, HidPlatform& platform,
                   FirmwareImageFile& image, const MainWindowHooks& hooks = {},
                   PowerGuard& power = NoPowerService());

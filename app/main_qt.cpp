@@ -4,9 +4,8 @@
 
 #include "device/os_platform.h"
 #include "device/power_guard.h"
-#include "trace/program_trace.h"
+#include "program_run.h"
 #include "trace/trace_file.h"
-#include "trace/tracing_window.h"
 #include "ui/qt/qt_application.h"
 #include "ui/qt/qt_window_view.h"
 #include "update/firmware_image.h"
@@ -19,15 +18,11 @@ int main(int argc, char* argv[]) {
   const auto platform = dalvorn::MakeOsPlatform();
   const auto power = dalvorn::MakeOsPowerGuard();
   dalvorn::DiskFirmwareImageFile image(dalvorn::BuiltInFirmwareKeys());
-  const auto tracePath = dalvorn::TracePathFromEnvironment();
-  if (tracePath.empty()) return dalvorn::RunMainWindow(*platform, image, *power);
-
-  dalvorn::ProgramTrace trace(tracePath, *platform, image);
-  if (!trace.Opened()) return dalvorn::RunMainWindow(*platform, image, *power);
   dalvorn::QtWindowView window;
-  dalvorn::TracingWindowView view(window, trace.Writer());
-  dalvorn::MainWindowHooks hooks;
-  hooks.beforeTerminate = [&trace] { trace.Writer().Window("terminate"); };
-  return trace.Finish(
-      dalvorn::RunMainWindow(window, view, trace.Platform(), trace.Image(), hooks, *power));
+  return dalvorn::RunProgram(
+      window, *platform, image,
+      [&](dalvorn::WindowView& view, dalvorn::HidPlatform& hid, dalvorn::FirmwareImageFile& file,
+          const dalvorn::MainWindowHooks& hooks) {
+        return dalvorn::RunMainWindow(window, view, hid, file, hooks, *power);
+      });
 }

@@ -4,8 +4,7 @@
 
 #include "device/os_platform.h"
 #include "device/power_guard.h"
-#include "trace/program_trace.h"
-#include "trace/tracing_window.h"
+#include "program_run.h"
 #include "ui/win32/win32_application.h"
 #include "ui/win32/win32_window_view.h"
 #include "update/firmware_image.h"
@@ -19,15 +18,10 @@ int WINAPI WinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, LPSTR /*comma
   dalvorn::Win32WindowView window;
   // Made after the window, so that it lets go of the window before the window goes.
   const std::unique_ptr<dalvorn::PowerGuard> power = dalvorn::MakeOsPowerGuard(window.Window());
-  const auto tracePath = dalvorn::TracePathFromEnvironment();
-  if (tracePath.empty())
-    return dalvorn::RunMainWindow(window, window, *platform, image, {}, *power);
-
-  dalvorn::ProgramTrace trace(tracePath, *platform, image);
-  if (!trace.Opened()) return dalvorn::RunMainWindow(window, window, *platform, image, {}, *power);
-  dalvorn::TracingWindowView view(window, trace.Writer());
-  dalvorn::MainWindowHooks hooks;
-  hooks.beforeTerminate = [&trace] { trace.Writer().Window("terminate"); };
-  return trace.Finish(
-      dalvorn::RunMainWindow(window, view, trace.Platform(), trace.Image(), hooks, *power));
+  return dalvorn::RunProgram(
+      window, *platform, image,
+      [&](dalvorn::WindowView& view, dalvorn::HidPlatform& hid, dalvorn::FirmwareImageFile& file,
+          const dalvorn::MainWindowHooks& hooks) {
+        return dalvorn::RunMainWindow(window, view, hid, file, hooks, *power);
+      });
 }

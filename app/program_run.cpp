@@ -1,0 +1,21 @@
+#include "program_run.h"
+
+#include "trace/program_trace.h"
+#include "trace/tracing_window.h"
+
+namespace dalvorn {
+
+int RunProgram(WindowView& window, HidPlatform& platform, FirmwareImageFile& image,
+               const MainWindowRun& run) {
+  const auto tracePath = TracePathFromEnvironment();
+  if (tracePath.empty()) return run(window, platform, image, {});
+
+  ProgramTrace trace(tracePath, platform, image);
+  if (!trace.Opened()) return run(window, platform, image, {});
+  TracingWindowView view(window, trace.Writer());
+  MainWindowHooks hooks;
+  hooks.beforeTerminate = [&trace] { trace.Writer().Window("terminate"); };
+  return trace.Finish(run(view, trace.Platform(), trace.Image(), hooks));
+}
+
+}  // namespace dalvorn
