@@ -19,8 +19,8 @@ mkdir -p "$build"
 build=$(cd "$build" && pwd)
 out=$build/ci-accessibility
 mkdir -p "$out"
-start=$(date +%s)
-step() { echo "== accessibility: $* ($(($(date +%s) - start)) s)"; }
+# shellcheck disable=SC2034  # read by step (.ci/lib.sh)
+step_prefix="accessibility"
 
 # --- 1. Packages -------------------------------------------------------------------------
 step "packages"

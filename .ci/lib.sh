@@ -11,6 +11,21 @@ use_utf8_locale() {
   export LC_ALL=C.UTF-8 LANG=C.UTF-8
 }
 
+# step TEXT...: announces the script's next step as "== PREFIX: TEXT (at N s)", N the seconds
+# since the script started (bash's SECONDS). The script sets, once:
+#   step_prefix  the PREFIX (the script's file name unless set);
+#   step_mark    "--" instead of "==" in a script that another one runs, to show the nesting;
+#   step_times   declared as an array (step_times=()): each step appends to it the time the
+#                step before took, as "  12 s  TEXT", for a table at the end.
+step() {
+  if [[ -n ${step_current:-} ]] && declare -p step_times >/dev/null 2>&1; then
+    step_times+=("$(printf '%4d s  %s' $((SECONDS - step_started)) "$step_current")")
+  fi
+  step_current=$*
+  step_started=$SECONDS
+  echo "${step_mark:-==} ${step_prefix:-${0##*/}}: $* (at ${SECONDS} s)"
+}
+
 # install_missing PACKAGE...: installs with apt-get the packages that are not installed yet.
 install_missing() {
   local missing=() p sudo=""
@@ -21,7 +36,8 @@ install_missing() {
   echo "installing: ${missing[*]}"
   [[ $(id -u) -ne 0 ]] && sudo=sudo
   $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
+  # Through env: sudo drops the caller's environment.
+  $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
     "${missing[@]}" >/dev/null
 }
 

@@ -15,7 +15,8 @@ skip_tests=0
 fuzz_seconds=${DALVORN_FUZZ_SECONDS:-60}
 
 source .ci/lib.sh
-step() { echo "== linux backend: $* (at ${SECONDS} s)"; }
+# shellcheck disable=SC2034  # read by step (.ci/lib.sh)
+step_prefix="linux backend"
 
 step "packages"
 install_missing g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev nlohmann-json3-dev \
@@ -66,6 +67,6 @@ fuzz trace_reader_fuzz 65536 fuzz/corpus/trace -dict=fuzz/trace.dict
 fuzz scenario_fuzz 65536 fuzz/corpus/scenario
 
 step "end to end on a real kernel"
-vm/run-vm-test.sh build/linux-backend/tests/linux/vm/dalvorn_vm_guest build/linux-vm
+vm/run-vm-test.sh build/linux-backend/vm/dalvorn_vm_guest build/linux-vm
 
 echo "linux backend: all steps passed in ${SECONDS} s"

@@ -25,7 +25,9 @@ name=$(dpkg-deb -f "$deb" Package)
 root=$work/root
 cache=$work/cache
 mkdir -p "$cache/archives/partial"
-step() { echo "-- debian $suite root: $* (at ${SECONDS} s)"; }
+# "--": run by .ci/packages.sh, inside one of its steps.
+# shellcheck disable=SC2034  # read by step (.ci/lib.sh)
+step_prefix="debian $suite root" step_mark="--"
 
 first_mirror() {
   cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources \

@@ -28,7 +28,9 @@ suite=bookworm
 root=$work/signed-root
 cache=$work/cache
 mkdir -p "$cache/archives/partial"
-step() { echo "-- signed package: $* (at ${SECONDS} s)"; }
+# "--": run by .ci/packages.sh, inside one of its steps.
+# shellcheck disable=SC2034  # read by step (.ci/lib.sh)
+step_prefix="signed package" step_mark="--"
 
 install_missing debootstrap xvfb xdotool x11-utils openbox openssl g++ pkg-config \
   libumockdev-dev dpkg-dev

@@ -17,7 +17,9 @@ trap 'echo "package-wine-uninstall.sh: failed at line $LINENO" >&2' ERR
 (($# >= 2)) || { echo "usage: $0 WORK INSTALLER.exe..." >&2; exit 64; }
 work=$(realpath -m "$1")
 shift
-step() { echo "-- wine uninstall: $* (at ${SECONDS} s)"; }
+# "--": run by .ci/packages.sh, inside one of its steps.
+# shellcheck disable=SC2034  # read by step (.ci/lib.sh)
+step_prefix="wine uninstall" step_mark="--"
 wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64

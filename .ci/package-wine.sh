@@ -18,7 +18,9 @@ trap 'echo "package-wine.sh: failed at line $LINENO" >&2' ERR
 installer=$(realpath "$1")
 build=$(realpath "$2")
 work=$(realpath -m "$3")
-step() { echo "-- wine: $* (at ${SECONDS} s)"; }
+# "--": run by .ci/packages.sh, inside one of its steps.
+# shellcheck disable=SC2034  # read by step (.ci/lib.sh)
+step_prefix="wine" step_mark="--"
 wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64

@@ -31,14 +31,9 @@ export DALVORN_WINDOWS_BUILD=$(realpath -m "${1:-build/windows}")
 export DALVORN_PACKAGES=$(realpath -m "${DALVORN_PACKAGES:-build/packages}")
 work=$(realpath -m "${DALVORN_PACKAGE_CHECKS:-build/package-checks}")
 mkdir -p "$work"
-times=()
-last=0
-step() {
-  if [[ -n ${current:-} ]]; then times+=("$(printf '%4d s  %s' $((SECONDS - last)) "$current")"); fi
-  current=$*
-  last=$SECONDS
-  echo "== packages: $* (at ${SECONDS} s)"
-}
+# shellcheck disable=SC2034  # read by step (.ci/lib.sh)
+step_prefix="packages"
+step_times=()  # the table printed at the end
 
 step "tools"
 tools=(lintian desktop-file-utils appstream debootstrap xvfb xdotool x11-utils openbox imagemagick
@@ -117,5 +112,5 @@ makensis -V2 -DSTAGE="$work/stage-with-image" -DOUTFILE="$work/with-image-setup.
 
 step "done"
 echo "packages: all checks passed in ${SECONDS} s"
-printf '%s\n' "${times[@]}"
+printf '%s\n' "${step_times[@]}"
 (cd "$DALVORN_PACKAGES" && ls -l --time-style=+ | awk 'NR > 1 {print "  " $5, $NF}')

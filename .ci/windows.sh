@@ -21,8 +21,8 @@ mkdir -p "$build"
 build=$(cd "$build" && pwd)
 out=$build/ci-windows
 mkdir -p "$out"
-start=$(date +%s)
-step() { echo "== windows: $* ($(($(date +%s) - start)) s)"; }
+# shellcheck disable=SC2034  # read by step (.ci/lib.sh)
+step_prefix="windows"
 
 # --- 1. Packages -------------------------------------------------------------------------
 step "packages"
@@ -69,7 +69,7 @@ step "configure"
 step "build"
 cmake --build "$build" -j 2 >"$out/build.log" 2>&1 || { tail -n 80 "$out/build.log"; exit 1; }
 
-program=$build/src/ui/win32/dalvorn-firmware-update.exe
+program=$build/app/dalvorn-firmware-update.exe
 runner=$build/emulator/win32/dalvorn-firmware-update-emulated.exe
 
 # --- 3. Only system DLLs -------------------------------------------------------------------
@@ -101,34 +101,8 @@ if [[ -f $runner ]]; then
   status=$?
   set -e
   [[ $status -eq 0 ]] || { echo "emulated runner exited with $status" >&2; exit 1; }
-  python3 - "$out/emulated-trace.jsonl" "$build/emulator/demo/Varnholt.bin" \
-    "$out/emulated-window.png" <<'PY'
-import hashlib, json, struct, sys
-trace, image, shot = sys.argv[1:4]
-lines = [json.loads(l) for l in open(trace, encoding="utf-8") if l.strip()]
-def fail(why):
-    sys.exit("emulated trace: " + why)
-if lines[-1] != {"t": lines[-1].get("t"), "ev": "exit", "code": 0}:
-    fail("does not end with exit 0: %r" % lines[-1])
-ops = [(l["ev"], l.get("op")) for l in lines]
-for needed in [("window", "show"), ("device", "unlocked"), ("window", "unload"),
-               ("window", "terminate")]:
-    if needed not in ops:
-        fail("no %s %s line" % needed)
-flash = [l for l in lines if l["ev"] == "device" and l.get("op") == "flash"]
-data = open(image, "rb").read()
-whole = len(data) // 40 * 40
-if len(flash) != 1 or flash[0]["bytes"] != whole or \
-        flash[0]["sha256"] != hashlib.sha256(data[:whole]).hexdigest():
-    fail("the device's flash is not the image: %r" % flash)
-arrived = [l for l in lines if l["ev"] == "device" and l.get("op") == "arrived"]
-if not arrived or arrived[-1].get("mode") != "app":
-    fail("the device did not come back in application mode")
-png = open(shot, "rb").read(24)
-if png[:8] != b"\x89PNG\r\n\x1a\n" or struct.unpack(">II", png[16:24]) != (361, 201):
-    fail("the screenshot is not a 361 x 201 PNG")
-print("emulated trace: %d lines, %d bytes flashed, exit 0" % (len(lines), whole))
-PY
+  python3 "$root/.ci/check-emulated-run.py" "$out/emulated-trace.jsonl" \
+    "$build/emulator/demo/Varnholt.bin" "$out/emulated-window.png"
 fi
 
 # --- 6. The real program: comes up blank, closes with status 0 ------------------------------

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Installs what building, running and testing the program needs on Debian 12.
+# Installs what building, running and testing the program needs on Debian 12, and the packages
+# named as arguments: only those not installed yet (apt-get, through sudo unless run as root).
+# Usage: scripts/install-deps.sh [PACKAGE...]
 set -euo pipefail
-SUDO=""
-if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
-export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends \
+# shellcheck source=../.ci/lib.sh source-path=SCRIPTDIR
+source "$(dirname "${BASH_SOURCE[0]}")/../.ci/lib.sh"
+install_missing \
   g++ cmake ninja-build pkg-config ca-certificates \
   qt6-base-dev libgl-dev fonts-dejavu-core \
   nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev \
-  libudev-dev umockdev libumockdev-dev libsystemd-dev python3-dbusmock dbus libssl-dev openssl "$@" >/dev/null
+  libudev-dev umockdev libumockdev-dev libsystemd-dev python3-dbusmock dbus libssl-dev openssl \
+  "$@"

@@ -39,7 +39,8 @@ linux_build=$(realpath -m "${DALVORN_LINUX_BUILD:-build/package}")
 windows_build=$(realpath -m "${DALVORN_WINDOWS_BUILD:-build/windows}")
 out=$(realpath -m "${DALVORN_PACKAGES:-build/packages}")
 targets=${DALVORN_PACKAGE_TARGETS:-deb windows}
-step() { echo "== package: $* (at ${SECONDS} s)"; }
+# shellcheck disable=SC2034  # read by step (.ci/lib.sh)
+step_prefix="package"
 
 step "packages"
 deps=(cmake ninja-build dpkg-dev file openssl)
