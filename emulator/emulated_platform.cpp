@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "device/device_codes.h"
+#include "device/hid_guid.h"
 #include "emulator/sha256.h"
 
 namespace dalvorn::emulator {
@@ -15,11 +16,6 @@ constexpr Handle kFirstHandle = 100;
 constexpr Handle kHandleStep = 4;
 constexpr std::uint32_t kSpintActive = 1;
 constexpr const char* kClassSuffix = "#{4d1e55b2-f16f-11cf-88cb-001111000030}";
-
-bool SameGuid(const Guid& a, const Guid& b) {
-  return a.Data1 == b.Data1 && a.Data2 == b.Data2 && a.Data3 == b.Data3 &&
-         std::equal(std::begin(a.Data4), std::end(a.Data4), std::begin(b.Data4));
-}
 
 const char* ModeName(DeviceMode mode) {
   return mode == DeviceMode::App ? "app" : "boot";
@@ -59,10 +55,6 @@ EmulatedPlatform::EmulatedPlatform(const Scenario& scenario, EmulationClock& clo
 
 EmulatedPlatform::~EmulatedPlatform() {
   if (clock_.RealTime()) trace_.SetBeforeEachLine(nullptr);
-}
-
-Guid EmulatedPlatform::HidGuid() {
-  return Guid{0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
 }
 
 std::string EmulatedPlatform::DevicePath(DeviceMode mode) {
@@ -130,7 +122,7 @@ bool EmulatedPlatform::TakesReports(const OpenFile& file) const {
 
 void EmulatedPlatform::HidD_GetHidGuid(Guid& hidGuid) {
   Sync();
-  hidGuid = HidGuid();
+  hidGuid = HidClassGuid;
   Record("HidD_GetHidGuid", TraceFields::object(), nullptr);
 }
 
@@ -138,7 +130,7 @@ Handle EmulatedPlatform::SetupDiGetClassDevsA(const Guid& classGuid, const char*
                                               Handle /*parentWindow*/, std::uint32_t flags) {
   Sync();
   Handle result = InvalidHandle;
-  if (SameGuid(classGuid, HidGuid()) && (flags & DigcfDeviceInterface) != 0) {
+  if (SameGuid(classGuid, HidClassGuid) && (flags & DigcfDeviceInterface) != 0) {
     InterfaceSet set;
     set.members.reserve(scenario_.interfaces.size() + 1);
     const auto addDevice = [&] {
@@ -167,10 +159,10 @@ std::int32_t EmulatedPlatform::SetupDiEnumDeviceInterfaces(Handle deviceInfoSet,
   Sync();
   std::int32_t result = 0;
   const InterfaceSet* set = Find<InterfaceSet>(deviceInfoSet);
-  if (set != nullptr && SameGuid(classGuid, HidGuid()) && memberIndex >= 0 &&
+  if (set != nullptr && SameGuid(classGuid, HidClassGuid) && memberIndex >= 0 &&
       static_cast<std::size_t>(memberIndex) < set->members.size() &&
       interfaceData.cbSize == SpDeviceInterfaceDataSize) {
-    interfaceData.InterfaceClassGuid = HidGuid();
+    interfaceData.InterfaceClassGuid = HidClassGuid;
     interfaceData.Flags = kSpintActive;
     interfaceData.Reserved = static_cast<std::uintptr_t>(memberIndex) + 1;
     result = 1;

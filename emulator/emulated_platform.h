@@ -69,8 +69,6 @@ class EmulatedPlatform final : public HidPlatform {
   // Writes the `flash` line: every data-block record the device accepted, counted and hashed.
   void WriteFlashLine();
 
-  // The HID interface class.
-  static Guid HidGuid();
   // The paths the host gives its interfaces.
   const std::string& PlainPath(std::size_t plainIndex) const { return plainPaths_.at(plainIndex); }
   static std::string DevicePath(DeviceMode mode);

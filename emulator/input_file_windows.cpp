@@ -5,42 +5,27 @@
 #include <string>
 
 #include "emulator/trace_input.h"
+#include "text/text_codec.h"
 
 namespace dalvorn::emulator {
-namespace {
-
-std::string SystemText(DWORD code) {
-  return "GetLastError " + std::to_string(code);
-}
-
-// The UTF-16 name of a UTF-8 path; text that is not UTF-8 gives a name no file has.
-std::wstring WideName(const std::string& text) {
-  if (text.empty()) return {};
-  const int size = static_cast<int>(text.size());
-  const int n = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, nullptr, 0);
-  if (n <= 0) return L"?";
-  std::wstring wide(static_cast<std::size_t>(n), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, wide.data(), n);
-  return wide;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 InputFile::InputFile(const std::string& path, bool readTwice) : path_(path) {
   // Backup semantics let a directory open, so that it is told apart; opening a pipe or a
   // device returns at once.
-  HANDLE handle = ::CreateFileW(WideName(path).c_str(), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  HANDLE handle =
+      ::CreateFileW((IsValidUtf8(path) ? WideFromUtf8(path) : std::wstring(L"?")).c_str(),
+                    GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
-    throw TraceReadError(path + ": cannot be opened: " + SystemText(::GetLastError()));
+    throw TraceReadError(path + ": cannot be opened: " + WindowsErrorText(::GetLastError()));
   }
   std::string refusal;
   BY_HANDLE_FILE_INFORMATION info{};
   const DWORD type = ::GetFileType(handle);
   if (type == FILE_TYPE_DISK) {
     if (!::GetFileInformationByHandle(handle, &info)) {
-      refusal = "cannot be examined: " + SystemText(::GetLastError());
+      refusal = "cannot be examined: " + WindowsErrorText(::GetLastError());
     } else if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
       refusal = "is a directory, not a file";
     } else {
@@ -71,7 +56,7 @@ std::size_t InputFile::ReadSystem(char* buffer, std::size_t size) {
   const DWORD error = ::GetLastError();
   // The writer of a pipe has closed its end: the end of the input.
   if (error == ERROR_BROKEN_PIPE) return 0;
-  throw TraceReadError(path_ + ": cannot be read: " + SystemText(error));
+  throw TraceReadError(path_ + ": cannot be read: " + WindowsErrorText(error));
 }
 
 bool InputFile::SeekToStart() {

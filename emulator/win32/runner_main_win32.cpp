@@ -1,28 +1,18 @@
 // dalvorn-firmware-update-emulated.exe: the program over an emulated device and host, on the
 // native Win32 window.
-#include <cwchar>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "emulator/runner_options.h"
 #include "emulator/win32/win32_runner.h"
+#include "text/text_codec.h"
 
 #include <windows.h>
 
 #include <shellapi.h>
 
 namespace {
-
-std::string WideToUtf8(const wchar_t* wide, std::size_t length) {
-  if (length == 0) return {};
-  const int size = static_cast<int>(length);
-  const int n = ::WideCharToMultiByte(CP_UTF8, 0, wide, size, nullptr, 0, nullptr, nullptr);
-  if (n <= 0) return {};
-  std::string text(static_cast<std::size_t>(n), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, wide, size, text.data(), n, nullptr, nullptr);
-  return text;
-}
 
 // The folder of this executable, the default program folder, in UTF-8.
 std::string OwnFolder() {
@@ -34,7 +24,8 @@ std::string OwnFolder() {
   }
   const std::wstring file(path.data(), n);
   const std::size_t slash = file.find_last_of(L"\\/");
-  return slash == std::wstring::npos ? "." : WideToUtf8(file.data(), slash);
+  return slash == std::wstring::npos ? "."
+                                     : dalvorn::Utf8FromWide(std::wstring_view(file.data(), slash));
 }
 
 // The arguments after the program's name, in UTF-8: the C runtime's narrow ones are in the
@@ -44,7 +35,7 @@ std::vector<std::string> Arguments() {
   int count = 0;
   wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
   if (wide == nullptr) return arguments;
-  for (int i = 1; i < count; ++i) arguments.push_back(WideToUtf8(wide[i], std::wcslen(wide[i])));
+  for (int i = 1; i < count; ++i) arguments.push_back(dalvorn::Utf8FromWide(wide[i]));
   ::LocalFree(wide);
   return arguments;
 }

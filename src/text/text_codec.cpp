@@ -142,6 +142,17 @@ std::size_t WriteUtf16Le(std::string_view utf8, void* buffer, std::size_t buffer
   return count;
 }
 
+bool IsValidUtf8(std::string_view utf8) {
+  for (std::size_t i = 0; i < utf8.size();) {
+    const std::size_t at = i;
+    // U+FFFD itself is well-formed; anything else decoded as it was not.
+    if (DecodeUtf8(utf8, i) == ReplacementCharacter && utf8.substr(at, i - at) != "\xEF\xBF\xBD") {
+      return false;
+    }
+  }
+  return true;
+}
+
 std::wstring WideFromUtf8(std::string_view utf8) {
   std::wstring wide;
   if constexpr (sizeof(wchar_t) == 2) {

@@ -33,6 +33,9 @@ std::vector<std::uint8_t> Utf16LeWithTerminator(std::string_view utf8);
 // units only; a cut string has no terminator). Returns the number of bytes written.
 std::size_t WriteUtf16Le(std::string_view utf8, void* buffer, std::size_t bufferBytes);
 
+// Whether `utf8` is well-formed UTF-8 throughout (no malformed, overlong or surrogate sequence).
+bool IsValidUtf8(std::string_view utf8);
+
 // Wide text (UTF-16 on Windows) and UTF-8, both ways, up to the first zero unit of the wide
 // text; malformed input becomes U+FFFD.
 std::wstring WideFromUtf8(std::string_view utf8);
@@ -41,5 +44,11 @@ std::string Utf8FromWide(std::wstring_view wide);
 // A system's message text without the line breaks, spaces and dots it ends with:
 // "Access is denied.\r\n" -> "Access is denied".
 std::string TrimSystemText(std::string_view text);
+
+#ifdef _WIN32
+// The system's text for a Windows error code, in UTF-8 and trimmed: "GetLastError 5: Access is
+// denied"; only the number when the system has no text for it.
+std::string WindowsErrorText(std::uint32_t code);
+#endif
 
 }  // namespace dalvorn

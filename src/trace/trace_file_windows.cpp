@@ -3,36 +3,11 @@
 // Opening a named pipe never waits: a pipe with no free instance fails at once.
 #include <windows.h>
 
+#include "text/text_codec.h"
 #include "trace/trace_file.h"
 
 namespace dalvorn {
 namespace {
-
-std::string WideToUtf8(const std::wstring& wide) {
-  if (wide.empty()) return {};
-  const int size = static_cast<int>(wide.size());
-  const int n = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
-  if (n <= 0) return {};
-  std::string text(static_cast<std::size_t>(n), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, text.data(), n, nullptr, nullptr);
-  return text;
-}
-
-// The system's text for an error code, without its closing period and line break.
-std::string SystemMessage(DWORD code) {
-  wchar_t* text = nullptr;
-  const DWORD n = ::FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring message = n > 0 && text != nullptr ? std::wstring(text, n) : std::wstring();
-  if (text != nullptr) ::LocalFree(text);
-  while (!message.empty() && (message.back() == L'.' || message.back() == L'\r' ||
-                              message.back() == L'\n' || message.back() == L' ')) {
-    message.pop_back();
-  }
-  const std::string prefix = "GetLastError " + std::to_string(code);
-  return message.empty() ? prefix : prefix + ": " + WideToUtf8(message);
-}
 
 // Opens an existing file as it is, or creates a new one that did not exist; never truncates.
 HANDLE OpenWithoutTruncating(const std::filesystem::path& path, bool& created) {
@@ -82,7 +57,7 @@ bool TraceFile::Open(const std::filesystem::path& path,
   bool created = false;
   HANDLE handle = OpenWithoutTruncating(path, created);
   if (handle == INVALID_HANDLE_VALUE) {
-    error = SystemMessage(::GetLastError());
+    error = WindowsErrorText(::GetLastError());
     return false;
   }
   const auto refuse = [&](std::string reason) {
@@ -96,7 +71,7 @@ bool TraceFile::Open(const std::filesystem::path& path,
       return refuse("it is " + file.what + " " + PathText(file.path));
   }
   if (::GetFileType(handle) == FILE_TYPE_DISK && !created && !::SetEndOfFile(handle)) {
-    return refuse(SystemMessage(::GetLastError()));
+    return refuse(WindowsErrorText(::GetLastError()));
   }
   handle_ = handle;
   return true;
@@ -104,14 +79,14 @@ bool TraceFile::Open(const std::filesystem::path& path,
 
 bool TraceFile::Write(const char* data, std::size_t size, std::string& error) {
   if (handle_ == nullptr) {
-    error = SystemMessage(ERROR_INVALID_HANDLE);
+    error = WindowsErrorText(ERROR_INVALID_HANDLE);
     return false;
   }
   while (size > 0) {
     const DWORD chunk = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
     DWORD written = 0;
     if (!::WriteFile(static_cast<HANDLE>(handle_), data, chunk, &written, nullptr)) {
-      error = SystemMessage(::GetLastError());
+      error = WindowsErrorText(::GetLastError());
       return false;
     }
     data += written;
@@ -125,7 +100,7 @@ bool TraceFile::Close(std::string& error) {
   const BOOL closed = ::CloseHandle(static_cast<HANDLE>(handle_));
   handle_ = nullptr;
   if (closed) return true;
-  error = SystemMessage(::GetLastError());
+  error = WindowsErrorText(::GetLastError());
   return false;
 }
 

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "device/find_the_hid.h"
+#include "device/hid_guid.h"
 #include "device/linux/hid_report_descriptor.h"
 #include "device/linux/hidraw_sysfs.h"
 #include "device/os_platform.h"
@@ -30,8 +31,6 @@ namespace dalvorn {
 namespace {
 
 // {4D1E55B2-F16F-11CF-88CB-001111000030}, the HID device interface class.
-constexpr Guid HidClassGuid{
-    0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
 constexpr std::uint32_t SpintActive = 0x1;
 constexpr std::int32_t HidpStatusInvalidPreparsedData = static_cast<std::int32_t>(0xC0110001u);
 // The largest buffer one hidraw feature ioctl can carry (its size field has 14 bits).
@@ -44,11 +43,6 @@ std::string ErrnoText(int error) {
   const char* name = strerrorname_np(error);
   std::string text = name != nullptr ? std::string(name) + ": " : std::string();
   return text + std::strerror(error);
-}
-
-bool SameGuid(const Guid& a, const Guid& b) {
-  return a.Data1 == b.Data1 && a.Data2 == b.Data2 && a.Data3 == b.Data3 &&
-         std::equal(std::begin(a.Data4), std::end(a.Data4), std::begin(b.Data4));
 }
 
 struct OpenDevice {

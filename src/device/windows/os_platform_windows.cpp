@@ -7,6 +7,7 @@
 #include "device/os_platform.h"
 #include "device/windows/interface_detail.h"
 #include "device/windows/physical_device.h"
+#include "text/text_codec.h"
 
 // The system headers come after the program's own (windows.h defines INVALID_HANDLE_VALUE).
 #include <windows.h>
@@ -305,33 +306,17 @@ class WindowsHidPlatform final : public HidPlatform {
         const std::wstring path(buffer.data(), n);
         const std::size_t slash = path.find_last_of(L"\\/");
         if (slash == std::wstring::npos) return ".";
-        const int size = static_cast<int>(slash);
-        const int bytes =
-            ::WideCharToMultiByte(CP_UTF8, 0, path.data(), size, nullptr, 0, nullptr, nullptr);
-        if (bytes <= 0) return ".";
-        std::string folder(static_cast<std::size_t>(bytes), '\0');
-        ::WideCharToMultiByte(CP_UTF8, 0, path.data(), size, folder.data(), bytes, nullptr,
-                              nullptr);
-        return folder;
+        return Utf8FromWide(std::wstring_view(path).substr(0, slash));
       }
       buffer.resize(buffer.size() * 2);
     }
   }
 
-  // "GetLastError 5: Access is denied.", from the thread's last error, which every failed
+  // "GetLastError 5: Access is denied", from the thread's last error, which every failed
   // operation here leaves set.
   std::uint32_t LastErrorCode() override { return ::GetLastError(); }
 
-  std::string LastOsError() override {
-    const DWORD error = ::GetLastError();
-    char text[256] = {};
-    DWORD n = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                               error, 0, text, sizeof text, nullptr);
-    while (n > 0 && (text[n - 1] == '\n' || text[n - 1] == '\r' || text[n - 1] == ' ')) --n;
-    std::string why = "GetLastError " + std::to_string(error);
-    if (n > 0) why += ": " + std::string(text, n);
-    return why;
-  }
+  std::string LastOsError() override { return WindowsErrorText(::GetLastError()); }
 
  private:
   // A handle, set or preparsed-data value this backend never gave out, or has released.

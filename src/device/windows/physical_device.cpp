@@ -12,6 +12,8 @@
 #include <cwctype>
 #include <vector>
 
+#include "text/text_codec.h"
+
 namespace dalvorn {
 namespace {
 
@@ -19,17 +21,6 @@ namespace {
 // internal device shares.
 constexpr GUID ComputerContainer = {
     0x00000000, 0x0000, 0x0000, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}};
-
-std::string Utf8(const std::wstring& text) {
-  if (text.empty()) return {};
-  const int bytes = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                          nullptr, 0, nullptr, nullptr);
-  if (bytes <= 0) return {};
-  std::string out(static_cast<std::size_t>(bytes), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), bytes,
-                        nullptr, nullptr);
-  return out;
-}
 
 std::wstring InstanceId(DEVINST device) {
   wchar_t id[MAX_DEVICE_ID_LEN + 1] = {};
@@ -100,14 +91,14 @@ std::string PhysicalDeviceOf(HDEVINFO set, const SP_DEVICE_INTERFACE_DATA& inter
   for (DEVINST node = device.DevInst, parent = 0; ::CM_Get_Parent(&parent, node, 0) == CR_SUCCESS;
        node = parent) {
     const std::wstring id = InstanceId(parent);
-    if (IsWholeUsbDevice(id)) return "usb " + Utf8(id);
+    if (IsWholeUsbDevice(id)) return "usb " + Utf8FromWide(id);
   }
   const std::wstring own = InstanceId(device.DevInst);
   if (own.empty()) {
     ::SetLastError(ERROR_NOT_FOUND);
     return {};
   }
-  return "instance " + Utf8(own);
+  return "instance " + Utf8FromWide(own);
 }
 
 }  // namespace dalvorn

@@ -6,6 +6,8 @@
 #include <iostream>
 #include <string>
 
+#include "text/text_codec.h"
+
 namespace dalvorn {
 namespace {
 
@@ -34,17 +36,6 @@ void RestoreEndOfSession(HWND window) {
   if (current == &RefuseEndOfSession) {
     ::SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
   }
-}
-
-// "GetLastError 120: This function is not supported on this system."
-std::string LastErrorText(DWORD error) {
-  char text[256] = {};
-  DWORD n = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                             error, 0, text, sizeof text, nullptr);
-  while (n > 0 && (text[n - 1] == '\n' || text[n - 1] == '\r' || text[n - 1] == ' ')) --n;
-  std::string why = "GetLastError " + std::to_string(error);
-  if (n > 0) why += ": " + std::string(text, n);
-  return why;
 }
 
 std::uint32_t SystemSetThreadExecutionState(std::uint32_t flags) {
@@ -77,7 +68,7 @@ class WindowsPowerGuard final : public PowerGuard {
     std::string failures;
     if (!sleepHeld_) {
       sleepHeld_ = calls_.setThreadExecutionState(EsContinuous | EsSystemRequired) != 0;
-      if (!sleepHeld_) failures += "SetThreadExecutionState: " + LastErrorText(::GetLastError());
+      if (!sleepHeld_) failures += "SetThreadExecutionState: " + WindowsErrorText(::GetLastError());
     }
     if (window_ != nullptr && !shutdownHeld_) {
       const std::string reason(PowerHoldReason);
@@ -87,7 +78,7 @@ class WindowsPowerGuard final : public PowerGuard {
         InterceptEndOfSession(window_);
       } else {
         if (!failures.empty()) failures += "; ";
-        failures += "ShutdownBlockReasonCreate: " + LastErrorText(::GetLastError());
+        failures += "ShutdownBlockReasonCreate: " + WindowsErrorText(::GetLastError());
       }
     }
     if (failures.empty()) return true;
