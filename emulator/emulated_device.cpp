@@ -12,7 +12,12 @@ EmulatedDevice::EmulatedDevice(const DeviceScenario& scenario)
       updatedApp_(scenario.appAfterUpdate ? Overlay(scenario.app, *scenario.appAfterUpdate)
                                           : scenario.app),
       present_(scenario.present),
-      mode_(scenario.mode) {}
+      mode_(scenario.mode) {
+  // Room for the largest image the program sends, so that the flash never moves while it
+  // fills: only the pages written are taken from the system, and the process holds the image
+  // once in the program and once here, as the device's own memory.
+  flash_.reserve(MaxFirmwareImageBytes);
+}
 
 std::uint16_t EmulatedDevice::ProductId() const {
   return mode_ == DeviceMode::App ? AppProductID : BootProductID;

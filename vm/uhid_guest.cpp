@@ -103,79 +103,105 @@ bool Updated(const HidDeviceModel& model, const std::vector<std::uint8_t>& whole
          model.Restarts() == 1;
 }
 
+// The image the runs send, written where the program reads it; returns its whole records.
+std::vector<std::uint8_t> WriteImage(HidPlatform& platform) {
+  std::vector<std::uint8_t> image(ImageRecords * ModelRecordSize + ImagePartialBytes);
+  for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i * 13 + 5);
+  std::ofstream out(FirmwareImagePath(platform.ProgramFolder()), std::ios::binary);
+  out.write(reinterpret_cast<const char*>(image.data()),
+            static_cast<std::streamsize>(image.size()));
+  image.resize(ImageRecords * ModelRecordSize);
+  return image;
+}
+
+int Fail(const std::string& why) {
+  std::printf("DALVORN-VM-RESULT: FAIL %s\n", why.c_str());
+  return 1;
+}
+
+// What the runs left: exit statuses, what the devices saw, and whether uhid served them all.
+struct Results {
+  int exitCode = -1, refusedExitCode = -1, slowExitCode = -1, twoExitCode = -1;
+  HidDeviceModel model, slowModel;
+  UhidTraffic slowTraffic;
+  std::size_t touched = 0;  // reports the two devices of the kind were sent or asked for
+  bool served = true;
+};
+
+// 1. The update, then a failing update of the same device: its bootloader refuses a block.
+// Empty when the runs took place, else why not.
+std::string RunUpdateAndRefusal(HidPlatform& platform, Results& r) {
+  UhidDevice device(ModelMode::App, "0001");
+  if (!device.Start()) return std::string("cannot create a uhid device: ") + std::strerror(errno);
+  if (!WaitForDevices(platform, 1)) return "the device was not found";
+  PrintFound(platform);
+  r.exitCode = RunTraced(platform, "DALVORN-TRACE", "the update");
+  PrintPace(device.Traffic());
+  r.model = device.Model();
+  device.RefuseBlock(RefusedBlock);
+  r.refusedExitCode = RunTraced(platform, "DALVORN-TRACE-REFUSED", "a refused block");
+  r.served = device.Stop() && r.served;
+  return {};
+}
+
+// 2. A device slow to leave, after the entry message and after the data.
+bool RunSlowDevice(HidPlatform& platform, Results& r) {
+  UhidDevice slow(ModelMode::App, "0001", SlowToBootloader, SlowToRestart);
+  if (!WaitForDevices(platform, 0) || !slow.Start() || !WaitForDevices(platform, 1)) return false;
+  r.slowExitCode = RunTraced(platform, "DALVORN-TRACE-SLOW", "a device slow to leave");
+  r.slowModel = slow.Model();
+  r.slowTraffic = slow.Traffic();
+  r.served = slow.Stop() && r.served;
+  return true;
+}
+
+// 3. Two devices of the kind: the update must refuse before it sends either anything.
+bool RunTwoDevices(HidPlatform& platform, Results& r) {
+  UhidDevice first(ModelMode::App, "0042");
+  UhidDevice second(ModelMode::App, "0043");
+  if (!WaitForDevices(platform, 0) || !first.Start() || !second.Start() ||
+      !WaitForDevices(platform, 2)) {
+    return false;
+  }
+  r.twoExitCode = RunTraced(platform, "DALVORN-TRACE-TWO-DEVICES", "two devices");
+  for (UhidDevice* d : {&first, &second}) {
+    const UhidTraffic traffic = d->Traffic();
+    r.touched += traffic.reportsSet.size() + static_cast<std::size_t>(traffic.reportsGot);
+    r.served = d->Stop() && r.served;
+  }
+  return true;
+}
+
+// Only the entry message reaches the slow device in application mode; every block its
+// bootloader; and the program did open it in each old mode while it was on its way out.
+bool Passed(const Results& r, const std::vector<std::uint8_t>& whole) {
+  const bool slowPass = r.slowExitCode == 0 && Updated(r.slowModel, whole) &&
+                        r.slowTraffic.reportsSetInApp == 1 && r.slowTraffic.opensLeavingApp > 0 &&
+                        r.slowTraffic.opensLeavingBoot > 0;
+  return r.served && r.exitCode == 0 && Updated(r.model, whole) && r.model.Unlocked() &&
+         r.refusedExitCode == 1 && slowPass && r.twoExitCode == 2 && r.touched == 0;
+}
+
 int Run() {
   const auto started = std::chrono::steady_clock::now();
   auto platform = MakeOsPlatform();
-  std::vector<std::uint8_t> image(ImageRecords * ModelRecordSize + ImagePartialBytes);
-  for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i * 13 + 5);
-  {
-    std::ofstream out(FirmwareImagePath(platform->ProgramFolder()), std::ios::binary);
-    out.write(reinterpret_cast<const char*>(image.data()),
-              static_cast<std::streamsize>(image.size()));
-  }
-  const std::vector<std::uint8_t> whole(image.begin(),
-                                        image.begin() + ImageRecords * ModelRecordSize);
-  const auto fail = [](const std::string& why) {
-    std::printf("DALVORN-VM-RESULT: FAIL %s\n", why.c_str());
-    return 1;
-  };
+  const std::vector<std::uint8_t> whole = WriteImage(*platform);
+  Results r;
+  if (const std::string why = RunUpdateAndRefusal(*platform, r); !why.empty()) return Fail(why);
+  if (!RunSlowDevice(*platform, r)) return Fail("the slow device was not found");
+  if (!RunTwoDevices(*platform, r)) return Fail("the two devices were not found");
 
-  // 1. The update, then a failing update of the same device: its bootloader refuses a block.
-  UhidDevice device(ModelMode::App, "0001");
-  if (!device.Start()) {
-    return fail(std::string("cannot create a uhid device: ") + std::strerror(errno));
-  }
-  if (!WaitForDevices(*platform, 1)) return fail("the device was not found");
-  PrintFound(*platform);
-  const int exitCode = RunTraced(*platform, "DALVORN-TRACE", "the update");
-  PrintPace(device.Traffic());
-  const HidDeviceModel model = device.Model();
-  device.RefuseBlock(RefusedBlock);
-  const int refusedExitCode = RunTraced(*platform, "DALVORN-TRACE-REFUSED", "a refused block");
-  bool served = device.Stop();
-
-  // 2. A device slow to leave, after the entry message and after the data.
-  UhidDevice slow(ModelMode::App, "0001", SlowToBootloader, SlowToRestart);
-  if (!WaitForDevices(*platform, 0) || !slow.Start() || !WaitForDevices(*platform, 1)) {
-    return fail("the slow device was not found");
-  }
-  const int slowExitCode = RunTraced(*platform, "DALVORN-TRACE-SLOW", "a device slow to leave");
-  const HidDeviceModel slowModel = slow.Model();
-  const UhidTraffic slowTraffic = slow.Traffic();
-  served = slow.Stop() && served;
-
-  // 3. Two devices of the kind: the update must refuse before it sends either anything.
-  UhidDevice first(ModelMode::App, "0042");
-  UhidDevice second(ModelMode::App, "0043");
-  if (!WaitForDevices(*platform, 0) || !first.Start() || !second.Start() ||
-      !WaitForDevices(*platform, 2)) {
-    return fail("the two devices were not found");
-  }
-  const int twoExitCode = RunTraced(*platform, "DALVORN-TRACE-TWO-DEVICES", "two devices");
-  std::size_t touched = 0;
-  for (UhidDevice* d : {&first, &second}) {
-    const UhidTraffic traffic = d->Traffic();
-    touched += traffic.reportsSet.size() + static_cast<std::size_t>(traffic.reportsGot);
-    served = d->Stop() && served;
-  }
-
-  // Only the entry message reaches the slow device in application mode; every block its
-  // bootloader; and the program did open it in each old mode while it was on its way out.
-  const bool slowPass = slowExitCode == 0 && Updated(slowModel, whole) &&
-                        slowTraffic.reportsSetInApp == 1 && slowTraffic.opensLeavingApp > 0 &&
-                        slowTraffic.opensLeavingBoot > 0;
-  const bool pass = served && exitCode == 0 && Updated(model, whole) && model.Unlocked() &&
-                    refusedExitCode == 1 && slowPass && twoExitCode == 2 && touched == 0;
+  const bool pass = Passed(r, whole);
   const Seconds took = std::chrono::steady_clock::now() - started;
   std::printf("guest: all runs took %.1f s\n", took.count());
   std::printf(
       "DALVORN-VM-RESULT: %s exit=%d flash=%zu/%zu bytes switches=%d restarts=%d unlocked=%d "
       "refused-block-exit=%d slow-exit=%d slow-flash=%zu slow-reports-in-app=%d "
       "slow-opened-while-leaving=%d/%d two-devices-exit=%d two-devices-reports=%zu\n",
-      pass ? "PASS" : "FAIL", exitCode, model.Flash().size(), whole.size(), model.Switches(),
-      model.Restarts(), model.Unlocked() ? 1 : 0, refusedExitCode, slowExitCode,
-      slowModel.Flash().size(), slowTraffic.reportsSetInApp, slowTraffic.opensLeavingApp,
-      slowTraffic.opensLeavingBoot, twoExitCode, touched);
+      pass ? "PASS" : "FAIL", r.exitCode, r.model.Flash().size(), whole.size(), r.model.Switches(),
+      r.model.Restarts(), r.model.Unlocked() ? 1 : 0, r.refusedExitCode, r.slowExitCode,
+      r.slowModel.Flash().size(), r.slowTraffic.reportsSetInApp, r.slowTraffic.opensLeavingApp,
+      r.slowTraffic.opensLeavingBoot, r.twoExitCode, r.touched);
   return pass ? 0 : 1;
 }
 

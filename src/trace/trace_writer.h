@@ -37,7 +37,6 @@ class TraceWriter {
   void Exit(int code);
 
   std::int64_t Now() const { return clock_.NowMs(); }
-  bool Enabled() const { return out_ != nullptr; }
 
   // Whether a line could not be written or flushed (a full disk, a closed pipe). The first
   // failure ends the trace: nothing more is written, and the run it records goes on as before.

@@ -16,7 +16,6 @@ std::string Name(Control control) {
 void TracingWindowEvents::Form_Unload() {
   trace_.Window("unload");
   if (target_ != nullptr) target_->Form_Unload();
-  if (afterUnload_) afterUnload_();
 }
 
 void TracingWindowEvents::btnUpgradeFW_Click() {

@@ -17,8 +17,6 @@ class TracingWindowEvents final : public WindowEvents {
 
   void SetTarget(WindowEvents* target) { target_ = target; }
   WindowEvents* Target() const { return target_; }
-  // Called after each unload handling, e.g. to end the toolkit's main loop.
-  void SetAfterUnload(std::function<void()> afterUnload) { afterUnload_ = std::move(afterUnload); }
 
   void Form_Unload() override;
   void btnUpgradeFW_Click() override;
@@ -26,7 +24,6 @@ class TracingWindowEvents final : public WindowEvents {
  private:
   WindowEvents* target_;
   TraceWriter& trace_;
-  std::function<void()> afterUnload_;
 };
 
 // What the runner does at the N-th event pump once armed (1 = the first; 0 = never).
@@ -58,7 +55,6 @@ class TracingWindowView final : public WindowView {
 
   // Starts counting event pumps for the injections from here on.
   void ArmPumpInjections(PumpInjections injections);
-  int PumpsSinceArmed() const { return pumps_; }
 
  private:
   WindowView& inner_;
