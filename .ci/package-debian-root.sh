@@ -29,50 +29,11 @@ mkdir -p "$cache/archives/partial"
 # shellcheck disable=SC2034  # read by step (.ci/lib.sh)
 step_prefix="debian $suite root" step_mark="--"
 
-first_mirror() {
-  cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources \
-    2>/dev/null | grep -v '^[[:space:]]*#' | grep -oE 'https?://[^ ]*/debian/?( |$)' |
-    grep -v security | head -n 1 | tr -d ' ' || true
-}
-mirror=${DALVORN_DEBIAN_MIRROR:-$(first_mirror)}
-mirror=${mirror:-http://deb.debian.org/debian}
+source "$(dirname "${BASH_SOURCE[0]}")/debian-root.sh"
 
-mounts=()
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  for ((i = ${#mounts[@]} - 1; i >= 0; i--)); do
-    umount "${mounts[i]}" 2>/dev/null || umount -l "${mounts[i]}" 2>/dev/null || true
-  done
-}
-trap cleanup EXIT
-mount_in_root() {  # mount_in_root TARGET MOUNT-ARGUMENTS...
-  mkdir -p "$root$1"
-  mount "${@:2}" "$root$1"
-  mounts+=("$root$1")
-}
-in_root() { chroot "$root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 \
-  LC_ALL=C.UTF-8 DEBIAN_FRONTEND=noninteractive "$@"; }
+step "root ($(debian_mirror))"
+fresh_root "$suite"
 
-step "root ($mirror)"
-tarball=$cache/$suite-minbase.tar
-if [[ ! -f $tarball ]]; then
-  rm -rf "$work/bootstrap"
-  debootstrap --variant=minbase --keyring=/usr/share/keyrings/debian-archive-keyring.gpg \
-    "$suite" "$work/bootstrap" "$mirror" >"$work/debootstrap.log" 2>&1 ||
-    { tail -n 20 "$work/debootstrap.log"; exit 1; }
-  tar -C "$work/bootstrap" -cf "$tarball.part" .
-  mv "$tarball.part" "$tarball"
-  rm -rf "$work/bootstrap"
-fi
-rm -rf "$root" && mkdir -p "$root"
-tar -C "$root" -xf "$tarball"
-echo "Debian $(cat "$root/etc/debian_version")"
-cp /etc/resolv.conf "$root/etc/resolv.conf"
-mount_in_root /proc -t proc proc
-mount_in_root /dev --bind /dev
-mount_in_root /var/cache/apt/archives --bind "$cache/archives"
-mount_in_root /tmp/.X11-unix --bind /tmp/.X11-unix
 step "apt-get install ./$(basename "$deb")"
 cp "$deb" "$root/tmp/"
 in_root apt-get update -qq
@@ -102,9 +63,9 @@ command=$(sed -n 's/^Exec=//p' "$root/usr/share/applications/$name.desktop" | se
 [[ $(in_root sh -c "command -v ${command%% *}") == /usr/bin/$name ]] ||
   { echo "the desktop entry's command is not /usr/bin/$name" >&2; exit 1; }
 start_xvfb 150 199 800x600x24
-pids+=("$xvfb_pid")
+root_pids+=("$xvfb_pid")
 openbox --sm-disable >"$work/openbox.log" 2>&1 &
-pids+=($!)
+root_pids+=($!)
 for _ in $(seq 100); do
   xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
   sleep 0.1

@@ -77,44 +77,11 @@ g++ -std=c++20 -O1 -I"$work/device" -I"$source_dir/src" -I"$source_dir/tests/lin
   "$source_dir/tests/linux/hid_device_model.cpp" $(pkg-config --cflags --libs umockdev-1.0) \
   -o "$work/device/serve_fake_device"
 
-mounts=()
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  for ((i = ${#mounts[@]} - 1; i >= 0; i--)); do
-    umount "${mounts[i]}" 2>/dev/null || umount -l "${mounts[i]}" 2>/dev/null || true
-  done
-}
-trap cleanup EXIT
-mount_in_root() {  # mount_in_root TARGET MOUNT-ARGUMENTS...
-  mkdir -p "$root$1"
-  mount "${@:2}" "$root$1"
-  mounts+=("$root$1")
-}
-in_root() { chroot "$root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 \
-  LC_ALL=C.UTF-8 DEBIAN_FRONTEND=noninteractive "$@"; }
+source "$(dirname "${BASH_SOURCE[0]}")/debian-root.sh"
 
 step "root"
-tarball=$cache/$suite-minbase.tar
-if [[ ! -f $tarball ]]; then
-  mirror=${DALVORN_DEBIAN_MIRROR:-$(grep -rhoE 'https?://[^ ]*/debian/?( |$)' /etc/apt/sources.list \
-    /etc/apt/sources.list.d/ 2>/dev/null | grep -v security | head -n 1 | tr -d ' ' || true)}
-  rm -rf "$work/bootstrap"
-  debootstrap --variant=minbase --keyring=/usr/share/keyrings/debian-archive-keyring.gpg \
-    "$suite" "$work/bootstrap" "${mirror:-http://deb.debian.org/debian}" \
-    >"$work/debootstrap.log" 2>&1 || { tail -n 20 "$work/debootstrap.log"; exit 1; }
-  tar -C "$work/bootstrap" -cf "$tarball.part" .
-  mv "$tarball.part" "$tarball"
-  rm -rf "$work/bootstrap"
-fi
-rm -rf "$root" && mkdir -p "$root"
-tar -C "$root" -xf "$tarball"
-cp /etc/resolv.conf "$root/etc/resolv.conf"
-mount_in_root /proc -t proc proc
-mount_in_root /dev --bind /dev
-mount_in_root /dev/pts --bind /dev/pts  # umockdev serves each fake node through a pseudo-terminal
-mount_in_root /var/cache/apt/archives --bind "$cache/archives"
-mount_in_root /tmp/.X11-unix --bind /tmp/.X11-unix
+# umockdev serves each fake node through a pseudo-terminal: /dev/pts too.
+fresh_root "$suite" /dev/pts
 
 step "apt-get install ./$(basename "$deb") umockdev"
 cp "$deb" "$root/tmp/"
@@ -127,9 +94,9 @@ cp "$root$image" "$work/Varnholt.bin.installed"
 size=$(stat -c %s "$root$image")
 
 start_xvfb 200 249 800x600x24
-pids+=("$xvfb_pid")
+root_pids+=("$xvfb_pid")
 openbox --sm-disable >"$work/openbox.log" 2>&1 &
-pids+=($!)
+root_pids+=($!)
 for _ in $(seq 100); do
   xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
   sleep 0.1

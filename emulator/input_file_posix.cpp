@@ -8,20 +8,9 @@
 #include <cstring>
 
 #include "emulator/trace_input.h"
+#include "text/text_codec.h"
 
 namespace dalvorn::emulator {
-namespace {
-
-// "EISDIR: Is a directory".
-std::string ErrnoText(int error) {
-#ifdef __GLIBC__
-  const char* name = strerrorname_np(error);
-  if (name != nullptr) return std::string(name) + ": " + std::strerror(error);
-#endif
-  return std::strerror(error);
-}
-
-}  // namespace
 
 InputFile::InputFile(const std::string& path, bool readTwice) : path_(path) {
   fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);

@@ -1,6 +1,7 @@
 #include "text/text_codec.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace dalvorn {
 namespace {
@@ -190,5 +191,16 @@ std::string TrimSystemText(std::string_view text) {
   }
   return std::string(text.substr(0, n));
 }
+
+#ifndef _WIN32
+std::string ErrnoText(int error) {
+#ifdef __GLIBC__
+  if (const char* name = strerrorname_np(error); name != nullptr) {
+    return std::string(name) + ": " + std::strerror(error);
+  }
+#endif
+  return std::strerror(error);
+}
+#endif
 
 }  // namespace dalvorn

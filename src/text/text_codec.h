@@ -45,7 +45,11 @@ std::string Utf8FromWide(std::wstring_view wide);
 // "Access is denied.\r\n" -> "Access is denied".
 std::string TrimSystemText(std::string_view text);
 
-#ifdef _WIN32
+#ifndef _WIN32
+// The name and text of an errno value: "EACCES: Permission denied" (only the text where the C
+// library has no names).
+std::string ErrnoText(int error);
+#else
 // The system's text for a Windows error code, in UTF-8 and trimmed: "GetLastError 5: Access is
 // denied"; only the number when the system has no text for it.
 std::string WindowsErrorText(std::uint32_t code);

@@ -9,19 +9,11 @@
 #include <csignal>
 #include <cstring>
 
+#include "text/text_codec.h"
 #include "trace/trace_file.h"
 
 namespace dalvorn {
 namespace {
-
-// "EPIPE: Broken pipe".
-std::string ErrnoText(int error) {
-#ifdef __GLIBC__
-  const char* name = strerrorname_np(error);
-  if (name != nullptr) return std::string(name) + ": " + std::strerror(error);
-#endif
-  return std::strerror(error);
-}
 
 // Opens an existing file as it is, or creates a new one (0600) that did not exist: never blocks
 // (a FIFO nobody reads fails with ENXIO), never truncates. -1 with errno set when it fails.

@@ -38,13 +38,6 @@ constexpr std::uint32_t MaxFeatureIoctlLength = (1u << 14) - 1;
 // Handle values start here and are never reused, so no stale value names a live object.
 constexpr Handle FirstHandle = 0x100;
 
-// "EACCES: Permission denied".
-std::string ErrnoText(int error) {
-  const char* name = strerrorname_np(error);
-  std::string text = name != nullptr ? std::string(name) + ": " : std::string();
-  return text + std::strerror(error);
-}
-
 struct OpenDevice {
   int fd = -1;
   std::string syspath;  // sysfs path of the hidraw interface, as found when it was opened
