@@ -56,7 +56,7 @@ void BM_OneBlock(benchmark::State& state) {
     benchmark::DoNotOptimize(SendFeatureReport(session, platform, block));
     ++blocksSent;
     frm.SetProgressWidth(static_cast<float>(
-        static_cast<double>(std::int64_t{session.ProgressFullWidth} * blocksSent) / RecordCount));
+        static_cast<double>(std::int64_t{frm.ProgressFullWidth()} * blocksSent) / RecordCount));
     frm.RepaintProgress();
     frm.PumpEvents();
     // The pause itself is not measured; its trace line is.

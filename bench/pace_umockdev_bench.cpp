@@ -49,7 +49,7 @@ void BM_PaceHidrawUmockdev(benchmark::State& state) {
     std::ofstream(imagePath, std::ios::binary) << std::string(Blocks * FlashRecordSize, '\x5a');
 
     DeviceSession session;
-    session.DeviceFound = FindTheHid(session, platform);
+    FindTheHid(session, platform);
     BenchWindow window(host);
     DiskFirmwareImageFile image;
     UpgradeContext context{session, platform, window, image};

@@ -65,21 +65,49 @@ class RunnerTraceFile {
   bool told_ = false;
 };
 
+// The scenario the options name, or the built-in one; false, told on stderr, when it cannot be
+// read.
+bool LoadRunnerScenario(const RunnerOptions& options, Scenario& scenario) {
+  try {
+    scenario = options.scenarioPath ? LoadScenarioFile(*options.scenarioPath) : BuiltInScenario();
+    return true;
+  } catch (const ScenarioError& e) {
+    std::cerr << kName << e.what() << '\n';
+  } catch (const std::exception& e) {
+    std::cerr << kName << options.scenarioPath.value_or("the built-in scenario")
+              << ": cannot be read: " << e.what() << '\n';
+  }
+  return false;
+}
+
+// What the runner does once the window has loaded: the screenshot, then the click (with the
+// clicks and closes the options put at later event pumps) or, unwatched, the close box.
+void ActAfterLoad(const RunnerOptions& options, RunnerWindow& window, TracingWindowView& view) {
+  if (!options.screenshotPath.empty() && !window.SaveScreenshot(options.screenshotPath)) {
+    std::cerr << kName << "cannot write " << options.screenshotPath << '\n';
+  }
+  if (options.click) {
+    PumpInjections injections;
+    injections.closeAtPump = options.closeAtPump;
+    injections.clickAtPump = options.clickAtPump;
+    injections.close = [&window] { window.CloseAsCloseBox(); };
+    injections.click = [&window] { window.ClickUpgradeButton(); };
+    view.ArmPumpInjections(std::move(injections));
+    window.ClickUpgradeButton();
+    // A click that did nothing leaves the window loaded; nobody is there to close it.
+    if (!window.Unloaded()) window.CloseAsCloseBox();
+  } else if (options.closeAfterLoad || !options.realTime) {
+    // Only a person watching in real time closes the window by hand.
+    window.CloseAsCloseBox();
+  }
+}
+
 }  // namespace
 
 int RunEmulatedIn(const RunnerOptions& options,
                   const std::function<std::unique_ptr<RunnerWindow>()>& makeWindow) {
   Scenario scenario;
-  try {
-    scenario = options.scenarioPath ? LoadScenarioFile(*options.scenarioPath) : BuiltInScenario();
-  } catch (const ScenarioError& e) {
-    std::cerr << kName << e.what() << '\n';
-    return ScenarioExitStatus;
-  } catch (const std::exception& e) {
-    std::cerr << kName << options.scenarioPath.value_or("the built-in scenario")
-              << ": cannot be read: " << e.what() << '\n';
-    return ScenarioExitStatus;
-  }
+  if (!LoadRunnerScenario(options, scenario)) return ScenarioExitStatus;
   FirmwareKeys keys;
   if (std::string error; !RunnerPublicKeys(options, keys, error)) {
     std::cerr << kName << error << '\n';
@@ -102,27 +130,8 @@ int RunEmulatedIn(const RunnerOptions& options,
   gate.SetDismissed(!options.realTime);
   TracingWindowView view(gate, trace);
 
-  const auto afterLoad = [&] {
-    if (!options.screenshotPath.empty() && !window->SaveScreenshot(options.screenshotPath)) {
-      std::cerr << kName << "cannot write " << options.screenshotPath << '\n';
-    }
-    if (options.click) {
-      PumpInjections injections;
-      injections.closeAtPump = options.closeAtPump;
-      injections.clickAtPump = options.clickAtPump;
-      injections.close = [&window] { window->CloseAsCloseBox(); };
-      injections.click = [&window] { window->ClickUpgradeButton(); };
-      view.ArmPumpInjections(std::move(injections));
-      window->ClickUpgradeButton();
-      // A click that did nothing leaves the window loaded; nobody is there to close it.
-      if (!window->Unloaded()) window->CloseAsCloseBox();
-    } else if (options.closeAfterLoad || !options.realTime) {
-      // Only a person watching in real time closes the window by hand.
-      window->CloseAsCloseBox();
-    }
-  };
   MainWindowHooks hooks;
-  hooks.afterLoad = afterLoad;
+  hooks.afterLoad = [&] { ActAfterLoad(options, *window, view); };
   hooks.beforeTerminate = [&] { trace.Window("terminate"); };
 
   const int exitCode = window->Run(view, platform, image, hooks, power);

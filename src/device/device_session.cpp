@@ -4,7 +4,7 @@ namespace dalvorn {
 
 std::int32_t CloseHandleField(Handle& field, HidPlatform& platform) {
   const std::int32_t result = platform.CloseHandle(field);
-  field = INVALID_HANDLE_VALUE;
+  field = InvalidHandle;
   return result;
 }
 

@@ -1,5 +1,5 @@
 // The program's one record of the device: what the last search found and the handles it left
-// open, plus the few values the update keeps beside them.
+// open.
 #pragma once
 
 #include <cstdint>
@@ -17,7 +17,6 @@ struct DeviceSearchScratch {
   SpDeviceInterfaceData InterfaceData;         // the interface of the current step
   std::int32_t Needed = 0;                     // size the detail query asked for
   std::int32_t DetailDataSize = 0;             // size handed to the detail query
-  std::int32_t InterfaceDetail = 0;            // the detail record's size field, 5
   std::vector<std::uint8_t> DetailDataBuffer;  // the detail record: size field, then path
   bool EnumExhausted = false;                  // the walk ran past the last interface
   Handle PreparsedData = 0;                    // valid only while the caps are read
@@ -33,16 +32,10 @@ struct DeviceSession {
   HidpCaps DeviceCaps;          // its FeatureReportByteLength is every report's length
   std::string DevicePath;
 
-  // Receives the bootloader's status report; grown to the report length when a device
-  // announces reports longer than its 101 bytes.
-  std::vector<std::uint8_t> StatusReport = std::vector<std::uint8_t>(101, 0);
-  // The progress bar's full width in twips, measured when the window loaded.
-  std::int16_t ProgressFullWidth = 0;
-
   DeviceSearchScratch Search;
 };
 
-// Closes DeviceHandle, then OverlappedHandle. A closed field holds INVALID_HANDLE_VALUE, so
+// Closes DeviceHandle, then OverlappedHandle. A closed field holds InvalidHandle, so
 // closing it again fails harmlessly and can never close another object that the platform has
 // since given the same value.
 void CloseDeviceHandles(DeviceSession& session, HidPlatform& platform);

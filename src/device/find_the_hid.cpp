@@ -1,6 +1,7 @@
 #include "device/find_the_hid.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "device/device_codes.h"
 #include "device/interface_walk.h"
@@ -25,13 +26,13 @@ bool ReadInterfacePath(DeviceSession& s, HidPlatform& platform) {
     return false;
   }
   w.DetailDataSize = w.Needed;
-  w.InterfaceDetail = InterfaceDetailSizeField;
   w.DetailDataBuffer.assign(static_cast<std::size_t>(w.Needed) + 1, 0);
-  const std::uint32_t sizeField = static_cast<std::uint32_t>(w.InterfaceDetail);
+  // The record starts with its size field, little-endian.
+  constexpr auto sizeField = static_cast<std::uint32_t>(InterfaceDetailSizeField);
   const std::uint8_t sizeBytes[4] = {
       static_cast<std::uint8_t>(sizeField), static_cast<std::uint8_t>(sizeField >> 8),
       static_cast<std::uint8_t>(sizeField >> 16), static_cast<std::uint8_t>(sizeField >> 24)};
-  RtlMoveMemory(w.DetailDataBuffer.data(), sizeBytes, sizeof sizeBytes);
+  std::memcpy(w.DetailDataBuffer.data(), sizeBytes, sizeof sizeBytes);
 
   platform.SetupDiGetDeviceInterfaceDetailA(w.DeviceInfoSet, w.InterfaceData,
                                             w.DetailDataBuffer.data(), w.DetailDataSize, &w.Needed,
@@ -67,7 +68,6 @@ bool IsDeviceIdentity(std::uint16_t vendorId, std::uint16_t productId) {
 
 bool FindTheHid(DeviceSession& s, HidPlatform& platform) {
   DeviceSearchScratch& w = s.Search;
-  bool result = false;
   s.DeviceFound = false;
   Guid hidGuid;
   StartInterfaceWalk(s, platform, hidGuid);
@@ -89,7 +89,6 @@ bool FindTheHid(DeviceSession& s, HidPlatform& platform) {
       if (attributes != 0 && IsDeviceIdentity(s.DeviceAttrs.VendorID, s.DeviceAttrs.ProductID)) {
         s.DeviceFound = true;
       } else {
-        s.DeviceFound = false;
         CloseHandleField(s.DeviceHandle, platform);
       }
     }
@@ -99,11 +98,10 @@ bool FindTheHid(DeviceSession& s, HidPlatform& platform) {
   platform.SetupDiDestroyDeviceInfoList(w.DeviceInfoSet);
 
   if (s.DeviceFound) {
-    result = true;
     ReadDeviceCapabilities(s, platform);
     s.OverlappedHandle = OpenInterface(s, platform, FileFlagOverlapped);
   }
-  return result;
+  return s.DeviceFound;
 }
 
 void ReadDeviceCapabilities(DeviceSession& s, HidPlatform& platform) {

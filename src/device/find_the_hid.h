@@ -9,8 +9,8 @@ namespace dalvorn {
 
 // True when the device was found; it is then open with DeviceHandle (synchronous) and
 // OverlappedHandle (string queries), and DeviceAttrs, DevicePath and DeviceCaps describe it.
-// Stores its result in session.DeviceFound too. Handles left open by an earlier search are
-// not closed here.
+// The search is what sets session.DeviceFound: it holds the same result afterwards, so a
+// caller reads either. Handles left open by an earlier search are not closed here.
 bool FindTheHid(DeviceSession& session, HidPlatform& platform);
 
 // Reads the capabilities of the device open on DeviceHandle into DeviceCaps. When the

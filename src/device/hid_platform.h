@@ -17,10 +17,8 @@ namespace dalvorn {
 // either of them, or a value that is already closed, fails without touching any other object.
 using Handle = std::intptr_t;
 
-#ifndef INVALID_HANDLE_VALUE
-inline constexpr Handle INVALID_HANDLE_VALUE = -1;
-#endif
-inline constexpr Handle InvalidHandle = -1;  // for code that also sees the Windows macro
+// A failed open or snapshot; a closed handle field holds it too.
+inline constexpr Handle InvalidHandle = -1;
 
 // SetupDiGetClassDevsA flags.
 inline constexpr std::uint32_t DigcfPresent = 0x02;
@@ -189,10 +187,5 @@ class HidPlatform {
   // Like LastOsError, a property of the failed operation, not an operation of its own.
   virtual std::uint32_t LastErrorCode() { return ErrorGenFailure; }
 };
-
-// Copies `count` bytes; the same on every backend.
-inline void RtlMoveMemory(void* destination, const void* source, std::size_t count) {
-  if (count != 0) std::memmove(destination, source, count);
-}
 
 }  // namespace dalvorn

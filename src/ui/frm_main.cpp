@@ -28,9 +28,9 @@ FrmMain::FrmMain(HidPlatform& platform, WindowView& view, FirmwareImageFile& ima
 
 void FrmMain::Form_Load() {
   view_.Show();
-  session_.ProgressFullWidth = RoundWidth(view_.Width(Control::Pic));
-  view_.SetVisible(Control::Pic, false);
-  session_.DeviceFound = FindTheHid(session_, platform_);
+  progressFullWidth_ = RoundWidth(view_.Width(Control::ProgressFill));
+  view_.SetVisible(Control::ProgressFill, false);
+  FindTheHid(session_, platform_);
   ShowDeviceInfo();
 }
 
@@ -46,7 +46,7 @@ void FrmMain::Form_Terminate() {
 }
 
 void FrmMain::btnUpgradeFW_Click() {
-  UpgradeContext context{session_, platform_, *this, image_, power_};
+  UpgradeContext context{session_, platform_, *this, image_, power_, progressFullWidth_};
   const UpgradeOutcome outcome = RunUpgradeSequence(context);
   if (outcome != UpgradeOutcome::NotStarted) outcome_ = outcome;
 }
@@ -64,15 +64,15 @@ void FrmMain::SetUpgradeEnabled(bool enabled) {
 }
 
 void FrmMain::SetProgressVisible(bool visible) {
-  view_.SetVisible(Control::Pic, visible);
+  view_.SetVisible(Control::ProgressFill, visible);
 }
 
 void FrmMain::SetProgressWidth(float twips) {
-  view_.SetWidth(Control::Pic, twips);
+  view_.SetWidth(Control::ProgressFill, twips);
 }
 
 void FrmMain::RepaintProgress() {
-  view_.Repaint(Control::Pic);
+  view_.Repaint(Control::ProgressFill);
 }
 
 bool FrmMain::PumpEvents() {

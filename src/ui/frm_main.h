@@ -2,6 +2,7 @@
 // window is behind WindowView; the platform behind HidPlatform.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "device/device_session.h"
@@ -44,6 +45,9 @@ class FrmMain final : public WindowEvents, public UpdateWindow {
 
   DeviceSession& Session() { return session_; }
   const DeviceSession& Session() const { return session_; }
+  // The progress bar's full width in twips, measured at the load; the update scales the bar
+  // to it.
+  std::int16_t ProgressFullWidth() const { return progressFullWidth_; }
 
   // UpdateWindow
   void SetUpgradeCaption(const std::string& text) override;
@@ -61,6 +65,7 @@ class FrmMain final : public WindowEvents, public UpdateWindow {
   FirmwareImageFile& image_;
   PowerGuard& power_;
   DeviceSession session_;
+  std::int16_t progressFullWidth_ = 0;
   UpgradeOutcome outcome_ = UpgradeOutcome::NotStarted;
   bool unloaded_ = false;
 };

@@ -8,21 +8,23 @@
 
 namespace dalvorn {
 
+// The window and its controls. The program's names of the controls (in the layout table
+// below, and in traces) are the form's own; these identifiers say what each control is.
 enum class Control {
   frmMain,
-  Frame1,
-  Label4,
+  DeviceFrame,          // the frame around the device's four rows
+  ManufacturerCaption,  // the caption labels in front of the value labels
   lblManuf,
-  Label5,
+  ProductCaption,
   lblProduct,
-  Label2,
+  VersionCaption,
   lblVersion,
-  Label3,
+  SerialNumberCaption,
   lblSerialNumber,
-  Picture1,
-  Pic,
+  ProgressTrack,  // the progress bar's sunken trough
+  ProgressFill,   // the progress bar itself, its width the progress
   btnUpgradeFW,
-  Command2,
+  UnusedLoadButton,  // "2. Load Firmware": laid out, never shown nor reachable
 };
 
 struct ControlLayout {
@@ -39,24 +41,28 @@ inline constexpr int ClientWidthTwips = 5420;
 inline constexpr int ClientHeightTwips = 3010;
 inline constexpr std::string_view WindowCaption = "Firmware Update";
 
-// Progress bar colour (red, green, blue).
-inline constexpr int PicRed = 128, PicGreen = 128, PicBlue = 255;
+// The progress bar's colour (red, green, blue).
+inline constexpr int ProgressFillRed = 128, ProgressFillGreen = 128, ProgressFillBlue = 255;
 
 inline constexpr std::array<ControlLayout, 13> MainWindowLayout = {{
-    {Control::Frame1, "Frame1", Control::frmMain, 120, 0, 5175, 1695, "", 0},
-    {Control::Label4, "Label4", Control::Frame1, 120, 240, 1215, 285, "Manufacturer", 2},
-    {Control::lblManuf, "lblManuf", Control::Frame1, 1560, 240, 3540, 330, "", 5},
-    {Control::Label5, "Label5", Control::Frame1, 120, 600, 1215, 285, "Product", 3},
-    {Control::lblProduct, "lblProduct", Control::Frame1, 1560, 600, 3540, 330, "", 6},
-    {Control::Label2, "Label2", Control::Frame1, 120, 960, 1455, 285, "Version", 4},
-    {Control::lblVersion, "lblVersion", Control::Frame1, 1560, 960, 3540, 330, "", 7},
-    {Control::Label3, "Label3", Control::Frame1, 120, 1320, 1455, 285, "Serial Number", 1},
-    {Control::lblSerialNumber, "lblSerialNumber", Control::Frame1, 1560, 1320, 3480, 330, "", 8},
-    {Control::Picture1, "Picture1", Control::frmMain, 120, 1860, 5175, 195, "", 12},
-    {Control::Pic, "Pic", Control::frmMain, 180, 1920, 5055, 75, "", 11},
+    {Control::DeviceFrame, "Frame1", Control::frmMain, 120, 0, 5175, 1695, "", 0},
+    {Control::ManufacturerCaption, "Label4", Control::DeviceFrame, 120, 240, 1215, 285,
+     "Manufacturer", 2},
+    {Control::lblManuf, "lblManuf", Control::DeviceFrame, 1560, 240, 3540, 330, "", 5},
+    {Control::ProductCaption, "Label5", Control::DeviceFrame, 120, 600, 1215, 285, "Product", 3},
+    {Control::lblProduct, "lblProduct", Control::DeviceFrame, 1560, 600, 3540, 330, "", 6},
+    {Control::VersionCaption, "Label2", Control::DeviceFrame, 120, 960, 1455, 285, "Version", 4},
+    {Control::lblVersion, "lblVersion", Control::DeviceFrame, 1560, 960, 3540, 330, "", 7},
+    {Control::SerialNumberCaption, "Label3", Control::DeviceFrame, 120, 1320, 1455, 285,
+     "Serial Number", 1},
+    {Control::lblSerialNumber, "lblSerialNumber", Control::DeviceFrame, 1560, 1320, 3480, 330, "",
+     8},
+    {Control::ProgressTrack, "Picture1", Control::frmMain, 120, 1860, 5175, 195, "", 12},
+    {Control::ProgressFill, "Pic", Control::frmMain, 180, 1920, 5055, 75, "", 11},
     {Control::btnUpgradeFW, "btnUpgradeFW", Control::frmMain, 900, 2280, 3615, 495,
      "Upgrade Firmware", 9},
-    {Control::Command2, "Command2", Control::frmMain, 120, 2940, 5175, 495, "2. Load Firmware", 10},
+    {Control::UnusedLoadButton, "Command2", Control::frmMain, 120, 2940, 5175, 495,
+     "2. Load Firmware", 10},
 }};
 
 // The control's name as the program knows it ("lblManuf", "btnUpgradeFW", ...).

@@ -37,9 +37,9 @@ TransferResult WaitForRestart(UpgradeContext& c, std::int64_t lastBlockUs) {
   for (int poll = 0; poll < SettlingPolls; ++poll) {
     c.platform.Sleep(PollPause);
     if (pollLeftHandlesOpen) CloseDeviceHandles(s, c.platform);
-    s.DeviceFound = FindTheHid(s, c.platform);
-    left = left || !s.DeviceFound;
-    pollLeftHandlesOpen = s.DeviceFound;
+    const bool found = FindTheHid(s, c.platform);
+    left = left || !found;
+    pollLeftHandlesOpen = found;
     c.window.ShowDeviceInfo();
   }
   CloseDeviceHandles(s, c.platform);
@@ -66,7 +66,7 @@ TransferResult WaitForRestart(UpgradeContext& c, std::int64_t lastBlockUs) {
 bool PollForDevice(UpgradeContext& c) {
   if (!c.window.PumpEvents()) return false;
   c.platform.Sleep(PollPause);
-  c.session.DeviceFound = FindTheHid(c.session, c.platform);
+  FindTheHid(c.session, c.platform);
   c.window.ShowDeviceInfo();
   return true;
 }
@@ -109,7 +109,7 @@ TransferOutcome SendFlashData(UpgradeContext& c, const FirmwareImage& image) {
     }
     sent = c.platform.SteadyMicroseconds();
     const auto blocksSent = static_cast<std::int64_t>(block) + 1;
-    c.window.SetProgressWidth(ProgressWidth(s.ProgressFullWidth, blocksSent, recordCount));
+    c.window.SetProgressWidth(ProgressWidth(c.progressFullWidth, blocksSent, recordCount));
     c.window.RepaintProgress();
     if (!c.window.PumpEvents()) {
       outcome.result = TransferResult::WindowClosed;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "device/device_session.h"
@@ -19,6 +20,8 @@ struct UpgradeContext {
   FirmwareImageFile& image;
   // Asked for the battery and held from the click on; the window lets go at its unload.
   PowerGuard& power = NoPowerService();
+  // The progress bar's full width in twips, as the window measured it when it loaded.
+  std::int16_t progressFullWidth = 0;
 };
 
 // The least time between the end of one data block's send and the start of the next.

@@ -50,17 +50,18 @@ std::int32_t SendFeatureReport(DeviceSession& session, HidPlatform& platform,
                                   session.DeviceCaps.FeatureReportByteLength);
 }
 
-std::int32_t ReadStatusReport(DeviceSession& session, HidPlatform& platform) {
-  if (session.StatusReport.size() < StatusReportSize) session.StatusReport.resize(StatusReportSize);
-  FitToReportLength(session.StatusReport, session);
-  session.StatusReport[0] = 0;  // report ID
-  return platform.HidD_GetFeature(session.DeviceHandle, session.StatusReport.data(),
+std::int32_t ReadStatusReport(const DeviceSession& session, HidPlatform& platform,
+                              std::vector<std::uint8_t>& status) {
+  if (status.size() < StatusReportSize) status.resize(StatusReportSize, 0);
+  FitToReportLength(status, session);
+  status[0] = 0;  // report ID
+  return platform.HidD_GetFeature(session.DeviceHandle, status.data(),
                                   session.DeviceCaps.FeatureReportByteLength);
 }
 
-bool StatusAsksForUnlock(const DeviceSession& session, std::int32_t readResult) {
+bool StatusAsksForUnlock(const std::vector<std::uint8_t>& status, std::int32_t readResult) {
   if (readResult == 0) return false;
-  return session.StatusReport[1] != 0 || session.StatusReport[2] != 0;
+  return status[1] != 0 || status[2] != 0;
 }
 
 }  // namespace dalvorn

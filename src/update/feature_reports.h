@@ -32,10 +32,13 @@ void BuildDataBlockMessage(std::vector<std::uint8_t>& buffer, const std::uint8_t
 std::int32_t SendFeatureReport(DeviceSession& session, HidPlatform& platform,
                                std::vector<std::uint8_t>& buffer);
 
-// Reads the status report into StatusReport; returns the platform's result.
-std::int32_t ReadStatusReport(DeviceSession& session, HidPlatform& platform);
+// Reads the bootloader's status report into `status`, grown first to StatusReportSize bytes
+// or the device's report length when that is longer; returns the platform's result.
+std::int32_t ReadStatusReport(const DeviceSession& session, HidPlatform& platform,
+                              std::vector<std::uint8_t>& status);
 
-// True when the status read succeeded and byte 1 or byte 2 asks for the unlock message.
-bool StatusAsksForUnlock(const DeviceSession& session, std::int32_t readResult);
+// True when the status read succeeded and byte 1 or byte 2 of `status` asks for the unlock
+// message.
+bool StatusAsksForUnlock(const std::vector<std::uint8_t>& status, std::int32_t readResult);
 
 }  // namespace dalvorn

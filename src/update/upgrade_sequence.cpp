@@ -1,5 +1,6 @@
 #include "update/upgrade_sequence.h"
 
+#include <optional>
 #include <vector>
 
 #include "device/device_codes.h"
@@ -51,7 +52,7 @@ BootloaderWait SwitchToBootloader(UpgradeContext& c, std::vector<std::uint8_t>& 
   entryUs = c.platform.SteadyMicroseconds();
   CloseDeviceHandles(s, c.platform);
   c.platform.Sleep(SwitchPause);
-  s.DeviceFound = FindTheHid(s, c.platform);
+  FindTheHid(s, c.platform);
   return WaitForBootloader(c, entryUs);
 }
 
@@ -65,6 +66,33 @@ UpgradeOutcome Stop(UpgradeContext& c, const std::string& text, UpgradeOutcome o
   c.window.ShowMessageBox(text);
   c.window.Unload();
   return outcome;
+}
+
+// The checks before the device is sent a byte, each told in a message box that unloads the
+// window, so that a refusal leaves the device in the mode it is in: the battery, the image read
+// whole (with the maker's keys built in, its signature verified) into `image`, and the device
+// the only one of its kind. Returns the outcome of a refusal; none when the update goes on.
+std::optional<UpgradeOutcome> RefusedBeforeSending(UpgradeContext& c, FirmwareImage& image) {
+  // A flat battery, sleep or a shutdown would leave the device with half an image: no update on
+  // a low battery, and the machine held awake from here until the window unloads (a hold the
+  // system refuses does not stop the update).
+  if (const BatteryState battery = c.power.Battery();
+      battery.known && battery.onBattery && battery.percentage < LowestBatteryPercentage) {
+    return Stop(c, BatteryTooLowText(battery.percentage), UpgradeOutcome::Refused);
+  }
+  c.power.Hold();
+
+  const std::string path = FirmwareImagePath(c.platform.ProgramFolder());
+  std::string reason;
+  if (!c.image.Load(path, image, reason)) {
+    const bool notSigned = image.signature == ImageSignature::Refused;
+    return Stop(c, notSigned ? UnsignedImageText(path, reason) : ImageRefusalText(path, reason),
+                UpgradeOutcome::Refused);
+  }
+  if (const std::size_t devices = CountDevicesOfTheKind(c.platform); devices > 1) {
+    return Stop(c, TooManyDevicesText(devices), UpgradeOutcome::Refused);
+  }
+  return std::nullopt;
 }
 
 }  // namespace
@@ -121,29 +149,8 @@ UpgradeOutcome RunUpgradeSequence(UpgradeContext& c) {
 
   c.window.SetUpgradeEnabled(false);
 
-  // A flat battery, sleep or a shutdown would leave the device with half an image: no update on
-  // a low battery, and the machine held awake from here until the window unloads (a hold the
-  // system refuses does not stop the update).
-  if (const BatteryState battery = c.power.Battery();
-      battery.known && battery.onBattery && battery.percentage < LowestBatteryPercentage) {
-    return Stop(c, BatteryTooLowText(battery.percentage), UpgradeOutcome::Refused);
-  }
-  c.power.Hold();
-
-  // The whole image is in hand (with the maker's keys built in, its signature verified), and the
-  // device the only one of its kind, before the device is sent a byte: a refusal leaves it in
-  // the mode it is in.
   FirmwareImage image;
-  const std::string path = FirmwareImagePath(c.platform.ProgramFolder());
-  std::string reason;
-  if (!c.image.Load(path, image, reason)) {
-    const bool notSigned = image.signature == ImageSignature::Refused;
-    return Stop(c, notSigned ? UnsignedImageText(path, reason) : ImageRefusalText(path, reason),
-                UpgradeOutcome::Refused);
-  }
-  if (const std::size_t devices = CountDevicesOfTheKind(c.platform); devices > 1) {
-    return Stop(c, TooManyDevicesText(devices), UpgradeOutcome::Refused);
-  }
+  if (const auto refused = RefusedBeforeSending(c, image)) return *refused;
 
   // Only a device found in bootloader mode gets the status read, the unlock and the data.
   std::int64_t sinceUs = c.platform.SteadyMicroseconds();
@@ -160,8 +167,9 @@ UpgradeOutcome RunUpgradeSequence(UpgradeContext& c) {
     return Stop(c, NotSwitchedText(), UpgradeOutcome::Failed);
   }
 
-  const std::int32_t statusResult = ReadStatusReport(s, c.platform);
-  if (StatusAsksForUnlock(s, statusResult)) {
+  std::vector<std::uint8_t> status(StatusReportSize, 0);
+  const std::int32_t statusResult = ReadStatusReport(s, c.platform, status);
+  if (StatusAsksForUnlock(status, statusResult)) {
     BuildUnlockMessage(commandReport);
     SendFeatureReport(s, c.platform, commandReport);
   }

@@ -66,10 +66,10 @@ TEST(StatusReport, AsksForUnlockOnlyAfterASuccessfulRead) {
   const Case cases[] = {{0, 0, 1, false}, {1, 0, 1, true},  {0, 1, 1, true}, {0x80, 0x80, 1, true},
                         {1, 1, 0, false}, {0, 0, 0, false}, {0, 2, -1, true}};
   for (const Case& c : cases) {
-    DeviceSession s;
-    s.StatusReport[1] = c.byte1;
-    s.StatusReport[2] = c.byte2;
-    EXPECT_EQ(StatusAsksForUnlock(s, c.result), c.unlock)
+    std::vector<std::uint8_t> status(StatusReportSize, 0);
+    status[1] = c.byte1;
+    status[2] = c.byte2;
+    EXPECT_EQ(StatusAsksForUnlock(status, c.result), c.unlock)
         << int(c.byte1) << "," << int(c.byte2) << " result " << c.result;
   }
 }

@@ -70,7 +70,7 @@ TEST(DeviceDisplay, LoadShowsTheWindowBeforeTheSearchAndHidesTheBar) {
   EXPECT_EQ(trace[1]["op"], "visible");
   EXPECT_EQ(trace[1]["control"], "Pic");
   EXPECT_EQ(trace[1]["value"], false);
-  EXPECT_EQ(host.Session().ProgressFullWidth, 5055);
+  EXPECT_EQ(host.frm.ProgressFullWidth(), 5055);
 }
 
 TEST(DeviceDisplay, LabelsBlankWhileTheDeviceIsAwayAndRefillInItsNewMode) {

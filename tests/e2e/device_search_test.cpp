@@ -79,9 +79,9 @@ TEST(DeviceSearch, OpensTheFirstMatchingInterfaceOnly) {
     if (c.found) {
       EXPECT_EQ(host.Session().DeviceAttrs.VendorID, DeviceVendorID);
       EXPECT_EQ(host.Session().DeviceAttrs.ProductID, c.product);
-      EXPECT_NE(host.Session().DeviceHandle, INVALID_HANDLE_VALUE);
+      EXPECT_NE(host.Session().DeviceHandle, InvalidHandle);
     } else {
-      EXPECT_EQ(host.Session().DeviceHandle, INVALID_HANDLE_VALUE);
+      EXPECT_EQ(host.Session().DeviceHandle, InvalidHandle);
     }
     EXPECT_EQ(Opens(host).size(), c.opens);
     // Every handle but the pair of the device has been closed; the set is released.
@@ -140,11 +140,11 @@ TEST(HandleFields, AClosedFieldIsNeverClosedAgainUnderAReusedValue) {
   host.Load();
   const Handle deviceHandle = host.Session().DeviceHandle;
   host.Close();  // unload: both handles closed
-  EXPECT_EQ(host.Session().DeviceHandle, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(host.Session().DeviceHandle, InvalidHandle);
 
   // Something else now gets the same value from the platform.
   const std::string path = emulator::EmulatedPlatform::DevicePath(emulator::DeviceMode::App);
-  Handle other = INVALID_HANDLE_VALUE;
+  Handle other = InvalidHandle;
   for (int i = 0; i < 8 && other != deviceHandle; ++i) {
     other =
         host.platform.CreateFileA(path.c_str(), GenericRead | GenericWrite, 3, nullptr, 3, 0, 0);

@@ -139,13 +139,13 @@ struct WindowFixture {
 TEST(WindowLines, NameTheControlAndTellLabelsFromCaptions) {
   WindowFixture f;
   f.view.Show();
-  f.view.SetWidth(Control::Pic, 2527.5f);
-  f.view.SetWidth(Control::Pic, 0.1f);
-  f.view.SetVisible(Control::Pic, false);
+  f.view.SetWidth(Control::ProgressFill, 2527.5f);
+  f.view.SetWidth(Control::ProgressFill, 0.1f);
+  f.view.SetVisible(Control::ProgressFill, false);
   f.view.SetEnabled(Control::btnUpgradeFW, true);
   f.view.SetCaption(Control::btnUpgradeFW, "Finishing...");
   f.view.SetCaption(Control::lblVersion, " 1.2");
-  f.view.Repaint(Control::Pic);
+  f.view.Repaint(Control::ProgressFill);
   f.view.MessageBox("Nope");
   const std::vector<std::string> expected = {
       R"({"t":0,"ev":"window","op":"show"})",

@@ -37,10 +37,10 @@ TEST_F(AccessibilityTest, ValueLabelsAreNamedByTheirCaptionAndReadTheirText) {
   const struct {
     Control value, caption;
     const char* name;
-  } rows[] = {{Control::lblManuf, Control::Label4, "Manufacturer"},
-              {Control::lblProduct, Control::Label5, "Product"},
-              {Control::lblVersion, Control::Label2, "Version"},
-              {Control::lblSerialNumber, Control::Label3, "Serial Number"}};
+  } rows[] = {{Control::lblManuf, Control::ManufacturerCaption, "Manufacturer"},
+              {Control::lblProduct, Control::ProductCaption, "Product"},
+              {Control::lblVersion, Control::VersionCaption, "Version"},
+              {Control::lblSerialNumber, Control::SerialNumberCaption, "Serial Number"}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     view.SetCaption(row.value, std::string(" value of ") + row.name);
@@ -58,7 +58,7 @@ TEST_F(AccessibilityTest, ValueLabelsAreNamedByTheirCaptionAndReadTheirText) {
 }
 
 TEST_F(AccessibilityTest, BarIsAProgressBarWhoseValueFollowsItsWidth) {
-  QAccessibleInterface* bar = Of(Control::Pic);
+  QAccessibleInterface* bar = Of(Control::ProgressFill);
   ASSERT_NE(bar, nullptr);
   EXPECT_EQ(bar->role(), QAccessible::ProgressBar);
   EXPECT_FALSE(bar->state().focusable);
@@ -73,7 +73,7 @@ TEST_F(AccessibilityTest, BarIsAProgressBarWhoseValueFollowsItsWidth) {
   } widths[] = {{0.0f, 0}, {25.3f, 1}, {2527.5f, 50}, {4999.0f, 99}, {6000.0f, 100}};
   for (const auto& w : widths) {
     SCOPED_TRACE(w.twips);
-    view.SetWidth(Control::Pic, w.twips);
+    view.SetWidth(Control::ProgressFill, w.twips);
     EXPECT_EQ(value->currentValue().toInt(), w.percent);
     EXPECT_EQ(bar->text(QAccessible::Value), QString::number(w.percent) + u'%');
   }
@@ -126,8 +126,8 @@ TEST_F(ScaledWindowTest, EverythingScalesAndNothingIsClipped) {
   view.Show();
   const char* values[] = {" Dalvorn", " Widget", " 1.2", " 0001"};
   for (std::size_t i = 0; i < ValueLabels.size(); ++i) view.SetCaption(ValueLabels[i], values[i]);
-  view.SetVisible(Control::Pic, true);
-  view.SetWidth(Control::Pic, 5055.0f * 0.6f);
+  view.SetVisible(Control::ProgressFill, true);
+  view.SetWidth(Control::ProgressFill, 5055.0f * 0.6f);
   view.SetEnabled(Control::btnUpgradeFW, false);
   EXPECT_DOUBLE_EQ(view.Window()->devicePixelRatioF(), scale);
 

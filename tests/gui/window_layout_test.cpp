@@ -33,19 +33,19 @@ struct Placement {
 
 // Pixel rectangles worked out by hand from the window's design (15 twips a pixel).
 const std::vector<Placement> kPlacements = {
-    {Control::Frame1, false, {8, 0, 345, 113}, ""},
-    {Control::Label4, true, {8, 16, 81, 19}, "Manufacturer"},
+    {Control::DeviceFrame, false, {8, 0, 345, 113}, ""},
+    {Control::ManufacturerCaption, true, {8, 16, 81, 19}, "Manufacturer"},
     {Control::lblManuf, true, {104, 16, 236, 22}, ""},
-    {Control::Label5, true, {8, 40, 81, 19}, "Product"},
+    {Control::ProductCaption, true, {8, 40, 81, 19}, "Product"},
     {Control::lblProduct, true, {104, 40, 236, 22}, ""},
-    {Control::Label2, true, {8, 64, 97, 19}, "Version"},
+    {Control::VersionCaption, true, {8, 64, 97, 19}, "Version"},
     {Control::lblVersion, true, {104, 64, 236, 22}, ""},
-    {Control::Label3, true, {8, 88, 97, 19}, "Serial Number"},
+    {Control::SerialNumberCaption, true, {8, 88, 97, 19}, "Serial Number"},
     {Control::lblSerialNumber, true, {104, 88, 232, 22}, ""},
-    {Control::Picture1, false, {8, 124, 345, 13}, nullptr},
-    {Control::Pic, false, {12, 128, 337, 5}, nullptr},
+    {Control::ProgressTrack, false, {8, 124, 345, 13}, nullptr},
+    {Control::ProgressFill, false, {12, 128, 337, 5}, nullptr},
     {Control::btnUpgradeFW, false, {60, 152, 241, 33}, "Upgrade Firmware"},
-    {Control::Command2, false, {8, 196, 345, 33}, "2. Load Firmware"},
+    {Control::UnusedLoadButton, false, {8, 196, 345, 33}, "2. Load Firmware"},
 };
 
 class WindowLayoutTest : public ::testing::Test {
@@ -70,7 +70,7 @@ TEST_F(WindowLayoutTest, EveryControlAtItsPlaceWithItsText) {
     SCOPED_TRACE(std::string(ControlName(p.control)));
     QWidget* widget = W(p.control);
     ASSERT_NE(widget, nullptr);
-    EXPECT_EQ(widget->parentWidget(), p.inFrame ? W(Control::Frame1) : view.Window());
+    EXPECT_EQ(widget->parentWidget(), p.inFrame ? W(Control::DeviceFrame) : view.Window());
     EXPECT_EQ(widget->geometry(), p.pixels);
     EXPECT_EQ(view.Width(p.control), static_cast<float>(p.pixels.width() * 15));
     if (p.text != nullptr) {
@@ -80,16 +80,16 @@ TEST_F(WindowLayoutTest, EveryControlAtItsPlaceWithItsText) {
 }
 
 TEST_F(WindowLayoutTest, BarLiesInsideItsTroughAndAboveIt) {
-  const QRect trough = W(Control::Picture1)->geometry();
-  const QRect bar = W(Control::Pic)->geometry();
+  const QRect trough = W(Control::ProgressTrack)->geometry();
+  const QRect bar = W(Control::ProgressFill)->geometry();
   EXPECT_EQ(bar, trough.adjusted(4, 4, -4, -4));
-  view.SetVisible(Control::Pic, true);
+  view.SetVisible(Control::ProgressFill, true);
   const QImage image = emulator::GrabClientArea(view);
   ASSERT_EQ(image.size(), QSize(361, 201));
   EXPECT_EQ(image.pixelColor(bar.center()), QColor(128, 128, 255));
   EXPECT_EQ(image.pixelColor(bar.right(), bar.bottom()), QColor(128, 128, 255));
   // Where the bar has been shortened, the trough shows again.
-  view.SetWidth(Control::Pic, 1500);
+  view.SetWidth(Control::ProgressFill, 1500);
   const QImage shorter = emulator::GrabClientArea(view);
   EXPECT_EQ(shorter.pixelColor(bar.left() + 50, bar.center().y()), QColor(128, 128, 255));
   EXPECT_NE(shorter.pixelColor(bar.right() - 50, bar.center().y()), QColor(128, 128, 255));
@@ -117,8 +117,8 @@ TEST_F(WindowLayoutTest, FrameTakesNoInputButItsLabelsReadNormally) {
     EXPECT_TRUE(W(p.control)->isEnabled());
     EXPECT_EQ(W(p.control)->focusPolicy(), Qt::NoFocus);
   }
-  EXPECT_TRUE(W(Control::Frame1)->testAttribute(Qt::WA_TransparentForMouseEvents));
-  EXPECT_EQ(W(Control::Frame1)->focusPolicy(), Qt::NoFocus);
+  EXPECT_TRUE(W(Control::DeviceFrame)->testAttribute(Qt::WA_TransparentForMouseEvents));
+  EXPECT_EQ(W(Control::DeviceFrame)->focusPolicy(), Qt::NoFocus);
 }
 
 TEST_F(WindowLayoutTest, FontIsNineSansSerifPoints) {
@@ -127,7 +127,7 @@ TEST_F(WindowLayoutTest, FontIsNineSansSerifPoints) {
   EXPECT_FALSE(font.bold());
   EXPECT_FALSE(font.italic());
   EXPECT_EQ(font.families().value(0), QStringLiteral("MS Sans Serif"));
-  EXPECT_EQ(QFontInfo(W(Control::Label3)->font()).pointSize(), 9);
+  EXPECT_EQ(QFontInfo(W(Control::SerialNumberCaption)->font()).pointSize(), 9);
   // Every caption fits its label in the face actually found.
   for (const Placement& p : kPlacements) {
     auto* label = qobject_cast<QLabel*>(W(p.control));
@@ -140,20 +140,18 @@ TEST_F(WindowLayoutTest, FontIsNineSansSerifPoints) {
 
 TEST_F(WindowLayoutTest, UnusedButtonIsNeverShownNorReachable) {
   view.Show();
-  QWidget* command2 = W(Control::Command2);
-  view.SetVisible(Control::Command2, true);
-  EXPECT_FALSE(command2->isVisible());
-  EXPECT_EQ(command2->focusPolicy(), Qt::NoFocus);
-  EXPECT_EQ(view.Window()->childAt(W(Control::Command2)->geometry().topLeft() + QPoint(2, 2)),
-            nullptr);
+  QWidget* unused = W(Control::UnusedLoadButton);
+  EXPECT_FALSE(unused->isVisible());
+  EXPECT_EQ(unused->focusPolicy(), Qt::NoFocus);
+  EXPECT_EQ(view.Window()->childAt(unused->geometry().topLeft() + QPoint(2, 2)), nullptr);
 }
 
 TEST_F(WindowLayoutTest, FocusStartsOnUpgradeButton) {
   view.Show();
   EXPECT_EQ(view.Window()->focusWidget(), W(Control::btnUpgradeFW));
   // The picture boxes take no input: the keyboard never stops on them.
-  EXPECT_EQ(W(Control::Pic)->focusPolicy(), Qt::NoFocus);
-  EXPECT_EQ(W(Control::Picture1)->focusPolicy(), Qt::NoFocus);
+  EXPECT_EQ(W(Control::ProgressFill)->focusPolicy(), Qt::NoFocus);
+  EXPECT_EQ(W(Control::ProgressTrack)->focusPolicy(), Qt::NoFocus);
 }
 
 struct WidthCase {
@@ -165,16 +163,17 @@ void PrintTo(const WidthCase& c, std::ostream* os) {
   *os << c.twips << "tw_" << c.pixels << "px";
 }
 
-class PicWidthTest : public WindowLayoutTest, public ::testing::WithParamInterface<WidthCase> {};
+class ProgressFillWidthTest : public WindowLayoutTest,
+                              public ::testing::WithParamInterface<WidthCase> {};
 
-TEST_P(PicWidthTest, WidthInTwipsKeepsLeftEdgeAndHeight) {
+TEST_P(ProgressFillWidthTest, WidthInTwipsKeepsLeftEdgeAndHeight) {
   const WidthCase c = GetParam();
-  view.SetWidth(Control::Pic, c.twips);
-  EXPECT_EQ(W(Control::Pic)->geometry(), QRect(12, 128, c.pixels, 5));
-  EXPECT_EQ(view.Width(Control::Pic), static_cast<float>(c.pixels * 15));
+  view.SetWidth(Control::ProgressFill, c.twips);
+  EXPECT_EQ(W(Control::ProgressFill)->geometry(), QRect(12, 128, c.pixels, 5));
+  EXPECT_EQ(view.Width(Control::ProgressFill), static_cast<float>(c.pixels * 15));
 }
 
-INSTANTIATE_TEST_SUITE_P(Widths, PicWidthTest,
+INSTANTIATE_TEST_SUITE_P(Widths, ProgressFillWidthTest,
                          ::testing::Values(WidthCase{5055.0f, 337}, WidthCase{0.0f, 0},
                                            WidthCase{7.4f, 0}, WidthCase{7.5f, 1},
                                            WidthCase{1000.0f, 67}, WidthCase{2527.5f, 169},

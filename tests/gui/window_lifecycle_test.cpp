@@ -44,9 +44,9 @@ class LoadedWindowTest : public ::testing::Test {
 
 TEST_F(LoadedWindowTest, ComesUpWithoutDeviceBlankAndReady) {
   EXPECT_TRUE(view.Window()->isVisible());
-  EXPECT_FALSE(view.ControlWidget(Control::Pic)->isVisible());
-  EXPECT_FALSE(view.ControlWidget(Control::Command2)->isVisible());
-  EXPECT_EQ(frm.Session().ProgressFullWidth, 5055);
+  EXPECT_FALSE(view.ControlWidget(Control::ProgressFill)->isVisible());
+  EXPECT_FALSE(view.ControlWidget(Control::UnusedLoadButton)->isVisible());
+  EXPECT_EQ(frm.ProgressFullWidth(), 5055);
   EXPECT_EQ(view.Caption(Control::lblManuf), "");
   EXPECT_EQ(view.Caption(Control::lblProduct), "");
   EXPECT_EQ(view.Caption(Control::lblVersion), " ");
@@ -136,8 +136,8 @@ TEST_F(ViewEventsTest, CloseDuringNestedPumpUnloadsButKeepsWidgets) {
     view.PumpEvents();
     unloadedInPump = events.unloads == 1;
     view.SetCaption(Control::btnUpgradeFW, "Finishing...");
-    view.SetWidth(Control::Pic, 100);
-    view.Repaint(Control::Pic);
+    view.SetWidth(Control::ProgressFill, 100);
+    view.Repaint(Control::ProgressFill);
   };
   ClickUpgradeButton(view);
   EXPECT_TRUE(unloadedInPump);

@@ -54,7 +54,7 @@ class ImageInProgramFolder {
 // Runs the update from a click on the device found first.
 UpgradeOutcome Update(HidPlatform& platform, HeadlessUpdateWindow& window) {
   DeviceSession session;
-  session.DeviceFound = FindTheHid(session, platform);
+  FindTheHid(session, platform);
   if (!session.DeviceFound) return UpgradeOutcome::NotStarted;
   DiskFirmwareImageFile file;
   UpgradeContext context{session, platform, window, file};

@@ -22,8 +22,8 @@ namespace {
 void PrintControlTexts(HWND window) {
   for (const dalvorn::ControlLayout& row : dalvorn::MainWindowLayout) {
     HWND parent = window;
-    if (row.container == dalvorn::Control::Frame1) {
-      parent = ::GetDlgItem(window, dalvorn::ControlId(dalvorn::Control::Frame1));
+    if (row.container == dalvorn::Control::DeviceFrame) {
+      parent = ::GetDlgItem(window, dalvorn::ControlId(dalvorn::Control::DeviceFrame));
     }
     HWND control = ::GetDlgItem(parent, dalvorn::ControlId(row.control));
     char text[256] = {};

@@ -96,7 +96,7 @@ BOOL CALLBACK FindRunnerWindow(HWND window, LPARAM param) {
 
 HWND Control(HWND window, dalvorn::Control control, bool inFrame) {
   HWND parent = window;
-  if (inFrame) parent = ::GetDlgItem(window, dalvorn::ControlId(dalvorn::Control::Frame1));
+  if (inFrame) parent = ::GetDlgItem(window, dalvorn::ControlId(dalvorn::Control::DeviceFrame));
   return ::GetDlgItem(parent, dalvorn::ControlId(control));
 }
 
@@ -124,7 +124,7 @@ void CheckLoadedWindow(HWND window) {
     Check(r.ok && r.name == l.name && r.value == l.value && r.role == ROLE_SYSTEM_STATICTEXT,
           "label " + Narrow(l.name));
   }
-  const Read b = ReadControl(Control(window, dalvorn::Control::Pic, false));
+  const Read b = ReadControl(Control(window, dalvorn::Control::ProgressFill, false));
   std::printf("bar: name [%s] value [%s] role %s invisible %d\n", Narrow(b.name).c_str(),
               Narrow(b.value).c_str(), RoleName(b.role).c_str(),
               (b.state & STATE_SYSTEM_INVISIBLE) != 0);
@@ -229,7 +229,7 @@ int main(int argc, char** argv) {
 
   CheckLoadedWindow(found.window);
   Press(Control(found.window, dalvorn::Control::btnUpgradeFW, false));
-  FollowUpdate(process.hProcess, Control(found.window, dalvorn::Control::Pic, false),
+  FollowUpdate(process.hProcess, Control(found.window, dalvorn::Control::ProgressFill, false),
                Control(found.window, dalvorn::Control::btnUpgradeFW, false), deadline);
 
   DWORD status = 1;

@@ -46,7 +46,7 @@ endfunction()
 
 # 1. The image next to the runner.
 run_runner(0 ${folder}/trace.jsonl --screenshot ${folder}/window.png)
-expect_line("^{\"t\":[0-9]+,\"ev\":\"image\",\"op\":\"load\",\"bytes\":${image_size}}$")
+expect_line("^{\"t\":[0-9]+,\"ev\":\"image\",\"op\":\"load\",\"bytes\":${image_size},\"signature\":\"not checked\"}$")
 expect_line("^{\"t\":[0-9]+,\"ev\":\"exit\",\"code\":0}$")
 if(NOT EXISTS ${folder}/window.png)
   message(FATAL_ERROR "${FOLDER}: no screenshot")

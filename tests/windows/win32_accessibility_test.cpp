@@ -102,8 +102,8 @@ TEST_F(Win32AccessibilityTest, AtEveryDpiTheWindowScalesAndNothingIsClipped) {
   view_.Show();
   const char* values[] = {" Dalvorn", " Widget", " 1.2", " 0001"};
   for (std::size_t i = 0; i < ValueLabels.size(); ++i) view_.SetCaption(ValueLabels[i], values[i]);
-  view_.SetVisible(Control::Pic, true);
-  view_.SetWidth(Control::Pic, 5055.0f * 0.6f);
+  view_.SetVisible(Control::ProgressFill, true);
+  view_.SetWidth(Control::ProgressFill, 5055.0f * 0.6f);
   view_.SetEnabled(Control::btnUpgradeFW, false);
   view_.SetCaption(Control::btnUpgradeFW, "Updating firmware...");
   const char* folder = std::getenv("DALVORN_SCREENSHOTS");
@@ -114,9 +114,10 @@ TEST_F(Win32AccessibilityTest, AtEveryDpiTheWindowScalesAndNothingIsClipped) {
                    reinterpret_cast<LPARAM>(&suggested));
     ASSERT_EQ(view_.Dpi(), dpi);
     // The font as drawn scales with the screen: 9 points at this DPI, within a pixel.
-    EXPECT_NEAR(DrawnCharacterHeight(Of(Control::Label3)), -win32::FontHeight(9, dpi), 1);
+    EXPECT_NEAR(DrawnCharacterHeight(Of(Control::SerialNumberCaption)), -win32::FontHeight(9, dpi),
+                1);
     for (const ControlLayout& row : MainWindowLayout) {
-      if (row.caption.empty() || row.control == Control::Command2) continue;
+      if (row.caption.empty() || row.control == Control::UnusedLoadButton) continue;
       SCOPED_TRACE(std::string(row.name));
       const std::wstring caption(row.caption.begin(), row.caption.end());
       EXPECT_TRUE(Fits(Of(row.control), caption, 0));
@@ -130,12 +131,12 @@ TEST_F(Win32AccessibilityTest, AtEveryDpiTheWindowScalesAndNothingIsClipped) {
     ASSERT_EQ(shot.width, client.width);
     ASSERT_EQ(shot.height, client.height);
     // The bar's light blue covers 60 % of its full width at this DPI.
-    const win32::PixelRect full = win32::ToPixels(win32::DesignRect(Control::Pic), dpi);
+    const win32::PixelRect full = win32::ToPixels(win32::DesignRect(Control::ProgressFill), dpi);
     int blue = 0;
     for (int x = 0; x < shot.width; ++x)
       blue += shot.At(x, full.top + full.height / 2) == 0xFF8080FFu;
     EXPECT_NEAR(blue, full.width * 0.6, 1.0);
-    EXPECT_EQ(win32::ProgressPercent(Of(Control::Pic)), 60);
+    EXPECT_EQ(win32::ProgressPercent(Of(Control::ProgressFill)), 60);
     if (folder != nullptr) {
       const std::string path =
           std::string(folder) + "\\win32-" + std::to_string(dpi * 100 / 96) + ".png";

@@ -32,7 +32,7 @@ INSTANTIATE_TEST_SUITE_P(
         RectCase{{0, 0, 5420, 3010}, 120, {0, 0, 452, 251}},
         RectCase{{0, 0, 5420, 3010}, 144, {0, 0, 542, 301}},
         RectCase{{0, 0, 5420, 3010}, 192, {0, 0, 723, 401}},
-        // Pic at 96 dpi, full and half width; a width that is not a whole number of twips.
+        // The bar at 96 dpi, full and half width; a width that is not a whole number of twips.
         RectCase{{180, 1920, 5055, 75}, 96, {12, 128, 337, 5}},
         RectCase{{180, 1920, 2527.5f, 75}, 96, {12, 128, 169, 5}},
         RectCase{{180, 1920, 0.4f, 75}, 96, {12, 128, 0, 5}},
@@ -53,11 +53,11 @@ TEST(DesignLayoutTest, EveryControlLiesOnWholePixelsAt96Dpi) {
   }
 }
 
-TEST(DesignLayoutTest, PicLiesInsidePicture1WithItsMargin) {
+TEST(DesignLayoutTest, BarLiesInsideItsTroughWithItsMargin) {
   for (int dpi : {96, 120, 144, 168, 192}) {
     SCOPED_TRACE(dpi);
-    const PixelRect trough = ToPixels(DesignRect(Control::Picture1), dpi);
-    const PixelRect bar = ToPixels(DesignRect(Control::Pic), dpi);
+    const PixelRect trough = ToPixels(DesignRect(Control::ProgressTrack), dpi);
+    const PixelRect bar = ToPixels(DesignRect(Control::ProgressFill), dpi);
     EXPECT_GT(bar.left, trough.left);
     EXPECT_GT(bar.top, trough.top);
     EXPECT_LT(bar.left + bar.width, trough.left + trough.width);

@@ -66,7 +66,7 @@ TEST_F(Win32WindowTest, EveryControlHasItsPlaceContainerAndCaption) {
   for (const ControlLayout& row : MainWindowLayout) {
     SCOPED_TRACE(std::string(row.name));
     EXPECT_EQ(::GetParent(Of(row.control)),
-              row.container == Control::Frame1 ? Of(Control::Frame1) : Main());
+              row.container == Control::DeviceFrame ? Of(Control::DeviceFrame) : Main());
     EXPECT_EQ(PlaceOf(row.control), win32::ToPixels(win32::DesignRect(row.control), view_.Dpi()));
     EXPECT_EQ(TextOf(row.control), std::wstring(row.caption.begin(), row.caption.end()));
   }
@@ -79,18 +79,18 @@ TEST_F(Win32WindowTest, DesignStateOfTheControls) {
     Control control;
     bool visible, enabled;
   } cases[] = {
-      {Control::Frame1, true, false},   {Control::Picture1, true, true},
-      {Control::Pic, true, true},       {Control::btnUpgradeFW, true, true},
-      {Control::Command2, false, true}, {Control::lblManuf, true, true},
-      {Control::Label3, true, true},
+      {Control::DeviceFrame, true, false},        {Control::ProgressTrack, true, true},
+      {Control::ProgressFill, true, true},        {Control::btnUpgradeFW, true, true},
+      {Control::UnusedLoadButton, false, true},   {Control::lblManuf, true, true},
+      {Control::SerialNumberCaption, true, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(ControlName(c.control)));
     EXPECT_EQ(::IsWindowVisible(Of(c.control)) != FALSE, c.visible);
     EXPECT_EQ(::IsWindowEnabled(Of(c.control)) != FALSE, c.enabled);
   }
-  EXPECT_NE(::GetWindowLongW(Of(Control::Picture1), GWL_EXSTYLE) & WS_EX_CLIENTEDGE, 0);
-  EXPECT_EQ(::GetWindowLongW(Of(Control::Pic), GWL_EXSTYLE) & WS_EX_CLIENTEDGE, 0);
+  EXPECT_NE(::GetWindowLongW(Of(Control::ProgressTrack), GWL_EXSTYLE) & WS_EX_CLIENTEDGE, 0);
+  EXPECT_EQ(::GetWindowLongW(Of(Control::ProgressFill), GWL_EXSTYLE) & WS_EX_CLIENTEDGE, 0);
 }
 
 TEST_F(Win32WindowTest, StackingAndTabOrderFollowTheTabIndex) {
@@ -99,11 +99,11 @@ TEST_F(Win32WindowTest, StackingAndTabOrderFollowTheTabIndex) {
   for (HWND w = ::GetWindow(Main(), GW_CHILD); w != nullptr; w = ::GetWindow(w, GW_HWNDNEXT)) {
     order.push_back(w);
   }
-  const std::vector<HWND> expected = {Of(Control::Frame1), Of(Control::btnUpgradeFW),
-                                      Of(Control::Command2), Of(Control::Pic),
-                                      Of(Control::Picture1)};
+  const std::vector<HWND> expected = {Of(Control::DeviceFrame), Of(Control::btnUpgradeFW),
+                                      Of(Control::UnusedLoadButton), Of(Control::ProgressFill),
+                                      Of(Control::ProgressTrack)};
   EXPECT_EQ(order, expected);
-  // The keyboard reaches only the upgrade button; the hidden Command2 is skipped.
+  // The keyboard reaches only the upgrade button; the hidden load button is skipped.
   view_.Show();
   EXPECT_EQ(::GetFocus(), Of(Control::btnUpgradeFW));
   EXPECT_EQ(::GetNextDlgTabItem(Main(), Of(Control::btnUpgradeFW), FALSE),
@@ -113,7 +113,7 @@ TEST_F(Win32WindowTest, StackingAndTabOrderFollowTheTabIndex) {
 TEST_F(Win32WindowTest, FontIsMsSansSerifNinePoints) {
   // Every control that shows text: the labels, the frame and both buttons.
   for (const ControlLayout& row : MainWindowLayout) {
-    if (row.control == Control::Picture1 || row.control == Control::Pic) continue;
+    if (row.control == Control::ProgressTrack || row.control == Control::ProgressFill) continue;
     SCOPED_TRACE(std::string(row.name));
     HFONT font = reinterpret_cast<HFONT>(::SendMessageW(Of(row.control), WM_GETFONT, 0, 0));
     ASSERT_NE(font, nullptr);
@@ -129,19 +129,19 @@ TEST_F(Win32WindowTest, FontIsMsSansSerifNinePoints) {
 
 TEST_F(Win32WindowTest, PicIsDrawnLightBlueOverTheTroughWhenShown) {
   view_.Show();
-  const win32::PixelRect bar = PlaceOf(Control::Pic);
+  const win32::PixelRect bar = PlaceOf(Control::ProgressFill);
   const std::uint32_t lightBlue = 0xFF8080FFu;
   ClientImage shot = emulator::GrabClientArea(view_);
   ASSERT_EQ(shot.width, win32::ToPixels(win32::DesignRect(Control::frmMain), view_.Dpi()).width);
   EXPECT_EQ(shot.At(bar.left + 1, bar.top + 1), lightBlue);
 
-  view_.SetVisible(Control::Pic, false);
+  view_.SetVisible(Control::ProgressFill, false);
   shot = emulator::GrabClientArea(view_);
   EXPECT_NE(shot.At(bar.left + 1, bar.top + 1), lightBlue);
 
-  view_.SetVisible(Control::Pic, true);
-  view_.SetWidth(Control::Pic, 5055.0f / 2);
-  view_.Repaint(Control::Pic);
+  view_.SetVisible(Control::ProgressFill, true);
+  view_.SetWidth(Control::ProgressFill, 5055.0f / 2);
+  view_.Repaint(Control::ProgressFill);
   shot = emulator::GrabClientArea(view_);
   const int half = win32::ToPixels({180, 1920, 5055.0f / 2, 75}, view_.Dpi()).width;
   EXPECT_EQ(shot.At(bar.left + half - 1, bar.top + 1), lightBlue);
@@ -158,7 +158,7 @@ TEST_F(Win32WindowTest, ValueLabelsHaveTheWindowColourOnTheDialogBackground) {
   view_.SetCaption(Control::lblManuf, " Dalvorn");
   view_.Show();
   const ClientImage shot = emulator::GrabClientArea(view_);
-  const win32::PixelRect frame = PlaceOf(Control::Frame1);
+  const win32::PixelRect frame = PlaceOf(Control::DeviceFrame);
   for (Control c : ValueLabels) {
     SCOPED_TRACE(std::string(ControlName(c)));
     const win32::PixelRect label = PlaceOf(c);
@@ -174,7 +174,7 @@ TEST_F(Win32WindowTest, ValueLabelsHaveTheWindowColourOnTheDialogBackground) {
 
 TEST_F(Win32WindowTest, MovingToAMonitorOfAnotherDpiLaysTheWindowOutAgain) {
   view_.Show();
-  view_.SetWidth(Control::Pic, 2527.5f);
+  view_.SetWidth(Control::ProgressFill, 2527.5f);
   for (int dpi : {144, 120, 96}) {
     SCOPED_TRACE(dpi);
     RECT suggested{40, 30, 40 + 600, 30 + 400};
@@ -188,8 +188,8 @@ TEST_F(Win32WindowTest, MovingToAMonitorOfAnotherDpiLaysTheWindowOutAgain) {
     EXPECT_EQ(client.bottom, expected.height);
     EXPECT_EQ(PlaceOf(Control::btnUpgradeFW),
               win32::ToPixels(win32::DesignRect(Control::btnUpgradeFW), dpi));
-    EXPECT_EQ(PlaceOf(Control::Pic), win32::ToPixels({180, 1920, 2527.5f, 75}, dpi));
-    EXPECT_EQ(view_.Width(Control::Pic), 2527.5f);
+    EXPECT_EQ(PlaceOf(Control::ProgressFill), win32::ToPixels({180, 1920, 2527.5f, 75}, dpi));
+    EXPECT_EQ(view_.Width(Control::ProgressFill), 2527.5f);
     LOGFONTW lf{};
     ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(Of(Control::lblManuf), WM_GETFONT, 0, 0)),
                  sizeof lf, &lf);
@@ -202,12 +202,13 @@ TEST_F(Win32WindowTest, MovingToAMonitorOfAnotherDpiLaysTheWindowOutAgain) {
 }
 
 TEST_F(Win32WindowTest, WidthIsKeptInTwipsAndPlacedInPixels) {
-  EXPECT_EQ(view_.Width(Control::Pic), 5055.0f);
+  EXPECT_EQ(view_.Width(Control::ProgressFill), 5055.0f);
   const float widths[] = {0.0f, 1.0f, 101.1f, 2527.5f, 5055.0f};
   for (float w : widths) {
-    view_.SetWidth(Control::Pic, w);
-    EXPECT_EQ(view_.Width(Control::Pic), w);
-    EXPECT_EQ(PlaceOf(Control::Pic), win32::ToPixels({180, 1920, w, 75}, view_.Dpi())) << w;
+    view_.SetWidth(Control::ProgressFill, w);
+    EXPECT_EQ(view_.Width(Control::ProgressFill), w);
+    EXPECT_EQ(PlaceOf(Control::ProgressFill), win32::ToPixels({180, 1920, w, 75}, view_.Dpi()))
+        << w;
   }
 }
 

@@ -9,7 +9,7 @@
 #include "device/windows/physical_device.h"
 #include "text/text_codec.h"
 
-// The system headers come after the program's own (windows.h defines INVALID_HANDLE_VALUE).
+// The system headers come after the program's own, so that those never lean on windows.h.
 #include <windows.h>
 
 #include <setupapi.h>

@@ -58,7 +58,7 @@ QFrame* MakeBar(QWidget* parent) {
   auto* bar = new QFrame(parent);
   bar->setFrameStyle(QFrame::NoFrame);
   QPalette palette = bar->palette();
-  palette.setColor(QPalette::Window, QColor(PicRed, PicGreen, PicBlue));
+  palette.setColor(QPalette::Window, QColor(ProgressFillRed, ProgressFillGreen, ProgressFillBlue));
   bar->setPalette(palette);
   bar->setBackgroundRole(QPalette::Window);
   bar->setForegroundRole(QPalette::WindowText);
@@ -112,7 +112,7 @@ QtMainWindow::QtMainWindow() {
     widgets_[Index(row.control)] = widget;
   }
   // The bar lies above its trough.
-  ControlWidget(Control::Pic)->raise();
+  ControlWidget(Control::ProgressFill)->raise();
   SetTabOrder();
   NameValueLabels();
   UpgradeButton()->installEventFilter(this);
@@ -158,7 +158,7 @@ void QtMainWindow::keyPressEvent(QKeyEvent* event) {
 
 QWidget* QtMainWindow::MakeControl(const ControlLayout& row, QWidget* container) {
   switch (row.control) {
-    case Control::Frame1: {
+    case Control::DeviceFrame: {
       auto* frame = new QGroupBox(ToQString(row.caption), container);
       // The frame takes no input, but its labels keep their normal colours.
       frame->setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -170,13 +170,14 @@ QWidget* QtMainWindow::MakeControl(const ControlLayout& row, QWidget* container)
     case Control::lblVersion:
     case Control::lblSerialNumber:
       return MakeValueLabel(container);
-    case Control::Picture1:
+    case Control::ProgressTrack:
       return MakeTrough(container);
-    case Control::Pic:
+    case Control::ProgressFill:
       return MakeBar(container);
     case Control::btnUpgradeFW:
       return new QPushButton(ToQString(row.caption), container);
-    case Control::Command2: {
+    case Control::UnusedLoadButton: {
+      // Laid out but never shown: hidden before the window first shows, out of the tab chain.
       auto* button = new QPushButton(ToQString(row.caption), container);
       button->setFocusPolicy(Qt::NoFocus);
       button->hide();

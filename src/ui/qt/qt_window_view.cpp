@@ -70,17 +70,14 @@ void QtWindowView::SetWidth(Control control, float twips) {
   } else {
     widget->resize(px, widget->height());  // the left edge stays
   }
-  if (control == Control::Pic) {
+  if (control == Control::ProgressFill) {
     const ControlLayout* design = FindLayout(control);
     SetProgressPercent(widget, PercentOfWidth(twips, static_cast<float>(design->width)));
   }
 }
 
 void QtWindowView::SetVisible(Control control, bool visible) {
-  QWidget* widget = ControlWidget(control);
-  // Command2 is part of the layout but never shown.
-  if (widget == nullptr || (control == Control::Command2 && visible)) return;
-  widget->setVisible(visible);
+  if (QWidget* widget = ControlWidget(control)) widget->setVisible(visible);
 }
 
 void QtWindowView::SetEnabled(Control control, bool enabled) {

@@ -44,6 +44,6 @@ TwipsRect DesignRect(Control control);
 std::string_view CaptionOfRow(Control valueLabel);
 
 // Controls, the window included, for tables indexed by Control.
-inline constexpr int ControlCount = static_cast<int>(Control::Command2) + 1;
+inline constexpr int ControlCount = static_cast<int>(Control::UnusedLoadButton) + 1;
 
 }  // namespace dalvorn::win32

@@ -26,7 +26,7 @@ HFONT CreateWindowFont(int dpi);
 std::wstring Utf8ToWide(const std::string& text);
 
 // "DalvornPictureBox": a plain child window filled with one colour, the picture boxes
-// Picture1 (the trough) and Pic (the bar).
+// ProgressTrack (the trough) and ProgressFill (the bar).
 extern const wchar_t PictureBoxClass[];
 void RegisterPictureBoxClass(HINSTANCE instance);
 // Colour of a picture box: an RGB value, or the dialog background when `systemFace` is set.

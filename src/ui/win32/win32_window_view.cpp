@@ -73,15 +73,15 @@ ControlKind KindOf(Control control) {
   constexpr DWORD child = WS_CHILD | WS_CLIPSIBLINGS;
   constexpr DWORD label = child | WS_VISIBLE | SS_LEFT | SS_NOPREFIX;
   switch (control) {
-    case Control::Frame1:  // takes no input
+    case Control::DeviceFrame:  // takes no input
       return {L"BUTTON", child | WS_VISIBLE | WS_DISABLED | BS_GROUPBOX, WS_EX_CONTROLPARENT};
-    case Control::Picture1:  // the sunken trough
+    case Control::ProgressTrack:  // the sunken trough
       return {win32::PictureBoxClass, child | WS_VISIBLE, WS_EX_CLIENTEDGE};
-    case Control::Pic:
+    case Control::ProgressFill:
       return {win32::PictureBoxClass, child | WS_VISIBLE, 0};
     case Control::btnUpgradeFW:
       return {L"BUTTON", child | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0};
-    case Control::Command2:  // never shown
+    case Control::UnusedLoadButton:  // never shown
       return {L"BUTTON", child | WS_TABSTOP | BS_PUSHBUTTON, 0};
     default:
       return {L"STATIC", label, 0};
@@ -130,8 +130,9 @@ void Win32WindowView::CreateControls() {
   HWND above = HWND_TOP;
   for (const ControlLayout* row : rows) {
     const ControlKind kind = KindOf(row->control);
-    HWND parent =
-        row->container == Control::Frame1 ? AsWindow(windows_[Index(Control::Frame1)]) : window;
+    HWND parent = row->container == Control::DeviceFrame
+                      ? AsWindow(windows_[Index(Control::DeviceFrame)])
+                      : window;
     const std::wstring text = win32::Utf8ToWide(std::string(row->caption));
     const auto id = static_cast<INT_PTR>(ControlId(row->control));
     HWND control =
@@ -139,16 +140,16 @@ void Win32WindowView::CreateControls() {
                           parent, reinterpret_cast<HMENU>(id), Instance(), nullptr);
     windows_[Index(row->control)] = control;
     if (parent == window) {
-      // Stacking follows tab order, first on top, so Pic lies above Picture1.
+      // Stacking follows tab order, first on top, so the bar lies above its trough.
       ::SetWindowPos(control, above, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
       above = control;
     }
   }
-  win32::SetPictureBoxColour(AsWindow(windows_[Index(Control::Picture1)]), 0, true);
-  win32::SetPictureBoxColour(AsWindow(windows_[Index(Control::Pic)]),
-                             RGB(PicRed, PicGreen, PicBlue), false);
+  win32::SetPictureBoxColour(AsWindow(windows_[Index(Control::ProgressTrack)]), 0, true);
+  win32::SetPictureBoxColour(AsWindow(windows_[Index(Control::ProgressFill)]),
+                             RGB(ProgressFillRed, ProgressFillGreen, ProgressFillBlue), false);
   // The frame hands the value labels' colour requests on to the window.
-  HWND frame = AsWindow(windows_[Index(Control::Frame1)]);
+  HWND frame = AsWindow(windows_[Index(Control::DeviceFrame)]);
   ::SetWindowLongPtrW(frame, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   frameProc_ = ::SetWindowLongPtrW(frame, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FrameProc));
   // What screen readers read.
@@ -156,7 +157,7 @@ void Win32WindowView::CreateControls() {
     win32::MakeAccessible(AsWindow(windows_[Index(label)]), win32::AccessibleKind::ValueLabel,
                           win32::Utf8ToWide(std::string(win32::CaptionOfRow(label))));
   }
-  HWND bar = AsWindow(windows_[Index(Control::Pic)]);
+  HWND bar = AsWindow(windows_[Index(Control::ProgressFill)]);
   win32::MakeAccessible(bar, win32::AccessibleKind::ProgressBar, ProgressBarName);
   win32::SetProgressPercent(bar, 100);  // laid out at its full width
   win32::MakeAccessible(AsWindow(windows_[Index(Control::btnUpgradeFW)]),
@@ -231,7 +232,7 @@ float Win32WindowView::Width(Control control) const {
 void Win32WindowView::SetWidth(Control control, float twips) {
   places_[Index(control)].width = twips;
   PlaceControl(control);
-  if (control == Control::Pic) {
+  if (control == Control::ProgressFill) {
     win32::SetProgressPercent(AsWindow(windows_[Index(control)]),
                               win32::PercentOfWidth(twips, win32::DesignRect(control).width));
   }
@@ -366,7 +367,7 @@ std::intptr_t Win32WindowView::HandleMessage(void* handle, unsigned message, std
 
 std::intptr_t Win32WindowView::HandleFrameMessage(unsigned message, std::uintptr_t wParam,
                                                   std::intptr_t lParam) {
-  HWND frame = AsWindow(windows_[Index(Control::Frame1)]);
+  HWND frame = AsWindow(windows_[Index(Control::DeviceFrame)]);
   if (message == WM_CTLCOLORSTATIC) {
     return ::SendMessageW(::GetParent(frame), message, wParam, lParam);
   }

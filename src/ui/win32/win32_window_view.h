@@ -63,7 +63,7 @@ class Win32WindowView final : public WindowView {
   std::array<win32::TwipsRect, win32::ControlCount> places_{};
   WindowEvents* events_ = nullptr;
   void* font_ = nullptr;         // HFONT
-  std::intptr_t frameProc_ = 0;  // Frame1's own window procedure
+  std::intptr_t frameProc_ = 0;  // the device frame's own window procedure
   int dpi_ = win32::DefaultDpi;
   bool unloaded_ = false;
   bool quitPending_ = false;
