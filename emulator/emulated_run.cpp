@@ -9,6 +9,7 @@
 #include "emulator/emulated_power.h"
 #include "emulator/emulation_clock.h"
 #include "emulator/message_box_gate.h"
+#include "emulator/pump_injections.h"
 #include "emulator/scenario.h"
 #include "trace/trace_file.h"
 #include "trace/trace_writer.h"
@@ -82,7 +83,7 @@ bool LoadRunnerScenario(const RunnerOptions& options, Scenario& scenario) {
 
 // What the runner does once the window has loaded: the screenshot, then the click (with the
 // clicks and closes the options put at later event pumps) or, unwatched, the close box.
-void ActAfterLoad(const RunnerOptions& options, RunnerWindow& window, TracingWindowView& view) {
+void ActAfterLoad(const RunnerOptions& options, RunnerWindow& window, PumpInjectingView& view) {
   if (!options.screenshotPath.empty() && !window.SaveScreenshot(options.screenshotPath)) {
     std::cerr << kName << "cannot write " << options.screenshotPath << '\n';
   }
@@ -92,7 +93,7 @@ void ActAfterLoad(const RunnerOptions& options, RunnerWindow& window, TracingWin
     injections.clickAtPump = options.clickAtPump;
     injections.close = [&window] { window.CloseAsCloseBox(); };
     injections.click = [&window] { window.ClickUpgradeButton(); };
-    view.ArmPumpInjections(std::move(injections));
+    view.Arm(std::move(injections));
     window.ClickUpgradeButton();
     // A click that did nothing leaves the window loaded; nobody is there to close it.
     if (!window.Unloaded()) window.CloseAsCloseBox();
@@ -128,7 +129,8 @@ int RunEmulatedIn(const RunnerOptions& options,
   // only then.
   MessageBoxGate gate(window->View());
   gate.SetDismissed(!options.realTime);
-  TracingWindowView view(gate, trace);
+  TracingWindowView traced(gate, trace);
+  PumpInjectingView view(traced);
 
   MainWindowHooks hooks;
   hooks.afterLoad = [&] { ActAfterLoad(options, *window, view); };

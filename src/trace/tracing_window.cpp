@@ -65,21 +65,11 @@ void TracingWindowView::Repaint(Control control) {
 void TracingWindowView::PumpEvents() {
   trace_.Window("pump");
   inner_.PumpEvents();
-  if (!armed_) return;
-  ++pumps_;
-  if (pumps_ == injections_.clickAtPump && injections_.click) injections_.click();
-  if (pumps_ == injections_.closeAtPump && injections_.close) injections_.close();
 }
 
 void TracingWindowView::MessageBox(const std::string& text) {
   trace_.Window("message_box", TraceFields{{"text", text}});
   inner_.MessageBox(text);
-}
-
-void TracingWindowView::ArmPumpInjections(PumpInjections injections) {
-  injections_ = std::move(injections);
-  armed_ = true;
-  pumps_ = 0;
 }
 
 }  // namespace dalvorn

@@ -1,9 +1,7 @@
-// The window's view and handlers with every window operation written to the trace, and the
-// runner's injected clicks and closes at chosen event pumps.
+// The window's view and handlers with every window operation written to the trace.
 #pragma once
 
-#include <functional>
-#include <utility>
+#include <string>
 
 #include "trace/trace_writer.h"
 #include "ui/window_view.h"
@@ -26,14 +24,6 @@ class TracingWindowEvents final : public WindowEvents {
   TraceWriter& trace_;
 };
 
-// What the runner does at the N-th event pump once armed (1 = the first; 0 = never).
-struct PumpInjections {
-  int closeAtPump = 0;
-  int clickAtPump = 0;
-  std::function<void()> close;  // as the close box does
-  std::function<void()> click;  // as a click on the upgrade button
-};
-
 class TracingWindowView final : public WindowView {
  public:
   TracingWindowView(WindowView& inner, TraceWriter& trace);
@@ -53,16 +43,10 @@ class TracingWindowView final : public WindowView {
 
   TracingWindowEvents& Events() { return events_; }
 
-  // Starts counting event pumps for the injections from here on.
-  void ArmPumpInjections(PumpInjections injections);
-
  private:
   WindowView& inner_;
   TraceWriter& trace_;
   TracingWindowEvents events_;
-  PumpInjections injections_;
-  bool armed_ = false;
-  int pumps_ = 0;
 };
 
 }  // namespace dalvorn

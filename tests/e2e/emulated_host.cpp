@@ -53,8 +53,9 @@ EmulatedHost::EmulatedHost(const std::string& scenarioJson, long imageBytes,
       platform(scenario, clock, trace, folder.string()),
       power(scenario.power, trace),
       tracingView(view, trace),
+      injectingView(tracingView),
       imageFile(disk, trace),
-      frm(platform, tracingView, imageFile,
+      frm(platform, injectingView, imageFile,
           powerService == PowerService::Emulated ? static_cast<PowerGuard&>(power)
                                                  : NoPowerService()) {
   if (imageBytes >= 0) {
@@ -65,7 +66,7 @@ EmulatedHost::EmulatedHost(const std::string& scenarioJson, long imageBytes,
     }
     image_.resize(image_.size() / FlashRecordSize * FlashRecordSize);
   }
-  tracingView.SetEvents(&frm);
+  injectingView.SetEvents(&frm);
 }
 
 EmulatedHost::~EmulatedHost() {
@@ -89,11 +90,11 @@ int EmulatedHost::Finish() {
 }
 
 void EmulatedHost::CloseAtPump(int pump) {
-  PumpInjections injections;
+  emulator::PumpInjections injections;
   injections.closeAtPump = pump;
   injections.close = [this] { view.CloseAsCloseBox(); };
   injections.click = [this] { view.Click(); };
-  tracingView.ArmPumpInjections(injections);
+  injectingView.Arm(injections);
 }
 
 std::vector<json> EmulatedHost::Trace() const {

@@ -12,6 +12,7 @@
 
 #include "emulator/emulated_platform.h"
 #include "emulator/emulated_power.h"
+#include "emulator/pump_injections.h"
 #include "trace/tracing_image_file.h"
 #include "trace/tracing_window.h"
 #include "ui/frm_main.h"
@@ -94,6 +95,7 @@ class EmulatedHost {
   emulator::EmulatedPowerGuard power;
   HeadlessView view;
   TracingWindowView tracingView;
+  emulator::PumpInjectingView injectingView;
   DiskFirmwareImageFile disk;
   TracingFirmwareImageFile imageFile;
   FrmMain frm;

@@ -96,12 +96,12 @@ TEST(SafeUpdate, TheTransferSendsTheImageAsItWasAtTheClick) {
   EmulatedHost host(R"({"device": {"mode": "boot"}})", 400);
   const std::vector<std::uint8_t> first = host.Image();
   host.Load();
-  PumpInjections injections;
+  emulator::PumpInjections injections;
   injections.clickAtPump = 3;
   injections.click = [&host] {
     std::ofstream(host.ImagePath(), std::ios::binary | std::ios::trunc) << std::string(4000, 'z');
   };
-  host.tracingView.ArmPumpInjections(injections);
+  host.injectingView.Arm(injections);
   host.Click();
   EXPECT_EQ(host.Finish(), 0);
   EXPECT_EQ(host.platform.Device().Flash(), first);

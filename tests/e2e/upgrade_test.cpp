@@ -211,10 +211,10 @@ TEST(Upgrade, ClosingTheWindowStopsTheUpdateAtOnce) {
 TEST(Upgrade, ClicksDuringTheUpdateAreIgnored) {
   EmulatedHost host(R"({"device": {}})", 200);
   host.Load();
-  PumpInjections injections;
+  emulator::PumpInjections injections;
   injections.clickAtPump = 2;
   injections.click = [&host] { host.view.Click(); };
-  host.tracingView.ArmPumpInjections(injections);
+  host.injectingView.Arm(injections);
   host.Click();
   EXPECT_EQ(Count(Sent(host), BootEntryHex), 1u);
   EXPECT_EQ(host.platform.Device().Flash(), host.Image());

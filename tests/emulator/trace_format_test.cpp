@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "device/device_codes.h"
+#include "emulator/pump_injections.h"
 #include "emulator/sha256.h"
 #include "platform_host.h"
 #include "trace/tracing_image_file.h"
@@ -203,10 +204,11 @@ class PumpInjectionsAt : public ::testing::TestWithParam<InjectionCase> {};
 TEST_P(PumpInjectionsAt, ComeAfterTheirPumpOnceArmed) {
   const InjectionCase& c = GetParam();
   WindowFixture f;
+  emulator::PumpInjectingView view(f.view);
   std::vector<std::string> seen;
-  f.view.PumpEvents();  // before arming: not counted
+  view.PumpEvents();  // before arming: not counted
   f.out.str("");
-  PumpInjections injections;
+  emulator::PumpInjections injections;
   injections.closeAtPump = c.closeAt;
   injections.clickAtPump = c.clickAt;
   injections.close = [&] {
@@ -215,8 +217,8 @@ TEST_P(PumpInjectionsAt, ComeAfterTheirPumpOnceArmed) {
   injections.click = [&] {
     seen.push_back("click after " + std::to_string(RawLines(f.out).size()));
   };
-  f.view.ArmPumpInjections(injections);
-  for (int i = 0; i < 4; ++i) f.view.PumpEvents();
+  view.Arm(injections);
+  for (int i = 0; i < 4; ++i) view.PumpEvents();
   EXPECT_EQ(seen, c.expected);
 }
 
