@@ -64,3 +64,18 @@ fresh_root() {
   mount_in_root /var/cache/apt/archives --bind "$cache/archives"
   mount_in_root /tmp/.X11-unix --bind /tmp/.X11-unix
 }
+
+# start_desktop FIRST LAST: a private X server (a free display from FIRST to LAST, 800x600) with
+# a window manager (openbox) for the root's programs, both stopped at exit, and a runtime folder
+# for root in the root.
+start_desktop() {
+  start_xvfb "$1" "$2" 800x600x24
+  root_pids+=("$xvfb_pid")
+  openbox --sm-disable >"$work/openbox.log" 2>&1 &
+  root_pids+=($!)
+  for _ in $(seq 100); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+    sleep 0.1
+  done
+  mkdir -p -m 700 "$root/run/user/0"
+}

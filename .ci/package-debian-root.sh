@@ -62,15 +62,7 @@ step "the program from the desktop entry's command"
 command=$(sed -n 's/^Exec=//p' "$root/usr/share/applications/$name.desktop" | sed 's/ %[a-zA-Z]//g')
 [[ $(in_root sh -c "command -v ${command%% *}") == /usr/bin/$name ]] ||
   { echo "the desktop entry's command is not /usr/bin/$name" >&2; exit 1; }
-start_xvfb 150 199 800x600x24
-root_pids+=("$xvfb_pid")
-openbox --sm-disable >"$work/openbox.log" 2>&1 &
-root_pids+=($!)
-for _ in $(seq 100); do
-  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-  sleep 0.1
-done
-mkdir -p -m 700 "$root/run/user/0"
+start_desktop 150 199
 in_root env DISPLAY=":$display" XDG_RUNTIME_DIR=/run/user/0 sh -c "$command" \
   >"$work/program.log" 2>&1 &
 program=$!

@@ -93,15 +93,7 @@ image=/opt/$name/Varnholt.bin
 cp "$root$image" "$work/Varnholt.bin.installed"
 size=$(stat -c %s "$root$image")
 
-start_xvfb 200 249 800x600x24
-root_pids+=("$xvfb_pid")
-openbox --sm-disable >"$work/openbox.log" 2>&1 &
-root_pids+=($!)
-for _ in $(seq 100); do
-  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-  sleep 0.1
-done
-mkdir -p -m 700 "$root/run/user/0"
+start_desktop 200 249
 
 # run_and_press RUN: starts the installed program with the fake device, waits for its window
 # (labels filled: the device was found) and presses Upgrade Firmware. Sets program, window, X, Y,

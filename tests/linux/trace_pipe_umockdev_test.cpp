@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "device/os_platform.h"
+#include "emulator/forwarding_view.h"
 #include "emulator/qt_window_driver.h"
 #include "fake_hid_host.h"
 #include "trace/program_trace.h"
@@ -30,31 +31,19 @@ namespace {
 
 // The Qt window with a fixture's step at every event pump (the device model's re-enumeration,
 // the trace's reader); a message box is taken as dismissed, as nobody is there to press OK.
-class PumpingView final : public WindowView {
+class PumpingView final : public emulator::ForwardingView {
  public:
   PumpingView(WindowView& inner, std::function<void()> atPump)
-      : inner_(inner), atPump_(std::move(atPump)) {}
-  void SetEvents(WindowEvents* events) override { inner_.SetEvents(events); }
-  void Show() override { inner_.Show(); }
-  float Width(Control control) const override { return inner_.Width(control); }
-  void SetWidth(Control control, float twips) override { inner_.SetWidth(control, twips); }
-  void SetVisible(Control control, bool visible) override { inner_.SetVisible(control, visible); }
-  void SetEnabled(Control control, bool enabled) override { inner_.SetEnabled(control, enabled); }
-  void SetCaption(Control control, const std::string& text) override {
-    inner_.SetCaption(control, text);
-  }
-  void Repaint(Control control) override { inner_.Repaint(control); }
+      : ForwardingView(inner), atPump_(std::move(atPump)) {}
   void PumpEvents() override {
     atPump_();
-    inner_.PumpEvents();
+    Inner().PumpEvents();
   }
-  void Unload() override { inner_.Unload(); }
   void MessageBox(const std::string& text) override { messageBox = text; }
 
   std::string messageBox;
 
  private:
-  WindowView& inner_;
   std::function<void()> atPump_;
 };
 
