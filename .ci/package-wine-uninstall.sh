@@ -10,12 +10,13 @@
 # Each installer is told apart by what its install puts in the folder. Both kinds must be given.
 # Wine runs in the C.UTF-8 locale, as in .ci/package-wine.sh.
 # Usage: .ci/package-wine-uninstall.sh WORK INSTALLER.exe INSTALLER.exe
-set -euo pipefail
+set -Eeuo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 use_utf8_locale
 trap 'echo "package-wine-uninstall.sh: failed at line $LINENO" >&2' ERR
 (($# >= 2)) || { echo "usage: $0 WORK INSTALLER.exe..." >&2; exit 64; }
 work=$(realpath -m "$1")
+mkdir -p "$work"
 shift
 # "--": run by .ci/packages.sh, inside one of its steps.
 # shellcheck disable=SC2034  # read by step (.ci/lib.sh)
