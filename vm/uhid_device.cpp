@@ -114,16 +114,20 @@ void UhidDevice::Serve() {
   // A switch the device has been told of, and when it leaves the bus for it.
   ModelAction pending = ModelAction::None;
   Clock::time_point leaveAt;
+  // Between UHID_OPEN and UHID_CLOSE: the host has the node open. A device due to leave then
+  // leaves once the host has closed it, so that it never goes between an open and the queries
+  // made on it (a replay of the trace could not place a departure there).
+  bool hostOpen = false;
   while (!stop_) {
     int timeout = PollMilliseconds;
     if (pending != ModelAction::None) {
       const auto left = std::chrono::ceil<std::chrono::milliseconds>(leaveAt - Clock::now());
-      if (left.count() <= 0) {
+      if (left.count() <= 0 && !hostOpen) {
         if (!Switch(pending)) break;
         pending = ModelAction::None;
         continue;
       }
-      timeout = std::min(timeout, static_cast<int>(left.count()));
+      if (left.count() > 0) timeout = std::min(timeout, static_cast<int>(left.count()));
     }
     pollfd p{fd_, POLLIN, 0};
     const int ready = ::poll(&p, 1, timeout);
@@ -133,6 +137,8 @@ void UhidDevice::Serve() {
     if (::read(fd_, ev.get(), sizeof *ev) <= 0) break;
     ModelAction action = ModelAction::None;
     if (!Handle(*ev, action)) break;
+    if (ev->type == UHID_OPEN) hostOpen = true;
+    if (ev->type == UHID_CLOSE) hostOpen = false;
     if (ev->type == UHID_OPEN && pending != ModelAction::None) {
       std::lock_guard lock(mutex_);
       ++(model_.Mode() == ModelMode::App ? traffic_.opensLeavingApp : traffic_.opensLeavingBoot);
