@@ -108,17 +108,17 @@ std::vector<VerifyCase> VerifyCases() {
 class SignatureTable : public ::testing::TestWithParam<VerifyCase> {
  protected:
   void SetUp() override {
+    // One folder per case: ctest runs the cases as parallel processes, which may share a seed.
     dir_ =
         fs::temp_directory_path() /
         ("dalvorn-signature-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-         "-" + std::to_string(++counter_));
+         "-" + GetParam().name);
     fs::remove_all(dir_);
     fs::create_directories(dir_);
   }
   void TearDown() override { fs::remove_all(dir_); }
 
   fs::path dir_;
-  static inline int counter_ = 0;
 };
 
 TEST_P(SignatureTable, GivesTheSameVerdictOnEverySystem) {
