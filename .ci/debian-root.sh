@@ -62,6 +62,8 @@ fresh_root() {
   mount_in_root /dev --bind /dev
   for target in "${@:2}"; do mount_in_root "$target" --bind "$target"; done
   mount_in_root /var/cache/apt/archives --bind "$cache/archives"
+  # The X server makes its socket folder when it starts, which may be after this.
+  [[ -d /tmp/.X11-unix ]] || install -d -m 1777 /tmp/.X11-unix
   mount_in_root /tmp/.X11-unix --bind /tmp/.X11-unix
 }
 

@@ -1,7 +1,13 @@
 # The configure warning of a package built with the shared test USB IDs
 # (cmake/DalvornProduct.cmake): a table of configurations, each configured as a small project of
 # its own that includes the product's identity, and whether CMake warns.
-#   cmake -DSOURCE_DIR=<sources> -DWORK_DIR=<scratch folder> -P test_ids_warning_test.cmake
+#   cmake -DSOURCE_DIR=<sources> -DWORK_DIR=<scratch folder> -DGENERATOR=<generator>
+#         -DMAKE_PROGRAM=<its build program> -P test_ids_warning_test.cmake
+# The generator and build program are those of the build that runs the test (Ninja): CMake's
+# default generator needs make, which nothing installs.
+if(NOT GENERATOR OR NOT MAKE_PROGRAM)
+  message(FATAL_ERROR "give -DGENERATOR and -DMAKE_PROGRAM, those of the build running the test")
+endif()
 file(REMOVE_RECURSE ${WORK_DIR})
 file(MAKE_DIRECTORY ${WORK_DIR}/project)
 file(WRITE ${WORK_DIR}/project/CMakeLists.txt "
@@ -28,7 +34,7 @@ foreach(row IN LISTS cases)
   string(REPLACE "," ";" options "${options}")
   math(EXPR n "${n} + 1")
   execute_process(COMMAND ${CMAKE_COMMAND} -S ${WORK_DIR}/project -B ${WORK_DIR}/build-${n}
-                          ${options}
+                          -G ${GENERATOR} -DCMAKE_MAKE_PROGRAM=${MAKE_PROGRAM} ${options}
                   OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE status)
   string(FIND "${err}" "built with the shared test USB IDs" at)
   if(NOT status EQUAL 0)
