@@ -1,8 +1,12 @@
 #include "ui/qt/qt_application.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QString>
+#include <QTranslator>
 
+#include "text/language_choice.h"
 #include "ui/main_window_run.h"
 #include "ui/qt/qt_window_view.h"
 #include "ui/window_controls.h"
@@ -38,6 +42,19 @@ void SetUpApplication(QApplication& app) {
   QApplication::setWindowIcon(ApplicationIcon());
   // The window's unloading ends the event loop, also from inside a click or a nested pump.
   app.setQuitOnLastWindowClosed(false);
+}
+
+std::string UseSystemLanguageWithQt() {
+  const std::string language = UseSystemLanguage();
+  if (language.empty()) return language;
+  // Qt's own catalogue for the language, as Debian's qt6-translations-l10n installs it
+  // (qtbase_de.qm, qtbase_pt_BR.qm): with none, Qt's texts stay English.
+  static QTranslator qtTexts;
+  if (qtTexts.load(QLocale(QString::fromStdString(language)), QStringLiteral("qtbase"),
+                   QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    QCoreApplication::installTranslator(&qtTexts);
+  }
+  return language;
 }
 
 int RunMainWindow(QtWindowView& qtWindow, WindowView& view, HidPlatform& platform,
