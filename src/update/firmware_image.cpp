@@ -1,22 +1,9 @@
 #include "update/firmware_image.h"
 
+#include "text/translation.h"
 #include "update/regular_file.h"
 
 namespace dalvorn {
-namespace {
-
-// 16777216 -> "16,777,216".
-std::string WithThousands(std::uint64_t value) {
-  const std::string digits = std::to_string(value);
-  std::string text;
-  for (std::size_t i = 0; i < digits.size(); ++i) {
-    if (i != 0 && (digits.size() - i) % 3 == 0) text.push_back(',');
-    text.push_back(digits[i]);
-  }
-  return text;
-}
-
-}  // namespace
 
 std::string FirmwareImagePath(const std::string& programFolder) {
 #ifdef _WIN32
@@ -26,15 +13,26 @@ std::string FirmwareImagePath(const std::string& programFolder) {
 #endif
 }
 
+std::string DirectoryReason() {
+  return Tr("it is a directory, not a file");
+}
+
+std::string NotRegularFileReason() {
+  return Tr("it is not a regular file");
+}
+
 std::string TooLargeReason(std::uint64_t maxBytes) {
-  return "it is larger than " + WithThousands(maxBytes) + " bytes";
+  return Format(TrN("it is larger than {size} byte", "it is larger than {size} bytes", maxBytes),
+                {{"size", GroupedNumber(maxBytes)}});
 }
 
 bool CheckFirmwareImage(const FirmwareImage& image, std::string& error) {
   if (image.WholeRecords() == 0) {
-    error = "it holds " + WithThousands(image.bytes.size()) +
-            (image.bytes.size() == 1 ? " byte" : " bytes") + ", less than one record of " +
-            std::to_string(FlashRecordSize) + " bytes";
+    error = Format(
+        TrN("it holds {count} byte, less than one record of {record} bytes",
+            "it holds {count} bytes, less than one record of {record} bytes", image.bytes.size()),
+        {{"count", GroupedNumber(image.bytes.size())},
+         {"record", std::to_string(FlashRecordSize)}});
     return false;
   }
   return true;

@@ -14,13 +14,9 @@ namespace dalvorn {
 bool ReadRegularFile(const std::string& path, std::uint64_t maxBytes,
                      std::vector<std::uint8_t>& bytes, std::string& error);
 
-// The reasons every system gives alike.
-inline std::string DirectoryReason() {
-  return "it is a directory, not a file";
-}
-inline std::string NotRegularFileReason() {
-  return "it is not a regular file";
-}
+// The reasons every system gives alike, in the person's language.
+std::string DirectoryReason();
+std::string NotRegularFileReason();
 std::string TooLargeReason(std::uint64_t maxBytes);
 
 }  // namespace dalvorn

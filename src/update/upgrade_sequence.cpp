@@ -6,7 +6,9 @@
 #include "device/device_codes.h"
 #include "device/device_count.h"
 #include "device/find_the_hid.h"
+#include "text/translation.h"
 #include "update/feature_reports.h"
+#include "update/upgrade_captions.h"
 
 namespace dalvorn {
 namespace {
@@ -14,11 +16,6 @@ namespace {
 constexpr std::uint32_t SwitchPause = 100;
 // On its battery, a machine with less charge than this may die before the update ends.
 constexpr int LowestBatteryPercentage = 25;
-
-constexpr const char* NothingSent = " Nothing was sent to the device.";
-constexpr const char* RetryAdvice =
-    " The firmware update failed and the device is left in bootloader mode: start the program "
-    "again to retry the update.";
 
 enum class BootloaderWait { Found, NeverSwitched, WindowClosed };
 
@@ -46,7 +43,7 @@ BootloaderWait WaitForBootloader(UpgradeContext& c, std::int64_t sinceUs) {
 BootloaderWait SwitchToBootloader(UpgradeContext& c, std::vector<std::uint8_t>& commandReport,
                                   std::int64_t& entryUs) {
   DeviceSession& s = c.session;
-  c.window.SetUpgradeCaption("Switching to bootloader...");
+  c.window.SetUpgradeCaption(Tr(SwitchingCaption));
   BuildBootEntryMessage(commandReport);
   SendFeatureReport(s, c.platform, commandReport);
   entryUs = c.platform.SteadyMicroseconds();
@@ -54,11 +51,6 @@ BootloaderWait SwitchToBootloader(UpgradeContext& c, std::vector<std::uint8_t>& 
   c.platform.Sleep(SwitchPause);
   FindTheHid(s, c.platform);
   return WaitForBootloader(c, entryUs);
-}
-
-std::string BatteryTooLowText(int percentage) {
-  return "The battery is at " + std::to_string(percentage) +
-         " %. Connect the power supply, then start the update again.";
 }
 
 // Tells the person and unloads the window; the device has been sent nothing it could act on.
@@ -97,49 +89,87 @@ std::optional<UpgradeOutcome> RefusedBeforeSending(UpgradeContext& c, FirmwareIm
 
 }  // namespace
 
+std::string BatteryTooLowText(int percentage) {
+  return Format(Tr("The battery is at {percent} %. Connect the power supply, then start the "
+                   "update again."),
+                {{"percent", std::to_string(percentage)}});
+}
+
 std::string ImageRefusalText(const std::string& path, const std::string& reason) {
-  return "The firmware image \"" + path + "\" cannot be read: " + reason + "." + NothingSent;
+  // TRANSLATORS: {reason} is one of the reasons below ("it is a directory, not a file") or the
+  // system's own text ("No such file or directory").
+  return Format(Tr("The firmware image \"{path}\" cannot be read: {reason}. Nothing was sent to "
+                   "the device."),
+                {{"path", path}, {"reason", reason}});
 }
 
 std::string UnsignedImageText(const std::string& path, const std::string& reason) {
-  return "The firmware image \"" + path + "\" is not signed by the maker: " + reason + "." +
-         NothingSent;
+  return Format(Tr("The firmware image \"{path}\" is not signed by the maker: {reason}. Nothing "
+                   "was sent to the device."),
+                {{"path", path}, {"reason", reason}});
 }
 
 std::string TooManyDevicesText(std::size_t count) {
-  return std::to_string(count) +
-         " devices of this kind are connected. Disconnect all but the one to update, then start "
-         "the update again." +
-         NothingSent;
+  // TRANSLATORS: said only of two devices or more.
+  return Format(TrN("{count} device of this kind is connected. Disconnect all but the one to "
+                    "update, then start the update again. Nothing was sent to the device.",
+                    "{count} devices of this kind are connected. Disconnect all but the one to "
+                    "update, then start the update again. Nothing was sent to the device.",
+                    count),
+                {{"count", std::to_string(count)}});
 }
 
 std::string NotSwitchedText() {
-  return "The device did not switch to its bootloader. Nothing was written: it still runs its "
-         "current firmware.";
+  return Tr(
+      "The device did not switch to its bootloader. Nothing was written: it still runs its "
+      "current firmware.");
 }
 
 std::string TransferFailureText(const TransferOutcome& outcome) {
-  const std::string block =
-      std::to_string(outcome.refusedBlock) + " of " + std::to_string(outcome.blockCount);
+  std::string text;
   switch (outcome.result) {
     case TransferResult::BlockRefused:
-      return "The device refused data block " + block + "." + RetryAdvice;
+      text =
+          Tr("The device refused data block {block} of {count}. The firmware update failed "
+             "and the device is left in bootloader mode: start the program again to retry "
+             "the update.");
+      break;
     case TransferResult::Disconnected:
-      return "The device disconnected at data block " + block + "." + RetryAdvice;
+      text =
+          Tr("The device disconnected at data block {block} of {count}. The firmware update "
+             "failed and the device is left in bootloader mode: start the program again to "
+             "retry the update.");
+      break;
     case TransferResult::NoAnswer:
-      return std::string("The device did not answer before the firmware was sent.") + RetryAdvice;
+      text =
+          Tr("The device did not answer before the firmware was sent. The firmware update "
+             "failed and the device is left in bootloader mode: start the program again to "
+             "retry the update.");
+      break;
     case TransferResult::BackInBootloader:
-      return std::string("The device restarted in bootloader mode, not with the new firmware.") +
-             RetryAdvice;
+      text =
+          Tr("The device restarted in bootloader mode, not with the new firmware. The firmware "
+             "update failed and the device is left in bootloader mode: start the program "
+             "again to retry the update.");
+      break;
     case TransferResult::NotRestarted:
-      return std::string("The device did not restart after the firmware was sent.") + RetryAdvice;
+      text =
+          Tr("The device did not restart after the firmware was sent. The firmware update "
+             "failed and the device is left in bootloader mode: start the program again to "
+             "retry the update.");
+      break;
     case TransferResult::NoDevice:
-      return std::string("The device was not found before the firmware was sent.") + RetryAdvice;
+      text =
+          Tr("The device was not found before the firmware was sent. The firmware update "
+             "failed and the device is left in bootloader mode: start the program again to "
+             "retry the update.");
+      break;
     case TransferResult::BackInApplication:
     case TransferResult::WindowClosed:
       break;
   }
-  return "";
+  return Format(text, {{"block", std::to_string(outcome.refusedBlock)},
+                       {"count", std::to_string(outcome.blockCount)}});
 }
 
 UpgradeOutcome RunUpgradeSequence(UpgradeContext& c) {

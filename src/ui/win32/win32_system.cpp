@@ -3,6 +3,7 @@
 #include "ui/win32/win32_system.h"
 
 #include <cstdlib>
+#include <string_view>
 
 #include "ui/win32/win32_layout.h"
 
@@ -130,21 +131,52 @@ int MetricForDpi(int index, int dpi) {
   return ::GetSystemMetrics(index);
 }
 
-HFONT CreateWindowFont(int dpi) {
+namespace {
+
+// The face for the language's letters when "MS Sans Serif" lacks them, with the character set
+// that makes a system without the face choose one that has them (Wine: among its own fonts and
+// the system's).
+struct ScriptFont {
+  const wchar_t* face;
+  BYTE charset;
+};
+
+ScriptFont FontForLanguage(std::string_view language) {
+  if (language == "ja") return {L"Yu Gothic UI", SHIFTJIS_CHARSET};
+  if (language.starts_with("zh")) return {L"Microsoft YaHei UI", GB2312_CHARSET};
+  if (language == "pl") return {L"Microsoft Sans Serif", EASTEUROPE_CHARSET};
+  return {L"Microsoft Sans Serif", DEFAULT_CHARSET};
+}
+
+// Whether Windows-1252, the code page of "MS Sans Serif", has every letter of the language.
+bool WesternLetters(std::string_view language) {
+  for (std::string_view western : {"", "de", "es", "fr", "it", "pt_BR"}) {
+    if (language == western) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+HFONT CreateWindowFont(int dpi, std::string_view language) {
   const int height = FontHeight(FontPoints, dpi);
-  const auto make = [height](const wchar_t* face, DWORD precision) {
-    return ::CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, precision,
+  const auto make = [height](const wchar_t* face, BYTE charset, DWORD precision) {
+    return ::CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, charset, precision,
                          CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, face);
   };
+  if (!WesternLetters(language)) {
+    const ScriptFont script = FontForLanguage(language);
+    return make(script.face, script.charset, OUT_TT_PRECIS);
+  }
   const std::wstring face(FontFace);
-  HFONT font = make(face.c_str(), OUT_DEFAULT_PRECIS);
+  HFONT font = make(face.c_str(), ANSI_CHARSET, OUT_DEFAULT_PRECIS);
   if (dpi == DefaultDpi || font == nullptr) return font;
   // The face's bitmap sizes stop short of the larger heights of scaled screens: then its
   // outline successor, or the nearest outline face the system has, at the height asked for.
   for (const wchar_t* outline : {L"Microsoft Sans Serif", L"Tahoma", L"Arial"}) {
     if (std::abs(CharacterHeight(font) + height) <= 1) break;
     ::DeleteObject(font);
-    font = make(outline, OUT_TT_PRECIS);
+    font = make(outline, ANSI_CHARSET, OUT_TT_PRECIS);
   }
   return font;
 }
