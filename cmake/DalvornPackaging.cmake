@@ -34,6 +34,18 @@ if(WIN32)
     set(DALVORN_NSIS_IMAGE 0)
   endif()
   set(DALVORN_NSIS_SIGNATURE ${_dalvorn_ship_signature})
+  # The installer's languages and the Start-menu entry's name in each, from po/ (made again
+  # when a translation changes).
+  include(${_dalvorn_pkg}/windows/installer_languages.cmake)
+  configure_file(${_dalvorn_res}/${DALVORN_PACKAGE_NAME}.desktop.in
+                 ${_dalvorn_win}/installer/${DALVORN_PACKAGE_NAME}.desktop @ONLY)
+  set(DALVORN_NSIS_LANGUAGES ${_dalvorn_win}/installer/languages.nsh)
+  dalvorn_write_installer_languages(${_dalvorn_win}/installer/${DALVORN_PACKAGE_NAME}.desktop
+                                    ${DALVORN_NSIS_LANGUAGES})
+  foreach(lang IN LISTS DALVORN_LANGUAGES)
+    set_property(DIRECTORY ${PROJECT_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+                 ${DALVORN_PO_DIR}/${lang}.po)
+  endforeach()
   configure_file(${_dalvorn_pkg}/windows/installer.nsi.in ${PROJECT_BINARY_DIR}/installer.nsi
                  @ONLY)
   return()
