@@ -156,6 +156,9 @@ Varnholt.bin, lies in /opt/${_dalvorn_name}/.")
 # Dependencies from the binary (dpkg-shlibdeps) alone: on Debian 12 Qt's X11 platform plugin
 # comes with libqt6gui6 (CI checks the package in a minimal root without recommends).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The fonts for Japanese and Chinese texts, and Qt's own texts (a message box's button) in the
+# person's language; without them those texts show in English or in another font.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk, qt6-translations-l10n")
 configure_file(${_dalvorn_pkg}/linux/postinst ${_dalvorn_lin}/control/postinst COPYONLY)
 configure_file(${_dalvorn_pkg}/linux/postrm ${_dalvorn_lin}/control/postrm COPYONLY)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${_dalvorn_lin}/control/postinst

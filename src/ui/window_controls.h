@@ -47,22 +47,24 @@ inline constexpr std::string_view WindowCaption = TrMark("Firmware Update");
 // The progress bar's colour (red, green, blue).
 inline constexpr int ProgressFillRed = 128, ProgressFillGreen = 128, ProgressFillBlue = 255;
 
+// The caption labels are wide enough for their captions in every language (the fit tests measure
+// them), the same for every language; the value labels take the rest of the frame.
 inline constexpr std::array<ControlLayout, 13> MainWindowLayout = {{
     {Control::DeviceFrame, "Frame1", Control::frmMain, 120, 0, 5175, 1695, "", 0},
-    {Control::ManufacturerCaption, "Label4", Control::DeviceFrame, 120, 240, 1215, 285,
+    {Control::ManufacturerCaption, "Label4", Control::DeviceFrame, 120, 240, 1800, 285,
      // TRANSLATORS: the captions in front of the device's strings, as its maker wrote them.
      TrMark("Manufacturer"), 2},
-    {Control::lblManuf, "lblManuf", Control::DeviceFrame, 1560, 240, 3540, 330, "", 5},
-    {Control::ProductCaption, "Label5", Control::DeviceFrame, 120, 600, 1215, 285,
+    {Control::lblManuf, "lblManuf", Control::DeviceFrame, 1980, 240, 3120, 330, "", 5},
+    {Control::ProductCaption, "Label5", Control::DeviceFrame, 120, 600, 1800, 285,
      TrMark("Product"), 3},
-    {Control::lblProduct, "lblProduct", Control::DeviceFrame, 1560, 600, 3540, 330, "", 6},
-    {Control::VersionCaption, "Label2", Control::DeviceFrame, 120, 960, 1455, 285,
+    {Control::lblProduct, "lblProduct", Control::DeviceFrame, 1980, 600, 3120, 330, "", 6},
+    {Control::VersionCaption, "Label2", Control::DeviceFrame, 120, 960, 1800, 285,
      // TRANSLATORS: the version of the firmware the device runs.
      TrMark("Version"), 4},
-    {Control::lblVersion, "lblVersion", Control::DeviceFrame, 1560, 960, 3540, 330, "", 7},
-    {Control::SerialNumberCaption, "Label3", Control::DeviceFrame, 120, 1320, 1455, 285,
+    {Control::lblVersion, "lblVersion", Control::DeviceFrame, 1980, 960, 3120, 330, "", 7},
+    {Control::SerialNumberCaption, "Label3", Control::DeviceFrame, 120, 1320, 1800, 285,
      TrMark("Serial Number"), 1},
-    {Control::lblSerialNumber, "lblSerialNumber", Control::DeviceFrame, 1560, 1320, 3480, 330, "",
+    {Control::lblSerialNumber, "lblSerialNumber", Control::DeviceFrame, 1980, 1320, 3060, 330, "",
      8},
     {Control::ProgressTrack, "Picture1", Control::frmMain, 120, 1860, 5175, 195, "", 12},
     {Control::ProgressFill, "Pic", Control::frmMain, 180, 1920, 5055, 75, "", 11},

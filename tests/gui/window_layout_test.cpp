@@ -31,17 +31,18 @@ struct Placement {
   const char* text;
 };
 
-// Pixel rectangles worked out by hand from the window's design (15 twips a pixel).
+// Pixel rectangles worked out by hand from the window's design (15 twips a pixel); the caption
+// labels are as wide as the longest caption of any language needs.
 const std::vector<Placement> kPlacements = {
     {Control::DeviceFrame, false, {8, 0, 345, 113}, ""},
-    {Control::ManufacturerCaption, true, {8, 16, 81, 19}, "Manufacturer"},
-    {Control::lblManuf, true, {104, 16, 236, 22}, ""},
-    {Control::ProductCaption, true, {8, 40, 81, 19}, "Product"},
-    {Control::lblProduct, true, {104, 40, 236, 22}, ""},
-    {Control::VersionCaption, true, {8, 64, 97, 19}, "Version"},
-    {Control::lblVersion, true, {104, 64, 236, 22}, ""},
-    {Control::SerialNumberCaption, true, {8, 88, 97, 19}, "Serial Number"},
-    {Control::lblSerialNumber, true, {104, 88, 232, 22}, ""},
+    {Control::ManufacturerCaption, true, {8, 16, 120, 19}, "Manufacturer"},
+    {Control::lblManuf, true, {132, 16, 208, 22}, ""},
+    {Control::ProductCaption, true, {8, 40, 120, 19}, "Product"},
+    {Control::lblProduct, true, {132, 40, 208, 22}, ""},
+    {Control::VersionCaption, true, {8, 64, 120, 19}, "Version"},
+    {Control::lblVersion, true, {132, 64, 208, 22}, ""},
+    {Control::SerialNumberCaption, true, {8, 88, 120, 19}, "Serial Number"},
+    {Control::lblSerialNumber, true, {132, 88, 204, 22}, ""},
     {Control::ProgressTrack, false, {8, 124, 345, 13}, nullptr},
     {Control::ProgressFill, false, {12, 128, 337, 5}, nullptr},
     {Control::btnUpgradeFW, false, {60, 152, 241, 33}, "Upgrade Firmware"},
