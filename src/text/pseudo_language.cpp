@@ -7,16 +7,18 @@
 namespace dalvorn {
 namespace {
 
-// Accented forms of the ASCII letters, from Latin-1 and Latin Extended-A (and the florin of
-// Windows-1252), which every font of both windows has; a letter with none stays as it is.
-constexpr std::array<char32_t, 26> Lower = {U'å', U'b', U'ç', U'ď', U'é', U'ƒ', U'ĝ', U'ĥ', U'î',
-                                            U'ĵ', U'ķ', U'ļ', U'm', U'ñ', U'ö', U'p', U'q', U'ŕ',
-                                            U'š', U'ţ', U'û', U'v', U'ŵ', U'x', U'ý', U'ž'};
-constexpr std::array<char32_t, 26> Upper = {U'Å', U'B', U'Ç', U'Ď', U'É', U'F', U'Ĝ', U'Ĥ', U'Î',
-                                            U'Ĵ', U'Ķ', U'Ļ', U'M', U'Ñ', U'Ö', U'P', U'Q', U'Ŕ',
-                                            U'Š', U'Ţ', U'Û', U'V', U'Ŵ', U'X', U'Ý', U'Ž'};
+// Accented forms of the ASCII letters, those that every font of both windows has (DejaVu Sans;
+// Tahoma and MS Sans Serif as Wine has them, Microsoft Sans Serif and Segoe UI on Windows):
+// from Latin-1, Latin Extended-A and the florin of Windows-1252. A letter with none (b, h, j,
+// k, m, p, q, v, w, x) stays as it is.
+constexpr std::array<char32_t, 26> Lower = {U'å', U'b', U'ç', U'ď', U'é', U'ƒ', U'ğ', U'h', U'î',
+                                            U'j', U'k', U'ł', U'm', U'ñ', U'ö', U'p', U'q', U'ŕ',
+                                            U'š', U'ţ', U'û', U'v', U'w', U'x', U'ý', U'ž'};
+constexpr std::array<char32_t, 26> Upper = {U'Å', U'B', U'Ç', U'Ď', U'É', U'F', U'Ğ', U'H', U'Î',
+                                            U'J', U'K', U'Ł', U'M', U'Ñ', U'Ö', U'P', U'Q', U'Ŕ',
+                                            U'Š', U'Ţ', U'Û', U'V', U'W', U'X', U'Ý', U'Ž'};
 // What lengthens the text: words of accented letters about as wide as the text's own.
-constexpr std::u32string_view Padding = U" ļöŕéñ îþšûñ ďöļöŕ šîţ åñéţ çöñšéçţéţûŕ";
+constexpr std::u32string_view Padding = U" łöŕéñ îþšûñ ďöłöŕ šîţ åñéţ çöñšéçţéţûŕ";
 
 char32_t Accented(char32_t c) {
   if (c >= U'a' && c <= U'z') return Lower[c - U'a'];

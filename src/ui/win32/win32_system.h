@@ -24,7 +24,8 @@ int MetricForDpi(int index, int dpi);
 // English and the languages whose letters its code page has (on a scaled screen, where that
 // face's bitmap sizes cannot give the height, the nearest outline face that can); otherwise an
 // outline face that has the language's letters: "Microsoft Sans Serif" (Polish, the
-// pseudo-language), "Yu Gothic UI" (Japanese), "Microsoft YaHei UI" (Chinese).
+// pseudo-language), "Yu Gothic UI" (Japanese), "Microsoft YaHei UI" (Chinese), or the next
+// the system has of a few of the kind (Noto Sans CJK where Wine takes Debian's fonts).
 HFONT CreateWindowFont(int dpi, std::string_view language);
 
 std::wstring Utf8ToWide(const std::string& text);

@@ -1,0 +1,105 @@
+// Nothing cut, in the native window: every text of every language, the pseudo-language's
+// included, measured with GetTextExtentPoint32W in the font the window gives its controls for
+// the language (under Wine: its own "MS Sans Serif" and Tahoma, and Debian's Noto Sans CJK JP
+// and SC for Japanese and Chinese), against the control that shows it, with a glyph for every
+// letter; the title in the system's caption font. A message box is
+// laid out by the system, which wraps its text and grows it.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <vector>
+
+#include "text/translation.h"
+#include "text_fit/shown_texts.h"
+#include "ui/win32/win32_system.h"
+#include "ui/win32/win32_window_view.h"
+
+namespace dalvorn {
+namespace {
+
+// The text's width and height in pixels in the font `control` draws with (`font` if given).
+SIZE Extent(HWND control, const std::string& text, HFONT font = nullptr) {
+  if (font == nullptr) font = reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0));
+  HDC dc = ::GetDC(control);
+  HGDIOBJ previous = ::SelectObject(dc, font);
+  const std::wstring wide = win32::Utf8ToWide(text);
+  SIZE size{};
+  ::GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &size);
+  ::SelectObject(dc, previous);
+  ::ReleaseDC(control, dc);
+  return size;
+}
+
+// How many characters of the text the control's font has no glyph for.
+int MissingGlyphs(HWND control, const std::string& text) {
+  HDC dc = ::GetDC(control);
+  HGDIOBJ previous =
+      ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0)));
+  const std::wstring wide = win32::Utf8ToWide(text);
+  std::vector<WORD> glyphs(wide.size());
+  ::GetGlyphIndicesW(dc, wide.c_str(), static_cast<int>(wide.size()), glyphs.data(),
+                     GGI_MARK_NONEXISTING_GLYPHS);
+  ::SelectObject(dc, previous);
+  ::ReleaseDC(control, dc);
+  int missing = 0;
+  for (WORD glyph : glyphs) missing += glyph == 0xffff ? 1 : 0;
+  return missing;
+}
+
+RECT Client(HWND control) {
+  RECT r{};
+  ::GetClientRect(control, &r);
+  return r;
+}
+
+class Win32TextFitTest : public ::testing::TestWithParam<std::string> {
+ protected:
+  void SetUp() override { ASSERT_TRUE(UseLanguage(GetParam())); }
+  void TearDown() override { UseLanguage(""); }
+};
+
+TEST_P(Win32TextFitTest, EveryTextFitsItsControl) {
+  Win32WindowView view;
+  HWND window = static_cast<HWND>(view.Window());
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof metrics;
+  ASSERT_TRUE(::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0));
+  HFONT captionFont = ::CreateFontIndirectW(&metrics.lfCaptionFont);
+  // The title bar beside the title: the icon, three buttons (minimize, a disabled maximize,
+  // close) and the frame's edges.
+  RECT outer{};
+  ::GetWindowRect(window, &outer);
+  const int titleRoom = (outer.right - outer.left) - ::GetSystemMetrics(SM_CXSMICON) -
+                        3 * ::GetSystemMetrics(SM_CXSIZE) - 4 * ::GetSystemMetrics(SM_CXFRAME);
+  for (const ShownText& shown : EveryShownText()) {
+    SCOPED_TRACE(shown.text);
+    if (shown.where == ShownText::Where::Title) {
+      EXPECT_LE(Extent(window, shown.text, captionFont).cx, titleRoom);
+    } else if (shown.where == ShownText::Where::Control) {
+      HWND control = static_cast<HWND>(view.ControlWindow(shown.control));
+      const SIZE size = Extent(control, shown.text);
+      const RECT room = Client(control);
+      // A push button draws its text inside its bevel and focus rectangle.
+      const int margin =
+          shown.control == Control::btnUpgradeFW ? 4 * ::GetSystemMetrics(SM_CXEDGE) : 0;
+      EXPECT_LE(size.cx + margin, room.right);
+      EXPECT_LE(size.cy, room.bottom);
+      EXPECT_EQ(MissingGlyphs(control, shown.text), 0);  // no box in place of a letter
+    }
+  }
+  ::DeleteObject(captionFont);
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, Win32TextFitTest, ::testing::ValuesIn(LanguagesToMeasure()),
+                         [](const auto& info) {
+                           std::string name = info.param.empty() ? "en" : info.param;
+                           for (char& c : name) {
+                             if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                           }
+                           return name;
+                         });
+
+}  // namespace
+}  // namespace dalvorn
