@@ -8,22 +8,30 @@ Starts RUNNER (the emulated runner) with --real-time over PROGRAM_DIR, finds its
 the accessibility tree, checks the names, values, roles and states a screen reader reads,
 presses the button through its AT-SPI action, follows the progress bar's value until the
 window closes itself and checks the exit status. Prints what it read. Exits 1 on a failure.
-Needs a display, a D-Bus session bus and the AT-SPI registry.
+Needs a display, a D-Bus session bus and the AT-SPI registry. With LANGUAGE=de in the
+environment, the runner speaks German and the names read are the German ones.
 """
+import os
 import subprocess
 import sys
 import time
 
 import pyatspi
 
-VALUES = {  # the built-in scenario's device, as the window shows it
-    "Manufacturer": " Dalvorn",
-    "Product": " Widget",
-    "Version": " 1.2",
-    "Serial Number": " 0001",
+# The captions in English and in German: the window, its four caption labels (in the order of
+# the values below), the button, and the button's captions during the update.
+CAPTIONS = {
+    "": ("Firmware Update", ("Manufacturer", "Product", "Version", "Serial Number"),
+         "Upgrade Firmware",
+         {"Switching to bootloader...", "Updating firmware...", "Finishing..."}),
+    "de": ("Firmware-Aktualisierung", ("Hersteller", "Produkt", "Version", "Seriennummer"),
+           "Firmware aktualisieren",
+           {"Wechsel in den Bootloader...", "Firmware wird aktualisiert...",
+            "Wird abgeschlossen..."}),
 }
-BUTTON = "Upgrade Firmware"
-PHASES = {"Switching to bootloader...", "Updating firmware...", "Finishing..."}
+WINDOW, LABELS, BUTTON, PHASES = CAPTIONS[os.environ.get("LANGUAGE", "")]
+# The built-in scenario's device, as the window shows it.
+VALUES = dict(zip(LABELS, (" Dalvorn", " Widget", " 1.2", " 0001")))
 
 failures = []
 
@@ -59,8 +67,8 @@ def find_window(pid, deadline):
                 if app is None or app.get_process_id() != pid:
                     continue
                 for frame in app:
-                    if frame is not None and frame.name == "Firmware Update":
-                        labels = [a for a in walk(frame) if a.name == "Serial Number"
+                    if frame is not None and frame.name == WINDOW:
+                        labels = [a for a in walk(frame) if a.name == LABELS[-1]
                                   and text_of(a)]
                         if labels:
                             return frame
