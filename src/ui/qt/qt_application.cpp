@@ -47,6 +47,8 @@ void SetUpApplication(QApplication& app) {
 std::string UseSystemLanguageWithQt() {
   const std::string language = UseSystemLanguage();
   if (language.empty()) return language;
+  // The name Qt shows with the window's title, in the language too.
+  QApplication::setApplicationDisplayName(QString::fromStdString(ShownApplicationName()));
   // Qt's own catalogue for the language, as Debian's qt6-translations-l10n installs it
   // (qtbase_de.qm, qtbase_pt_BR.qm): with none, Qt's texts stay English.
   static QTranslator qtTexts;
