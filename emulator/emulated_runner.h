@@ -2,7 +2,7 @@
 // emulated platform, driven by command-line options and recorded in a trace.
 #pragma once
 
-#include "emulator/runner_options.h"
+#include "runner_options.h"
 
 class QApplication;
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "emulator/emulated_runner.h"
+#include "emulated_runner.h"
 #include "trace/trace_file.h"
 #include "ui/qt/qt_application.h"
 
