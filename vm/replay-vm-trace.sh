@@ -22,7 +22,7 @@ if [[ ! -s $vm_work/vm-trace.jsonl ]]; then
   log "SKIPPED: no trace in $vm_work (the VM test did not run here)"
   exit 0
 fi
-runner=$build/emulator/dalvorn-firmware-update-emulated
+runner=$build/emulator/qt/dalvorn-firmware-update-emulated
 tool=$build/tools/trace/dalvorn-trace-tool
 for program in "$runner" "$tool"; do
   [[ -x $program ]] || { log "FAIL: $program not built"; exit 1; }

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "../signature/signed_run_cases.h"
-#include "emulated_runner.h"
+#include "qt/qt_runner.h"
 #include "right_device_cases.h"
 #include "sha256.h"
 #include "ui/qt/qt_application.h"

@@ -10,7 +10,7 @@
 
 #include "fake_platform.h"
 #include "message_box_gate.h"
-#include "qt_window_driver.h"
+#include "qt/qt_window_driver.h"
 #include "ui/frm_main.h"
 #include "ui/qt/qt_application.h"
 #include "ui/qt/qt_window_view.h"

@@ -19,7 +19,7 @@
 #include "device/os_platform.h"
 #include "fake_hid_host.h"
 #include "forwarding_view.h"
-#include "qt_window_driver.h"
+#include "qt/qt_window_driver.h"
 #include "trace/program_trace.h"
 #include "trace/trace_file.h"
 #include "trace/tracing_window.h"

@@ -1,11 +1,11 @@
-#include "emulated_runner.h"
+#include "qt/qt_runner.h"
 
 #include <QApplication>
 #include <QImage>
 #include <QString>
 
 #include "emulated_run.h"
-#include "qt_window_driver.h"
+#include "qt/qt_window_driver.h"
 #include "ui/qt/qt_application.h"
 #include "ui/qt/qt_window_view.h"
 

@@ -1,5 +1,5 @@
-// The emulated runner: the real main window, device search, display and update over the
-// emulated platform, driven by command-line options and recorded in a trace.
+// The emulated runner over the Qt window: the real main window, device search, display and
+// update over the emulated platform, driven by command-line options and recorded in a trace.
 #pragma once
 
 #include "runner_options.h"

@@ -1,4 +1,4 @@
-#include "qt_window_driver.h"
+#include "qt/qt_window_driver.h"
 
 #include <QAbstractButton>
 #include <QPixmap>
