@@ -1,13 +1,13 @@
 # The Windows executable's version information and icon.
 #
-#   include(${PROJECT_SOURCE_DIR}/src/ui/resources/windows_resources.cmake)
+#   include(${PROJECT_SOURCE_DIR}/cmake/DalvornWindowsResources.cmake)
 #   dalvorn_add_windows_resources(<target>)
 #
 # Configures version.rc for <target> from the project's title (DALVORN_TITLE), version text
 # (DALVORN_VERSION_TEXT, "1.01.0001"), numeric version (PROJECT_VERSION, 1.1.0.1), publisher
 # and copyright (cmake/DalvornProduct.cmake) and adds it, with the icon, to the target's
 # sources. Does nothing off Windows.
-set(DALVORN_RESOURCES_DIR ${CMAKE_CURRENT_LIST_DIR})
+set(DALVORN_RESOURCES_DIR ${PROJECT_SOURCE_DIR}/src/ui/resources)
 
 function(dalvorn_add_windows_resources target)
   if(NOT WIN32)
