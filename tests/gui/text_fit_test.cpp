@@ -10,8 +10,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "shown_texts.h"
 #include "text/translation.h"
-#include "text_fit/shown_texts.h"
 #include "ui/qt/qt_window_view.h"
 
 namespace dalvorn {

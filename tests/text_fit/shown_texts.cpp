@@ -1,4 +1,4 @@
-#include "text_fit/shown_texts.h"
+#include "shown_texts.h"
 
 #include "text/built_in_catalogues.h"
 #include "text/translation.h"

@@ -11,8 +11,8 @@
 #include <cctype>
 #include <vector>
 
+#include "shown_texts.h"
 #include "text/translation.h"
-#include "text_fit/shown_texts.h"
 #include "ui/win32/win32_system.h"
 #include "ui/win32/win32_window_view.h"
 
