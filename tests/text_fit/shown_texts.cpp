@@ -62,4 +62,12 @@ std::vector<std::string> LanguagesToMeasure() {
   return languages;
 }
 
+std::string LanguageTestName(const std::string& language) {
+  std::string name = language.empty() ? "en" : language;
+  for (char& c : name) {
+    if (c == '-') c = '_';
+  }
+  return name;
+}
+
 }  // namespace dalvorn

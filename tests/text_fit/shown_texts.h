@@ -22,5 +22,7 @@ std::vector<ShownText> EveryShownText();
 
 // The languages to measure: every catalogue built in, the pseudo-language, and English ("").
 std::vector<std::string> LanguagesToMeasure();
+// A language's name as a test's name: "en", "x_pseudo", "pt_BR".
+std::string LanguageTestName(const std::string& language);
 
 }  // namespace dalvorn

@@ -2,13 +2,12 @@
 // included, measured with GetTextExtentPoint32W in the font the window gives its controls for
 // the language (under Wine: its own "MS Sans Serif" and Tahoma, and Debian's Noto Sans CJK JP
 // and SC for Japanese and Chinese), against the control that shows it, with a glyph for every
-// letter; the title in the system's caption font. A message box is
-// laid out by the system, which wraps its text and grows it.
+// letter; the title in the system's caption font. A message box is laid out by the system,
+// which wraps its text and grows it.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <vector>
 
 #include "shown_texts.h"
@@ -19,39 +18,27 @@
 namespace dalvorn {
 namespace {
 
-// The text's width and height in pixels in the font `control` draws with (`font` if given).
-SIZE Extent(HWND control, const std::string& text, HFONT font = nullptr) {
+// The text in the font `control` draws with (`font` if given): its size in pixels, and how
+// many of its characters the font has no glyph for.
+struct Measured {
+  SIZE size{};
+  int missing = 0;
+};
+
+Measured Measure(HWND control, const std::string& text, HFONT font = nullptr) {
   if (font == nullptr) font = reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0));
   HDC dc = ::GetDC(control);
   HGDIOBJ previous = ::SelectObject(dc, font);
   const std::wstring wide = win32::Utf8ToWide(text);
-  SIZE size{};
-  ::GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &size);
-  ::SelectObject(dc, previous);
-  ::ReleaseDC(control, dc);
-  return size;
-}
-
-// How many characters of the text the control's font has no glyph for.
-int MissingGlyphs(HWND control, const std::string& text) {
-  HDC dc = ::GetDC(control);
-  HGDIOBJ previous =
-      ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0)));
-  const std::wstring wide = win32::Utf8ToWide(text);
+  const int length = static_cast<int>(wide.size());
+  Measured m;
+  ::GetTextExtentPoint32W(dc, wide.c_str(), length, &m.size);
   std::vector<WORD> glyphs(wide.size());
-  ::GetGlyphIndicesW(dc, wide.c_str(), static_cast<int>(wide.size()), glyphs.data(),
-                     GGI_MARK_NONEXISTING_GLYPHS);
+  ::GetGlyphIndicesW(dc, wide.c_str(), length, glyphs.data(), GGI_MARK_NONEXISTING_GLYPHS);
+  for (WORD glyph : glyphs) m.missing += glyph == 0xffff ? 1 : 0;
   ::SelectObject(dc, previous);
   ::ReleaseDC(control, dc);
-  int missing = 0;
-  for (WORD glyph : glyphs) missing += glyph == 0xffff ? 1 : 0;
-  return missing;
-}
-
-RECT Client(HWND control) {
-  RECT r{};
-  ::GetClientRect(control, &r);
-  return r;
+  return m;
 }
 
 class Win32TextFitTest : public ::testing::TestWithParam<std::string> {
@@ -76,30 +63,25 @@ TEST_P(Win32TextFitTest, EveryTextFitsItsControl) {
   for (const ShownText& shown : EveryShownText()) {
     SCOPED_TRACE(shown.text);
     if (shown.where == ShownText::Where::Title) {
-      EXPECT_LE(Extent(window, shown.text, captionFont).cx, titleRoom);
+      EXPECT_LE(Measure(window, shown.text, captionFont).size.cx, titleRoom);
     } else if (shown.where == ShownText::Where::Control) {
       HWND control = static_cast<HWND>(view.ControlWindow(shown.control));
-      const SIZE size = Extent(control, shown.text);
-      const RECT room = Client(control);
+      const Measured m = Measure(control, shown.text);
+      RECT room{};
+      ::GetClientRect(control, &room);
       // A push button draws its text inside its bevel and focus rectangle.
       const int margin =
           shown.control == Control::btnUpgradeFW ? 4 * ::GetSystemMetrics(SM_CXEDGE) : 0;
-      EXPECT_LE(size.cx + margin, room.right);
-      EXPECT_LE(size.cy, room.bottom);
-      EXPECT_EQ(MissingGlyphs(control, shown.text), 0);  // no box in place of a letter
+      EXPECT_LE(m.size.cx + margin, room.right);
+      EXPECT_LE(m.size.cy, room.bottom);
+      EXPECT_EQ(m.missing, 0);  // no box in place of a letter
     }
   }
   ::DeleteObject(captionFont);
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, Win32TextFitTest, ::testing::ValuesIn(LanguagesToMeasure()),
-                         [](const auto& info) {
-                           std::string name = info.param.empty() ? "en" : info.param;
-                           for (char& c : name) {
-                             if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-                           }
-                           return name;
-                         });
+                         [](const auto& info) { return LanguageTestName(info.param); });
 
 }  // namespace
 }  // namespace dalvorn
