@@ -21,7 +21,7 @@ work=$(mktemp -d)
 # shellcheck disable=SC2034  # read by step (.ci/lib.sh)
 step_prefix="screenshots"
 
-qt_runner=$qt_build/emulator/dalvorn-firmware-update-emulated
+qt_runner=$qt_build/emulator/qt/dalvorn-firmware-update-emulated
 win_runner=$win_build/emulator/win32/dalvorn-firmware-update-emulated.exe
 [[ -x $qt_runner ]] || { echo "no Qt runner in $qt_build: build it first" >&2; exit 1; }
 tools=(xvfb xdotool openbox imagemagick x11-utils)

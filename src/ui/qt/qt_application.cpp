@@ -7,6 +7,7 @@
 #include <QTranslator>
 
 #include "text/language_choice.h"
+#include "text/translation.h"
 #include "ui/main_window_run.h"
 #include "ui/qt/qt_window_view.h"
 #include "ui/window_controls.h"
@@ -23,6 +24,18 @@ namespace {
 QString ToQString(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
+
+// Qt's own texts (a message box's button) in the pseudo-language, so that none shows in
+// English there either; Qt's settings written as texts ("QT_LAYOUT_DIRECTION") stay as they are.
+class PseudoQtTexts final : public QTranslator {
+ public:
+  QString translate(const char* /*context*/, const char* source, const char* /*disambiguation*/,
+                    int /*n*/) const override {
+    if (source == nullptr || std::string_view(source).starts_with("QT_")) return {};
+    return QString::fromStdString(Tr(source));
+  }
+  bool isEmpty() const override { return false; }
+};
 
 }  // namespace
 
@@ -49,6 +62,11 @@ std::string UseSystemLanguageWithQt() {
   if (language.empty()) return language;
   // The name Qt shows with the window's title, in the language too.
   QApplication::setApplicationDisplayName(QString::fromStdString(ShownApplicationName()));
+  if (language == PseudoLanguage) {
+    static PseudoQtTexts pseudo;
+    QCoreApplication::installTranslator(&pseudo);
+    return language;
+  }
   // Qt's own catalogue for the language, as Debian's qt6-translations-l10n installs it
   // (qtbase_de.qm, qtbase_pt_BR.qm): with none, Qt's texts stay English.
   static QTranslator qtTexts;
