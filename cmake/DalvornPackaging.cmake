@@ -85,6 +85,8 @@ add_custom_command(
 add_custom_target(dalvorn_desktop_files ALL
                   DEPENDS ${_dalvorn_lin}/translated/${_dalvorn_desktop}
                           ${_dalvorn_lin}/translated/${_dalvorn_metainfo})
+# Built with the program, which scripts/package.sh builds alone before it installs.
+add_dependencies(dalvorn-firmware-update dalvorn_desktop_files)
 # The template and the catalogues brought up to date with the sources (scripts/update-po.sh).
 add_custom_target(update-po
                   COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/update-po.sh ${PROJECT_BINARY_DIR}
