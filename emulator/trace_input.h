@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "emulator/scenario_from_trace.h"
+#include "file/system_file.h"
 
 namespace dalvorn::emulator {
 
@@ -75,11 +76,7 @@ class InputFile final : public ByteSource {
 
   std::string path_;
   std::optional<std::uint64_t> size_;
-#ifdef _WIN32
-  void* handle_ = nullptr;
-#else
-  int fd_ = -1;
-#endif
+  SystemFile file_;
   std::FILE* copy_ = nullptr;  // a pipe's bytes, for a second reading
   bool fromCopy_ = false;
 };

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "update/regular_file.h"
+#include "file/regular_file.h"
 
 #include <windows.h>
 
