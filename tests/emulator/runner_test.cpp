@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "../signature/signed_run_cases.h"
+#include "emulator/emulated_platform.h"
 #include "emulator/emulated_runner.h"
-#include "emulator/sha256.h"
 #include "right_device_cases.h"
 #include "ui/qt/qt_application.h"
 

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "device/device_codes.h"
+#include "emulator/emulated_platform.h"
 #include "emulator/pump_injections.h"
-#include "emulator/sha256.h"
 #include "platform_host.h"
 #include "trace/tracing_image_file.h"
 #include "trace/tracing_window.h"

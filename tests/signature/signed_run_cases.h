@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "emulator/sha256.h"
+#include "emulator/emulated_platform.h"
 #include "signature_fixtures.h"
 
 namespace dalvorn::testing::signature {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "emulator/sha256.h"
+#include "emulator/emulated_platform.h"
 #include "emulator/win32/win32_runner.h"
 #include "right_device_cases.h"
 
