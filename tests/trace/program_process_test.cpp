@@ -6,10 +6,8 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -21,7 +19,7 @@
 #include <string>
 #include <vector>
 
-extern char** environ;
+#include "child_process.h"
 
 namespace dalvorn::testing {
 namespace {
@@ -29,44 +27,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kWindowPainted = "QMinimalBackingStore::flush() saving contents";
-
-struct Child {
-  pid_t pid = -1;
-  int err = -1;  // its standard error
-};
-
-// Starts `argv` in `folder` with `env` added to this process's environment; its standard output
-// goes to `out` (or nowhere), its standard error to a pipe.
-Child Start(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-            const fs::path& folder, int out = -1) {
-  int err[2];
-  if (::pipe2(err, O_CLOEXEC) != 0) return {};
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  if (out >= 0) {
-    posix_spawn_file_actions_adddup2(&actions, out, 1);
-  } else {
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  }
-  posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-  posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
-  std::vector<std::string> environment = env;
-  for (char** e = environ; *e != nullptr; ++e) environment.emplace_back(*e);
-  std::vector<char*> args, vars;
-  for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  for (const auto& v : environment) vars.push_back(const_cast<char*>(v.c_str()));
-  args.push_back(nullptr);
-  vars.push_back(nullptr);
-  Child child;
-  if (::posix_spawn(&child.pid, args[0], &actions, nullptr, args.data(), vars.data()) != 0) {
-    child.pid = -1;
-  }
-  posix_spawn_file_actions_destroy(&actions);
-  ::close(err[1]);
-  child.err = err[0];
-  return child;
-}
 
 // Reads `fd` until every one of `wanted` has been seen, it ends, or a minute has passed.
 std::string ReadUntil(int fd, const std::vector<std::string>& wanted) {
@@ -89,23 +49,6 @@ std::string ReadUntil(int fd, const std::vector<std::string>& wanted) {
     text.append(chunk, static_cast<std::size_t>(n));
   }
   return text;
-}
-
-// Ends a child still running as a person closing a hung program would, and says how it ended.
-std::string Stop(Child& child) {
-  ::kill(child.pid, SIGTERM);
-  int status = 0;
-  ::waitpid(child.pid, &status, 0);
-  ::close(child.err);
-  if (WIFSIGNALED(status)) return "signal " + std::to_string(WTERMSIG(status));
-  return "status " + std::to_string(WEXITSTATUS(status));
-}
-
-int Wait(Child& child) {
-  int status = 0;
-  ::waitpid(child.pid, &status, 0);
-  ::close(child.err);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
 }
 
 std::string Contents(const fs::path& path) {
@@ -226,20 +169,20 @@ TEST_P(RealProgramTrace, NeverStopsTheProgramNorReplacesTheImage) {
       trace = (installed.Folder() / "sub" / ".." / "Varnholt.bin").string();
       break;
   }
-  Child child =
-      Start({installed.Program().string()},
-            {"DALVORN_TRACE=" + trace, "QT_QPA_PLATFORM=minimal", "QT_DEBUG_BACKINGSTORE=1"},
-            installed.Folder());
+  ChildProcess child =
+      StartProcess({installed.Program().string()},
+                   {"DALVORN_TRACE=" + trace, "QT_QPA_PLATFORM=minimal", "QT_DEBUG_BACKINGSTORE=1"},
+                   installed.Folder());
   ASSERT_GT(child.pid, 0);
   if (c.trace == ProgramCase::FifoReaderLeaves) {
     EXPECT_TRUE(reader.LeaveOnceOpened());
   }
   const std::string told = ReadUntil(child.err, {c.told, kWindowPainted});
-  const std::string ended = Stop(child);
+  const int ended = StopProcess(child);
 
   EXPECT_NE(told.find(c.told), std::string::npos) << told;
   EXPECT_NE(told.find(kWindowPainted), std::string::npos) << "the window did not come up\n" << told;
-  EXPECT_EQ(ended, "signal " + std::to_string(SIGTERM)) << "the program ended before it was closed";
+  EXPECT_EQ(ended, 1000 + SIGTERM) << "the program ended before it was closed";
   EXPECT_EQ(Contents(installed.Image()), image);
 }
 
@@ -250,15 +193,15 @@ TEST(RealProgramTrace, ToAPipeWithAReaderIsWrittenAsTheProgramRuns) {
   const Installed installed("pipe-read");
   int ends[2];
   ASSERT_EQ(::pipe2(ends, O_CLOEXEC), 0);
-  Child child =
-      Start({installed.Program().string()},
-            {"DALVORN_TRACE=/dev/stdout", "QT_QPA_PLATFORM=minimal", "QT_DEBUG_BACKINGSTORE=1"},
-            installed.Folder(), ends[1]);
+  ChildProcess child = StartProcess(
+      {installed.Program().string()},
+      {"DALVORN_TRACE=/dev/stdout", "QT_QPA_PLATFORM=minimal", "QT_DEBUG_BACKINGSTORE=1"},
+      installed.Folder(), ends[1]);
   ::close(ends[1]);
   const std::string trace =
       ReadUntil(ends[0], {R"("ev":"window","op":"show")", R"("fn":"HidD_GetHidGuid")"});
   const std::string told = ReadUntil(child.err, {kWindowPainted});
-  Stop(child);
+  StopProcess(child);
   ::close(ends[0]);
   EXPECT_EQ(trace.rfind(R"({"t":)", 0), 0u) << trace;
   EXPECT_NE(trace.find(R"("fn":"HidD_GetHidGuid")"), std::string::npos) << trace;
@@ -331,7 +274,8 @@ TEST_P(RunnerTrace, EndsWithItsOwnStatusAndNeverHangs) {
   if (c.special == RunnerCase::StdoutReaderLeaves) {
     ASSERT_EQ(::pipe2(ends, O_CLOEXEC), 0);
   }
-  Child child = Start(argv, {"QT_QPA_PLATFORM=offscreen"}, installed.Folder(), ends[1]);
+  ChildProcess child =
+      StartProcess(argv, {"QT_QPA_PLATFORM=offscreen"}, installed.Folder(), ends[1]);
   ASSERT_GT(child.pid, 0);
   if (ends[1] >= 0) {
     ::close(ends[1]);
@@ -344,7 +288,7 @@ TEST_P(RunnerTrace, EndsWithItsOwnStatusAndNeverHangs) {
     EXPECT_GE(read.size(), 20000u);
   }
   const std::string told = ReadUntil(child.err, {c.told});
-  EXPECT_EQ(Wait(child), c.status) << told;
+  EXPECT_EQ(WaitForProcess(child), c.status) << told;
   EXPECT_NE(told.find(c.told), std::string::npos) << told;
   EXPECT_EQ(Contents(installed.Image()), image);
 }

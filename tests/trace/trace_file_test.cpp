@@ -13,12 +13,8 @@
 #include <sstream>
 #include <string>
 
-#include "emulator/emulated_platform.h"
-#include "emulator/emulation_clock.h"
-#include "emulator/scenario.h"
-#include "headless_program.h"
+#include "reader_who_leaves.h"
 #include "replay_support.h"
-#include "trace/program_trace.h"
 #include "trace/trace_file.h"
 
 namespace dalvorn::testing {
@@ -169,67 +165,21 @@ TEST(TraceFileWrite, FailsWithTheReasonOnAPipeWhoseReaderHasGone) {
   EXPECT_EQ(error, "EPIPE: Broken pipe");
 }
 
-// The reading end of a pipe, read at each event pump of the program, and closed at the pump
-// after the first data block: the reader of a trace who stops in the middle of an update.
-class ReaderWhoLeaves {
- public:
-  ReaderWhoLeaves() {
-    if (::pipe(ends_) != 0) ends_[0] = ends_[1] = -1;
-    ::fcntl(ends_[0], F_SETFL, O_NONBLOCK);
-  }
-  ~ReaderWhoLeaves() {
-    for (const int fd : ends_) {
-      if (fd >= 0) ::close(fd);
-    }
-  }
-  std::string WriteEnd() const { return "/proc/self/fd/" + std::to_string(ends_[1]); }
-  void CloseWriteEnd() {
-    ::close(ends_[1]);
-    ends_[1] = -1;
-  }
-  void AtPump() {
-    if (ends_[0] < 0) return;
-    char chunk[4096];
-    for (ssize_t n; (n = ::read(ends_[0], chunk, sizeof chunk)) > 0;) {
-      read_.append(chunk, static_cast<std::size_t>(n));
-    }
-    if (read_.find("HidD_SetFeature") != std::string::npos &&
-        read_.find("Updating firmware") != std::string::npos) {
-      ::close(ends_[0]);
-      ends_[0] = -1;
-    }
-  }
-  bool Left() const { return ends_[0] < 0; }
-
- private:
-  int ends_[2];
-  std::string read_;
-};
-
 // The program's trace over the emulated device, to a pipe whose reader goes away once the
 // firmware is on its way: the program ends as it would without a trace, and says so once.
 TEST(ProgramTracePipe, WhoseReaderGoesMidUpdateEndsTheTraceNotTheUpdate) {
   IgnoreBrokenPipes();
   const auto folder = ImageFolder("program-pipe", 60 * 40);
   ReaderWhoLeaves reader;
-  emulator::EmulationClock clock;
-  TraceWriter silent(nullptr, clock);
-  emulator::EmulatedPlatform platform(emulator::BuiltInScenario(), clock, silent, folder.string());
-  DiskFirmwareImageFile image;
   ::testing::internal::CaptureStderr();
-  int exitCode = -1;
-  {
-    ProgramTrace trace(reader.WriteEnd(), platform, image);
-    reader.CloseWriteEnd();
-    EXPECT_TRUE(trace.Opened());
-    exitCode =
-        trace.Finish(RunClickedProgram(trace.Platform(), trace.Writer(), [&] { reader.AtPump(); }));
-  }
+  const TraceFileRun run = RunWithTraceFile(
+      folder, reader.WriteEnd(), [&] { reader.CloseWriteEnd(); }, [&] { reader.AtPump(); });
   const std::string told = ::testing::internal::GetCapturedStderr();
 
   EXPECT_TRUE(reader.Left());
-  EXPECT_EQ(exitCode, 0);
-  EXPECT_EQ(platform.Device().Flash().size(), 60u * 40);
+  EXPECT_TRUE(run.opened);
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.flashedBytes, 60u * 40);
   EXPECT_NE(told.find("failed; it is incomplete (EPIPE: Broken pipe)"), std::string::npos) << told;
   EXPECT_EQ(std::count(told.begin(), told.end(), '\n'), 1) << told;
 }
