@@ -4,8 +4,10 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "device/hid_platform.h"
 #include "trace/trace_writer.h"
@@ -14,38 +16,49 @@
 
 namespace dalvorn::testing {
 
-// A window with nothing to show: it unloads like a toolkit's and lets a fixture act at every
-// event pump.
-class QuietView final : public WindowView {
+// A window with nothing to show: it keeps the state a toolkit would show, unloads like one, and
+// lets a fixture act at every event pump.
+class HeadlessView final : public WindowView {
  public:
-  explicit QuietView(std::function<void()> atPump = {}) : atPump_(std::move(atPump)) {}
+  // `atPump` runs at every event pump; with `maxPumps`, the window unloads at that pump, as a
+  // person closes one left open for ever (a device that never comes back).
+  explicit HeadlessView(std::function<void()> atPump = {}, int maxPumps = 0)
+      : atPump_(std::move(atPump)), maxPumps_(maxPumps) {}
 
   void SetEvents(WindowEvents* events) override { events_ = events; }
-  void Show() override {}
-  // The design width, as the toolkits lay the control out at 96 dots per inch.
+  void Show() override { shown = true; }
+  // The width set last, else the design width, as the toolkits lay it out at 96 dots per inch.
   float Width(Control control) const override;
-  void SetWidth(Control, float) override {}
-  void SetVisible(Control, bool) override {}
-  void SetEnabled(Control control, bool enabled) override;
-  void SetCaption(Control, const std::string&) override {}
+  void SetWidth(Control control, float twips) override { widths[control] = twips; }
+  void SetVisible(Control control, bool visible) override { this->visible[control] = visible; }
+  void SetEnabled(Control control, bool enabled) override { this->enabled[control] = enabled; }
+  void SetCaption(Control control, const std::string& text) override { captions[control] = text; }
   void Repaint(Control) override {}
-  // A window left open for ever (a device that never comes back) is closed at the 1000th.
   void PumpEvents() override {
     if (atPump_) atPump_();
-    if (++pumps_ == 1000) Unload();
+    if (++pumps_ == maxPumps_) Unload();
   }
-  void Unload() override;
-  void MessageBox(const std::string&) override {}
+  void Unload() override { CloseAsCloseBox(); }
+  void MessageBox(const std::string& text) override { messageBoxes.push_back(text); }
 
+  // As the close box does: the unload handling runs once, then the window is gone.
+  void CloseAsCloseBox();
+  // As a click: an unloaded window or a disabled button takes none.
   void Click();
-  bool Unloaded() const { return unloaded_; }
+
+  bool shown = false;
+  bool unloaded = false;
+  std::map<Control, float> widths;
+  std::map<Control, bool> visible;
+  std::map<Control, bool> enabled;
+  std::map<Control, std::string> captions;
+  std::vector<std::string> messageBoxes;
 
  private:
   std::function<void()> atPump_;
-  WindowEvents* events_ = nullptr;
-  bool buttonEnabled_ = true;
-  bool unloaded_ = false;
+  int maxPumps_;
   int pumps_ = 0;
+  WindowEvents* events_ = nullptr;
 };
 
 // Runs the program over `platform` (traced already, or the emulated one that traces itself)

@@ -68,4 +68,22 @@ std::string CheckRightDeviceRun(const RightDeviceCase& c, const std::vector<nloh
   return wrong + ReportsOutsideTheBootloader(trace);
 }
 
+std::string RunRightDeviceCase(const RightDeviceCase& c, const Runner& run) {
+  const ScratchFolder folder;
+  std::string image(10 * 40, '\0');
+  for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<char>(i * 7 + 3);
+  folder.Write("Varnholt.bin", image);
+  const RunnerRun r = RunRunner(
+      run, {folder.Write("scenario.json", c.scenario), "--click", "--program-dir", folder.Path()},
+      folder);
+  std::size_t flashed = 0;
+  std::string wrong = "no flash line\n";
+  for (const nlohmann::json& line : r.lines) {
+    if (line.value("ev", "") != "device" || line.value("op", "") != "flash") continue;
+    flashed = line.value("bytes", std::size_t{0});
+    wrong.clear();
+  }
+  return wrong + CheckRightDeviceRun(c, r.lines, r.exitCode, flashed, 10);
+}
+
 }  // namespace dalvorn::testing

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "runner_run.h"
+
 namespace dalvorn::testing {
 
 struct RightDeviceCase {
@@ -82,5 +84,9 @@ std::string ReportsOutsideTheBootloader(const std::vector<nlohmann::json>& trace
 // entry message reached the device outside its bootloader. Empty when all hold.
 std::string CheckRightDeviceRun(const RightDeviceCase& c, const std::vector<nlohmann::json>& trace,
                                 int exitCode, std::size_t flashedBytes, std::size_t records);
+
+// Runs the case through `run`, clicked once loaded, with an image of 10 whole records, and
+// checks it as CheckRightDeviceRun does.
+std::string RunRightDeviceCase(const RightDeviceCase& c, const Runner& run);
 
 }  // namespace dalvorn::testing

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "child_process.h"
+#include "scratch_folder.h"
 
 namespace dalvorn::testing {
 namespace {
@@ -51,31 +52,20 @@ std::string ReadUntil(int fd, const std::vector<std::string>& wanted) {
   return text;
 }
 
-std::string Contents(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 // A folder with a copy of the real program and a firmware image beside it, as installed.
 class Installed {
  public:
-  explicit Installed(const std::string& name)
-      : folder_(fs::temp_directory_path() /
-                ("dalvorn-process-" + std::to_string(::getpid()) + "-" + name)) {
-    fs::remove_all(folder_);
-    fs::create_directories(folder_ / "sub");
+  explicit Installed(const std::string& name) : folder_("-" + name) {
+    fs::create_directories(Folder() / "sub");
     fs::copy_file(DALVORN_QT_PROGRAM, Program());
     std::ofstream(Image(), std::ios::binary) << std::string(5 * 40, '\x5A');
   }
-  ~Installed() { fs::remove_all(folder_); }
-  fs::path Folder() const { return folder_; }
-  fs::path Program() const { return folder_ / "dalvorn-firmware-update"; }
-  fs::path Image() const { return folder_ / "Varnholt.bin"; }
+  fs::path Folder() const { return folder_.Root(); }
+  fs::path Program() const { return Folder() / "dalvorn-firmware-update"; }
+  fs::path Image() const { return Folder() / "Varnholt.bin"; }
 
  private:
-  fs::path folder_;
+  ScratchFolder folder_;
 };
 
 // A FIFO with a reader and no room left: whoever opens it to write blocks at its first write,
@@ -146,7 +136,7 @@ class RealProgramTrace : public ::testing::TestWithParam<ProgramCase> {};
 TEST_P(RealProgramTrace, NeverStopsTheProgramNorReplacesTheImage) {
   const ProgramCase& c = GetParam();
   const Installed installed(c.name);
-  const std::string image = Contents(installed.Image());
+  const std::string image = FileText(installed.Image());
   std::string trace;
   FullFifo reader;
   switch (c.trace) {
@@ -183,7 +173,7 @@ TEST_P(RealProgramTrace, NeverStopsTheProgramNorReplacesTheImage) {
   EXPECT_NE(told.find(c.told), std::string::npos) << told;
   EXPECT_NE(told.find(kWindowPainted), std::string::npos) << "the window did not come up\n" << told;
   EXPECT_EQ(ended, 1000 + SIGTERM) << "the program ended before it was closed";
-  EXPECT_EQ(Contents(installed.Image()), image);
+  EXPECT_EQ(FileText(installed.Image()), image);
 }
 
 INSTANTIATE_TEST_SUITE_P(Traces, RealProgramTrace, ::testing::ValuesIn(kProgramCases),
@@ -255,7 +245,7 @@ TEST_P(RunnerTrace, EndsWithItsOwnStatusAndNeverHangs) {
   const Installed installed(std::string("runner-") + c.name);
   // 500 records: the trace (about 200 kB) is more than the reader takes and a pipe holds.
   std::ofstream(installed.Image(), std::ios::binary) << std::string(500 * 40, '\x33');
-  const std::string image = Contents(installed.Image());
+  const std::string image = FileText(installed.Image());
   const fs::path fifo = installed.Folder() / "fifo";
   if (c.special == RunnerCase::TraceFifo || c.special == RunnerCase::ScenarioFifo) {
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
@@ -290,7 +280,7 @@ TEST_P(RunnerTrace, EndsWithItsOwnStatusAndNeverHangs) {
   const std::string told = ReadUntil(child.err, {c.told});
   EXPECT_EQ(WaitForProcess(child), c.status) << told;
   EXPECT_NE(told.find(c.told), std::string::npos) << told;
-  EXPECT_EQ(Contents(installed.Image()), image);
+  EXPECT_EQ(FileText(installed.Image()), image);
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, RunnerTrace, ::testing::ValuesIn(kRunnerCases),

@@ -3,10 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "replay_support.h"
+#include "scratch_folder.h"
 
 namespace dalvorn::testing {
 namespace {
@@ -47,10 +46,7 @@ TEST_P(ProgramTraceFile, NeverChangesTheRunAndTellsWhatWentWrong) {
   EXPECT_EQ(run.flashedBytes, 5u * 40);
   if (*c.told == 0) {
     EXPECT_EQ(told, "");
-    std::ifstream in(path);
-    std::ostringstream text;
-    text << in.rdbuf();
-    const auto lines = Lines(text.str());
+    const auto lines = ReadTraceFile(path);
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.back()["ev"], "exit");
     EXPECT_EQ(lines.back()["code"], 0);

@@ -15,19 +15,13 @@
 
 #include "reader_who_leaves.h"
 #include "replay_support.h"
+#include "scratch_folder.h"
 #include "trace/trace_file.h"
 
 namespace dalvorn::testing {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Contents(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 // The descriptor of this process open on `path`, or -1.
 int DescriptorOf(const fs::path& path) {
@@ -88,7 +82,7 @@ TEST_P(TraceFileOpen, TakesOnlyWhatMayBeWrittenAndTouchesNothingElse) {
   const fs::path image = folder / "Varnholt.bin";
   std::ofstream(folder / "Varnholt.bin.sig") << "signature";
   fs::create_directory(folder / "sub");
-  const std::string imageBytes = Contents(image);
+  const std::string imageBytes = FileText(image);
   const fs::path trace = folder / "trace";
   switch (c.shape) {
     case OpenCase::OldFile:
@@ -129,8 +123,8 @@ TEST_P(TraceFileOpen, TakesOnlyWhatMayBeWrittenAndTouchesNothingElse) {
 
   EXPECT_EQ(opened, c.opened) << error;
   EXPECT_NE(error.find(c.told), std::string::npos) << error;
-  EXPECT_EQ(Contents(image), c.shape == OpenCase::NoImage ? "" : imageBytes);
-  EXPECT_EQ(Contents(folder / "Varnholt.bin.sig"), "signature");
+  EXPECT_EQ(FileText(image), c.shape == OpenCase::NoImage ? "" : imageBytes);
+  EXPECT_EQ(FileText(folder / "Varnholt.bin.sig"), "signature");
   if (!opened) {
     EXPECT_EQ(fs::exists(path), existed) << "the refused open made a file";
     return;
@@ -142,7 +136,7 @@ TEST_P(TraceFileOpen, TakesOnlyWhatMayBeWrittenAndTouchesNothingElse) {
   EXPECT_NE(::fcntl(fd, F_GETFD) & FD_CLOEXEC, 0) << "a child process would inherit the trace";
   EXPECT_EQ(::fcntl(fd, F_GETFL) & O_NONBLOCK, 0);
   file.Close();
-  EXPECT_EQ(Contents(path), "{}\n");
+  EXPECT_EQ(FileText(path), "{}\n");
   const auto permissions = fs::status(path).permissions();
   if (c.shape == OpenCase::Missing) {
     EXPECT_EQ(permissions, fs::perms::owner_read | fs::perms::owner_write);

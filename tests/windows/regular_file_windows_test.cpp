@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "file/regular_file.h"
+#include "scratch_folder.h"
 
 #include <windows.h>
 
@@ -45,17 +46,7 @@ void WriteWholeFile(const fs::path& path, const std::vector<std::uint8_t>& bytes
 
 class RegularFileWindowsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    // Test programs run side by side: the process id keeps their folders apart.
-    root_ = fs::temp_directory_path() / ("dalvorn_regular_file_" + std::to_string(::_getpid()));
-    fs::remove_all(root_);
-    fs::create_directories(root_);
-  }
-  void TearDown() override {
-    ClosePipe();
-    std::error_code ignored;
-    fs::remove_all(root_, ignored);
-  }
+  void TearDown() override { ClosePipe(); }
 
   // A named pipe with a live server that never writes: reading from it would wait forever.
   std::string ServedPipe() {
@@ -83,7 +74,8 @@ class RegularFileWindowsTest : public ::testing::Test {
     return call.get();
   }
 
-  fs::path root_;
+  const testing::ScratchFolder folder_;
+  const fs::path root_ = folder_.Root();
   HANDLE pipe_ = INVALID_HANDLE_VALUE;
 };
 
