@@ -7,7 +7,7 @@
 
 #include "device/device_codes.h"
 #include "device/hid_guid.h"
-#include "sha256.h"
+#include "update/signature_crypto.h"
 
 namespace dalvorn::emulator {
 namespace {
@@ -30,6 +30,13 @@ std::string MakePlainPath(const PlainInterface& plain, std::size_t plainIndex) {
 }
 
 }  // namespace
+
+std::string Sha256Hex(const std::uint8_t* data, std::size_t size) {
+  Sha256Digest digest{};
+  std::string error;
+  if (!Sha256(data, size, digest, error)) return "failed: " + error;
+  return TraceWriter::Hex(digest.data(), digest.size());
+}
 
 EmulatedPlatform::EmulatedPlatform(const Scenario& scenario, EmulationClock& clock,
                                    TraceWriter& trace, std::string programFolder)

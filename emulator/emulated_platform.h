@@ -19,6 +19,13 @@
 
 namespace dalvorn::emulator {
 
+// The SHA-256 of `size` bytes at `data` in lower-case hexadecimal, as the device's flash line
+// gives it: the system's cryptography, the signature check's (the system's reason when it fails).
+std::string Sha256Hex(const std::uint8_t* data, std::size_t size);
+inline std::string Sha256Hex(const std::vector<std::uint8_t>& data) {
+  return Sha256Hex(data.data(), data.size());
+}
+
 class EmulatedPlatform final : public HidPlatform {
  public:
   EmulatedPlatform(const Scenario& scenario, EmulationClock& clock, TraceWriter& trace,

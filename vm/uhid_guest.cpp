@@ -10,7 +10,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -20,6 +19,7 @@
 #include "device/find_the_hid.h"
 #include "device/os_platform.h"
 #include "headless_program.h"
+#include "text/text_codec.h"
 #include "trace/trace_clock.h"
 #include "trace/tracing_platform.h"
 #include "uhid_device.h"
@@ -132,7 +132,7 @@ struct Results {
 // Empty when the runs took place, else why not.
 std::string RunUpdateAndRefusal(HidPlatform& platform, Results& r) {
   UhidDevice device(ModelMode::App, "0001");
-  if (!device.Start()) return std::string("cannot create a uhid device: ") + std::strerror(errno);
+  if (!device.Start()) return "cannot create a uhid device: " + ErrnoText(errno);
   if (!WaitForDevices(platform, 1)) return "the device was not found";
   PrintFound(platform);
   r.exitCode = RunTraced(platform, "DALVORN-TRACE", "the update");

@@ -195,11 +195,12 @@ std::string TrimSystemText(std::string_view text) {
 #ifndef _WIN32
 std::string ErrnoText(int error) {
 #ifdef __GLIBC__
-  if (const char* name = strerrorname_np(error); name != nullptr) {
-    return std::string(name) + ": " + std::strerror(error);
-  }
+  // The C library's own words, the same whatever the locale and from any thread.
+  const char* name = strerrorname_np(error);
+  const char* text = strerrordesc_np(error);
+  if (name != nullptr && text != nullptr) return std::string(name) + ": " + text;
 #endif
-  return std::strerror(error);
+  return "errno " + std::to_string(error);
 }
 #endif
 

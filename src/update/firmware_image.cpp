@@ -1,7 +1,7 @@
 #include "update/firmware_image.h"
 
+#include "file/regular_file.h"
 #include "text/translation.h"
-#include "update/regular_file.h"
 
 namespace dalvorn {
 
@@ -11,19 +11,6 @@ std::string FirmwareImagePath(const std::string& programFolder) {
 #else
   return programFolder + "/" + FirmwareImageName;
 #endif
-}
-
-std::string DirectoryReason() {
-  return Tr("it is a directory, not a file");
-}
-
-std::string NotRegularFileReason() {
-  return Tr("it is not a regular file");
-}
-
-std::string TooLargeReason(std::uint64_t maxBytes) {
-  return Format(TrN("it is larger than {size} byte", "it is larger than {size} bytes", maxBytes),
-                {{"size", GroupedNumber(maxBytes)}});
 }
 
 bool CheckFirmwareImage(const FirmwareImage& image, std::string& error) {

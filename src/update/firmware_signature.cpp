@@ -4,8 +4,8 @@
 #include <system_error>
 
 #include "dalvorn/firmware_keys.h"
+#include "file/regular_file.h"
 #include "text/translation.h"
-#include "update/regular_file.h"
 #include "update/signature_crypto.h"
 
 namespace dalvorn {

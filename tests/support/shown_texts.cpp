@@ -1,9 +1,9 @@
 #include "shown_texts.h"
 
+#include "file/regular_file.h"
 #include "text/built_in_catalogues.h"
 #include "text/translation.h"
 #include "update/firmware_image.h"
-#include "update/regular_file.h"
 #include "update/upgrade_captions.h"
 #include "update/upgrade_sequence.h"
 
