@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "device/device_codes.h"
+#include "emulator/emulated_platform.h"
 
 namespace dalvorn::testing {
 
@@ -33,6 +34,17 @@ inline void PrintTo(const RightDeviceCase& c, std::ostream* os) {
 
 #define DALVORN_SECOND_DEVICE \
   R"({"vendor": "0x1209", "product": "0x0001", "strings": {"serial": "0043"}})"
+
+// Another device of the kind plugged in while the device is away, in its mode (its product ID),
+// at a time, and where in the enumeration order.
+#define DALVORN_NEWCOMER(product, ms)                                          \
+  R"({"vendor": "0x1209", "product": ")" product R"(", "plugged_at_ms": )" #ms \
+  R"(, "strings": {"serial": "0043"}})"
+#define DALVORN_BEFORE(newcomer, device) \
+  R"({"interfaces": [)" newcomer R"(, {"target": true}], "device": )" device "}"
+#define DALVORN_AFTER(newcomer, device) \
+  R"({"interfaces": [{"target": true}, )" newcomer R"(], "device": )" device "}"
+#define DALVORN_NO_SERIAL R"({"manufacturer": "Dalvorn", "product": "Widget"})"
 
 inline const RightDeviceCase RightDeviceCases[] = {
     {"LeavesHalfASecondAfterTheEntry",
@@ -71,22 +83,97 @@ inline const RightDeviceCase RightDeviceCases[] = {
      R"({"interfaces": [{"target": true}, {"vendor": "0x1209", "product": "0x0001",
                           "physical": "target"}], "device": {}})",
      0, -1, nullptr, 0, 0},
+    // The device's interface that can take the firmware, and the device noted at the click:
+    // only it is switched, sent data and judged, whatever else of its kind arrives meanwhile.
+    {"ABootloaderArrivesBeforeItDuringTheSwitch",
+     DALVORN_BEFORE(DALVORN_NEWCOMER("0x0002", 50), "{}"), 1, 0,
+     "Another device of this kind was connected during the update. Nothing was written", 0, 0},
+    {"ABootloaderArrivesAfterItDuringTheSwitch",
+     DALVORN_AFTER(DALVORN_NEWCOMER("0x0002", 50), "{}"), 1, 0,
+     "Another device of this kind was connected during the update. Nothing was written", 0, 0},
+    {"AnApplicationArrivesBeforeItDuringTheSwitch",
+     DALVORN_BEFORE(DALVORN_NEWCOMER("0x0001", 50), "{}"), 1, 0,
+     "Another device of this kind was connected", 0, 0},
+    {"AnApplicationArrivesAfterItDuringTheSwitch",
+     DALVORN_AFTER(DALVORN_NEWCOMER("0x0001", 50), "{}"), 1, 0,
+     "Another device of this kind was connected", 0, 0},
+    {"AnApplicationArrivesDuringTheRestart",
+     DALVORN_AFTER(DALVORN_NEWCOMER("0x0001", 50000),
+                   R"({"on_restart": {"back_after_ms": 100000}})"),
+     1, -1, "cannot tell whether the device restarted", 0, 0},
+    {"KnownByItsSerialWhereTheSystemGivesNoLocation",
+     DALVORN_BEFORE(DALVORN_NEWCOMER("0x0002", 50), R"({"location_fails": true})"), 1, 0,
+     "Another device of this kind was connected", 0, 0},
+    {"AloneWhereNothingTellsItApart",
+     R"({"device": {"location_fails": true, "app": {"strings": )" DALVORN_NO_SERIAL R"(},
+                    "boot": {"strings": )" DALVORN_NO_SERIAL R"(}}})",
+     0, -1, nullptr, 0, 0},
+    {"AnotherWithALocationWhereTheDeviceHasNone",
+     DALVORN_AFTER(DALVORN_NEWCOMER("0x0002", 50),
+                   R"({"location_fails": true, "app": {"strings": )" DALVORN_NO_SERIAL R"(},
+                       "boot": {"strings": )" DALVORN_NO_SERIAL R"(}})"),
+     1, 0, "Another device of this kind was connected", 0, 0},
+    {"TwoAtOnceWhereNothingTellsThemApart",
+     R"({"interfaces": [{"target": true}, {"vendor": "0x1209", "product": "0x0002",
+                         "plugged_at_ms": 50, "location_fails": true}],
+         "device": {"location_fails": true, "on_boot_entry": {"leave_after_ms": 500},
+                    "app": {"strings": )" DALVORN_NO_SERIAL R"(}}})",
+     1, 0, "Another device of this kind was connected", 0, 0},
+    {"BootloaderReportsOf2Bytes", R"({"device": {"boot": {"report_length": 2}}})", 1, 0,
+     "takes reports of 2 bytes, too short for the firmware's 40-byte blocks. Nothing was written.",
+     0, 0},
+    {"BootloaderReportsOf33Bytes", R"({"device": {"boot": {"report_length": 33}}})", 1, 0,
+     "takes reports of 33 bytes", 0, 0},
+    {"BootloaderReportsOf40Bytes", R"({"device": {"boot": {"report_length": 40}}})", 1, 0,
+     "takes reports of 40 bytes", 0, 0},
+    {"BootloaderReportsOf41Bytes", R"({"device": {"boot": {"report_length": 41}}})", 0, -1, nullptr,
+     0, 0},
+    {"BootloaderReportsOf65Bytes", R"({"device": {"boot": {"report_length": 65}}})", 0, -1, nullptr,
+     0, 0},
+    {"ApplicationReportsOf33BytesStillSwitch", R"({"device": {"app": {"report_length": 33}}})", 0,
+     -1, nullptr, 0, 0},
+    {"ApplicationReportsOf3Bytes", R"({"device": {"app": {"report_length": 3}}})", 2, 0,
+     "takes reports of 3 bytes, too short for the message that switches it", 0, 0},
+    {"InItsBootloaderAtTheClickWithReportsOf33Bytes",
+     R"({"device": {"mode": "boot", "boot": {"report_length": 33}}})", 2, 0,
+     "too short for the firmware's 40-byte blocks. Nothing was sent", 0, 0},
+    {"FirstInterfaceWithoutFeatureReports",
+     R"({"interfaces": [{"vendor": "0x1209", "product": "0x0001", "physical": "target"},
+                        {"target": true}], "device": {}})",
+     0, -1, nullptr, 0, 0},
 };
 
 #undef DALVORN_SECOND_DEVICE
+#undef DALVORN_NEWCOMER
+#undef DALVORN_BEFORE
+#undef DALVORN_AFTER
+#undef DALVORN_NO_SERIAL
 
-// What the trace shows went wrong with the reports sent: every report but the bootloader-entry
-// message went to a handle opened on the device in bootloader mode. Empty when none did.
+// What the trace shows went wrong with the reports sent: every report went to the emulated
+// device itself, and every one but the bootloader-entry message to a handle opened on it in
+// bootloader mode. Empty when none did.
 inline std::string ReportsOutsideTheBootloader(const std::vector<nlohmann::json>& trace) {
+  using emulator::DeviceMode;
+  using emulator::EmulatedPlatform;
   std::map<std::int64_t, std::uint16_t> product;  // handle -> product ID of its attributes
+  std::map<std::int64_t, std::string> paths;      // handle -> path opened
   std::string wrong;
   for (const nlohmann::json& line : trace) {
     if (line.value("ev", "") != "call") continue;
     const std::string fn = line.value("fn", "");
+    const auto handle = line.value("handle", std::int64_t{0});
     if (fn == "HidD_GetAttributes" && line.value("result", 0) != 0) {
-      product[line.value("handle", std::int64_t{0})] = line.value("product", std::uint16_t{0});
+      product[handle] = line.value("product", std::uint16_t{0});
+    }
+    if (fn == "CreateFileA" && line["path"].is_string()) {
+      paths[line.value("result", std::int64_t{-1})] = line["path"].get<std::string>();
     }
     if (fn != "HidD_SetFeature" && fn != "HidD_GetFeature") continue;
+    if (paths[handle] != EmulatedPlatform::DevicePath(DeviceMode::App) &&
+        paths[handle] != EmulatedPlatform::DevicePath(DeviceMode::Boot)) {
+      wrong += "not to the device: " + line.dump() + "\n";
+      continue;
+    }
     const std::string data = line.value("data", "");
     if (fn == "HidD_SetFeature" && data.rfind("00b0071d", 0) == 0) continue;
     const auto it = product.find(line.value("handle", std::int64_t{0}));

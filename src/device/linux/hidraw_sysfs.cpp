@@ -141,6 +141,14 @@ std::optional<std::string> ReadPhysicalDevice(udev* context, const std::string& 
   return Text(udev_device_get_syspath(physical));
 }
 
+std::optional<std::string> ReadUsbLocation(udev* context, const std::string& hidrawSyspath) {
+  UdevDevice dev(context, hidrawSyspath);
+  if (dev.get() == nullptr) return std::nullopt;
+  udev_device* usb = udev_device_get_parent_with_subsystem_devtype(dev.get(), "usb", "usb_device");
+  if (usb == nullptr) return std::nullopt;
+  return Text(udev_device_get_syspath(usb));
+}
+
 std::optional<std::pair<std::uint16_t, std::uint16_t>> ReadHidIds(
     udev* context, const std::string& hidrawSyspath) {
   UdevDevice dev(context, hidrawSyspath);

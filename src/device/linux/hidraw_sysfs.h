@@ -39,6 +39,11 @@ std::uint16_t ReadDeviceVersion(udev* context, const std::string& hidrawSyspath)
 // device itself where it has no USB parent (uhid, Bluetooth). nullopt when there is neither.
 std::optional<std::string> ReadPhysicalDevice(udev* context, const std::string& hidrawSyspath);
 
+// Where the USB device behind the interface is plugged in: its sysfs path, which names the bus
+// and the chain of ports (…/usb1/1-3/1-3.2) and which the device keeps when it re-enumerates on
+// the same port. nullopt for a HID device with no USB parent (uhid, Bluetooth).
+std::optional<std::string> ReadUsbLocation(udev* context, const std::string& hidrawSyspath);
+
 // Vendor and product of the HID device behind the interface, from its HID_ID; nullopt when
 // there is none. Read from sysfs, so known also for a node that cannot be opened.
 std::optional<std::pair<std::uint16_t, std::uint16_t>> ReadHidIds(udev* context,
