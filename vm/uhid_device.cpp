@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 #include "device/device_codes.h"
 
@@ -103,6 +104,7 @@ bool UhidDevice::Switch(ModelAction action) {
     product = model_.ProductId();
   }
   if (action == ModelAction::Unplug) return true;
+  if (whenFirstAway_) std::exchange(whenFirstAway_, nullptr)();
   if (!Create()) return false;
   std::printf("guest: device %s re-created with product %04x\n", serial_.c_str(), product);
   return true;

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -49,6 +50,9 @@ class UhidDevice {
   HidDeviceModel Model();
   UhidTraffic Traffic();
   void RefuseBlock(std::uint32_t block);
+  // Called on the serving thread the first time the device has left the bus for a switch, before
+  // it comes back: what is created then may take the node numbers it had. Set before Start.
+  void WhenFirstAway(std::function<void()> away) { whenFirstAway_ = std::move(away); }
 
  private:
   bool Create();
@@ -69,6 +73,7 @@ class UhidDevice {
   std::atomic<bool> stop_{false};
   std::atomic<bool> served_{true};
   std::thread server_;
+  std::function<void()> whenFirstAway_;
 };
 
 }  // namespace dalvorn::linuxtest
