@@ -50,9 +50,13 @@ class UhidDevice {
   HidDeviceModel Model();
   UhidTraffic Traffic();
   void RefuseBlock(std::uint32_t block);
-  // Called on the serving thread the first time the device has left the bus for a switch, before
-  // it comes back: what is created then may take the node numbers it had. Set before Start.
-  void WhenFirstAway(std::function<void()> away) { whenFirstAway_ = std::move(away); }
+  // Called once, on the serving thread, at the device's first switch: while it is off the bus
+  // (what is created then may take the node numbers it had), or once it is back. Set before
+  // Start.
+  void AtFirstSwitch(bool whileAway, std::function<void()> call) {
+    atFirstSwitchAway_ = whileAway;
+    atFirstSwitch_ = std::move(call);
+  }
 
  private:
   bool Create();
@@ -73,7 +77,8 @@ class UhidDevice {
   std::atomic<bool> stop_{false};
   std::atomic<bool> served_{true};
   std::thread server_;
-  std::function<void()> whenFirstAway_;
+  std::function<void()> atFirstSwitch_;
+  bool atFirstSwitchAway_ = false;
 };
 
 }  // namespace dalvorn::linuxtest

@@ -9,7 +9,6 @@
 //      nothing: the first is updated, or the update stops saying why.
 // Prints each run's trace (lines "PREFIX: ...") and one result line for the host.
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -17,7 +16,6 @@
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "device/device_count.h"
@@ -188,30 +186,20 @@ bool RunTwoDevices(HidPlatform& platform, Results& r) {
   return true;
 }
 
-// 4. A second device of the kind created during the first one's switch: as soon as the first has
-// taken the bootloader-entry message (it comes back first in the order of the nodes), or while it
-// is off the bus (the second takes its node and comes first). Nothing reaches the second; the
-// first is updated, or the update stops saying that another device came.
+// 4. A second device of the kind created during the first one's switch to its bootloader: once
+// the first is back (the second comes after it in the order of the nodes), or while it is off
+// the bus (the second takes its node and comes first). Nothing reaches the second; the first is
+// updated, or the update stops saying that another device came.
 bool RunNewcomer(HidPlatform& platform, const std::vector<std::uint8_t>& whole, bool takesItsNode,
                  NewcomerRun& run) {
   UhidDevice first(ModelMode::App, "0001");
   UhidDevice newcomer(ModelMode::App, "0043");
-  if (takesItsNode) first.WhenFirstAway([&] { run.created = newcomer.Start(); });
+  first.AtFirstSwitch(takesItsNode, [&] { run.created = newcomer.Start(); });
   if (!WaitForDevices(platform, 0) || !first.Start() || !WaitForDevices(platform, 1)) return false;
-  std::atomic<bool> finished{false};
-  std::thread watcher([&] {
-    if (takesItsNode) return;
-    while (!finished && first.Model().Switches() == 0) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    if (!finished) run.created = newcomer.Start();
-  });
   std::string trace;
   run.exitCode =
       RunTraced(platform, takesItsNode ? "DALVORN-NEWCOMER-FIRST-TRACE" : "DALVORN-NEWCOMER-TRACE",
                 takesItsNode ? "a second device in its place" : "a second device", &trace);
-  finished = true;
-  watcher.join();
   run.updated = Updated(first.Model(), whole);
   run.told = trace.find("Another device of this kind was connected") != std::string::npos;
   const UhidTraffic traffic = newcomer.Traffic();

@@ -26,15 +26,25 @@ void NoteDeviceIdentity(DeviceSession& s, HidPlatform& platform) {
   s.NotedDevice.serial = ReadSerialNumber(platform, s.DeviceHandle);
 }
 
-bool IsTheNotedDevice(DeviceSession& s, HidPlatform& platform) {
+DeviceMatch MatchNotedDevice(DeviceSession& s, HidPlatform& platform) {
   const DeviceIdentity& noted = s.NotedDevice;
-  if (!noted.noted) return true;
+  if (!noted.noted) return DeviceMatch::Same;
   const bool located = !s.DeviceLocation.empty();
-  if (!noted.location.empty() && located) return s.DeviceLocation == noted.location;
-  if (!noted.serial.empty()) return ReadSerialNumber(platform, s.DeviceHandle) == noted.serial;
+  if (!noted.location.empty() && located) {
+    return s.DeviceLocation == noted.location ? DeviceMatch::Same : DeviceMatch::Other;
+  }
+  if (!noted.serial.empty()) {
+    const std::vector<std::uint8_t> serial = ReadSerialNumber(platform, s.DeviceHandle);
+    if (!serial.empty()) return serial == noted.serial ? DeviceMatch::Same : DeviceMatch::Other;
+    // A device with no serial number is another; one that left during the query tells nothing.
+    HiddAttributes attributes;
+    attributes.Size = HiddAttributesSize;
+    return platform.HidD_GetAttributes(s.DeviceHandle, attributes) != 0 ? DeviceMatch::Other
+                                                                        : DeviceMatch::Gone;
+  }
   // A device at a location is not one the system could not place, nor the other way round.
-  if (!noted.location.empty() || located) return false;
-  return CountDevicesOfTheKind(platform) <= 1;
+  if (!noted.location.empty() || located) return DeviceMatch::Other;
+  return CountDevicesOfTheKind(platform) <= 1 ? DeviceMatch::Same : DeviceMatch::Other;
 }
 
 }  // namespace dalvorn

@@ -14,12 +14,19 @@ namespace dalvorn {
 // on DeviceHandle. From then on every search of the session takes only that device.
 void NoteDeviceIdentity(DeviceSession& session, HidPlatform& platform);
 
+enum class DeviceMatch {
+  Same,   // the noted device
+  Other,  // another device of the kind
+  Gone,   // it left before it could be told
+};
+
 // Whether the interface open on DeviceHandle, at DeviceLocation, is the noted device (any device
 // is, while none is noted): the same location when both have one; else the same serial number
-// when the noted device has one; else not when only one of them has a location; else, with
-// nothing to tell them apart, when it is the only device of the kind on the host (a device of
-// the kind that arrives while the noted one is away is then taken for it).
-bool IsTheNotedDevice(DeviceSession& session, HidPlatform& platform);
+// when the noted device has one (a device still there without one is another); else another
+// when only one of them has a location; else, with nothing to tell them apart, the same when it
+// is the only device of the kind on the host (a device of the kind that arrives while the noted
+// one is away is then taken for it).
+DeviceMatch MatchNotedDevice(DeviceSession& session, HidPlatform& platform);
 
 // The serial number of the device open on `handle`, up to its first zero unit; empty when the
 // query fails.

@@ -162,10 +162,10 @@ bool FindTheHid(DeviceSession& s, HidPlatform& platform) {
   if (s.DeviceFound) {
     s.DeviceLocation.clear();
     platform.CM_Get_DevNode_PropertyW(w.DeviceInfoSet, w.InterfaceData, s.DeviceLocation);
-    if (!IsTheNotedDevice(s, platform)) {
+    if (const DeviceMatch match = MatchNotedDevice(s, platform); match != DeviceMatch::Same) {
       CloseHandleField(s.DeviceHandle, platform);
       s.DeviceFound = false;
-      s.AnotherDeviceFound = true;
+      s.AnotherDeviceFound = match == DeviceMatch::Other;
     }
   }
   platform.SetupDiDestroyDeviceInfoList(w.DeviceInfoSet);

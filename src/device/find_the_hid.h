@@ -15,7 +15,8 @@ namespace dalvorn {
 // reports, or whose capabilities cannot be read, is passed over as an unopenable one is, and
 // taken only when no interface of the kind can (the caller then tells why it cannot update).
 // Once the session has noted the device (device_identity.h), a search whose first device of the
-// kind is another finds nothing and sets AnotherDeviceFound.
+// kind is another finds nothing and sets AnotherDeviceFound; one whose device left before it
+// could be told finds nothing.
 // The search is what sets session.DeviceFound: it holds the same result afterwards, so a
 // caller reads either. Handles left open by an earlier search are not closed here.
 bool FindTheHid(DeviceSession& session, HidPlatform& platform);

@@ -91,6 +91,10 @@ std::vector<HidrawInterface> ListHidrawInterfaces(udev* context) {
   return found;
 }
 
+bool SysfsDeviceExists(udev* context, const std::string& syspath) {
+  return UdevDevice(context, syspath).get() != nullptr;
+}
+
 std::optional<HidrawInterface> FindHidrawInterface(udev* context, const std::string& devnode) {
   for (auto& i : ListHidrawInterfaces(context)) {
     if (i.devnode == devnode) return i;

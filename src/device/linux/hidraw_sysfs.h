@@ -21,6 +21,9 @@ struct HidrawInterface {
 // The present hidraw interfaces that have a device node, ordered by their number.
 std::vector<HidrawInterface> ListHidrawInterfaces(udev* context);
 
+// Whether the sysfs device at `syspath` is there now.
+bool SysfsDeviceExists(udev* context, const std::string& syspath);
+
 // The interface whose device node is `devnode`, looked up now; nullopt when there is none.
 std::optional<HidrawInterface> FindHidrawInterface(udev* context, const std::string& devnode);
 

@@ -147,7 +147,11 @@ class LinuxHidPlatform final : public HidPlatform {
       return InvalidHandle;
     }
     OpenDevice device{fd, {}};
-    if (const auto known = knownSyspaths_.find(path); known != knownSyspaths_.end()) {
+    // The node listed may have gone and its number been given to a device created since: its
+    // sysfs entry goes before its number is freed, so one still there after the open is the
+    // device opened.
+    if (const auto known = knownSyspaths_.find(path);
+        known != knownSyspaths_.end() && SysfsDeviceExists(udev_, known->second)) {
       device.syspath = known->second;
     } else if (const auto found = FindHidrawInterface(udev_, path)) {
       device.syspath = found->syspath;
