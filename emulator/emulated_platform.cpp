@@ -154,7 +154,7 @@ Handle EmulatedPlatform::SetupDiGetClassDevsA(const Guid& classGuid, const char*
     };
     for (std::size_t i = 0; i < scenario_.interfaces.size(); ++i) {
       if (i == scenario_.devicePosition) addDevice();
-      // The device's other interfaces come and go with it.
+      // Plain interfaces while plugged in; the device's other interfaces come and go with it.
       if (PlainPresent(scenario_.interfaces[i])) set.members.push_back(i);
     }
     if (scenario_.devicePosition >= scenario_.interfaces.size()) addDevice();
