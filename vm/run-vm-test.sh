@@ -6,7 +6,8 @@
 # bus after the entry message and after the data (updated, every block in its bootloader), and
 # two devices of the kind (refused with exit status 2, neither sent anything), and a second
 # device created while the first switches, after it in the order of the nodes and in its place
-# (sent nothing; the first updated, or the update stopped saying that another device came).
+# (sent nothing; the first updated when it comes first, the update stopped saying that another
+# device came otherwise).
 #
 #   vm/run-vm-test.sh GUEST_BINARY [WORK_DIR]
 #
