@@ -3,6 +3,7 @@
 #include <map>
 
 #include "device/device_codes.h"
+#include "emulated_platform.h"
 
 namespace dalvorn::testing {
 namespace {
@@ -21,18 +22,30 @@ std::int64_t BoxAfterLastReportMs(const std::vector<nlohmann::json>& trace) {
 }  // namespace
 
 std::string ReportsOutsideTheBootloader(const std::vector<nlohmann::json>& trace) {
+  using emulator::DeviceMode;
+  using emulator::EmulatedPlatform;
   std::map<std::int64_t, std::uint16_t> product;  // handle -> product ID of its attributes
+  std::map<std::int64_t, std::string> paths;      // handle -> path opened
   std::string wrong;
   for (const nlohmann::json& line : trace) {
     if (line.value("ev", "") != "call") continue;
     const std::string fn = line.value("fn", "");
+    const auto handle = line.value("handle", std::int64_t{0});
     if (fn == "HidD_GetAttributes" && line.value("result", 0) != 0) {
-      product[line.value("handle", std::int64_t{0})] = line.value("product", std::uint16_t{0});
+      product[handle] = line.value("product", std::uint16_t{0});
+    }
+    if (fn == "CreateFileA" && line["path"].is_string()) {
+      paths[line.value("result", std::int64_t{-1})] = line["path"].get<std::string>();
     }
     if (fn != "HidD_SetFeature" && fn != "HidD_GetFeature") continue;
+    if (paths[handle] != EmulatedPlatform::DevicePath(DeviceMode::App) &&
+        paths[handle] != EmulatedPlatform::DevicePath(DeviceMode::Boot)) {
+      wrong += "not to the device: " + line.dump() + "\n";
+      continue;
+    }
     const std::string data = line.value("data", "");
     if (fn == "HidD_SetFeature" && data.rfind("00b0071d", 0) == 0) continue;
-    const auto it = product.find(line.value("handle", std::int64_t{0}));
+    const auto it = product.find(handle);
     if (it == product.end() || it->second != BootProductID) wrong += line.dump() + "\n";
   }
   return wrong;

@@ -34,6 +34,17 @@ inline void PrintTo(const RightDeviceCase& c, std::ostream* os) {
 #define DALVORN_SECOND_DEVICE \
   R"({"vendor": "0x1209", "product": "0x0001", "strings": {"serial": "0043"}})"
 
+// Another device of the kind plugged in while the device is away, in its mode (its product ID),
+// at a time, and where in the enumeration order.
+#define DALVORN_NEWCOMER(product, ms)                                          \
+  R"({"vendor": "0x1209", "product": ")" product R"(", "plugged_at_ms": )" #ms \
+  R"(, "strings": {"serial": "0043"}})"
+#define DALVORN_BEFORE(newcomer, device) \
+  R"({"interfaces": [)" newcomer R"(, {"target": true}], "device": )" device "}"
+#define DALVORN_AFTER(newcomer, device) \
+  R"({"interfaces": [{"target": true}, )" newcomer R"(], "device": )" device "}"
+#define DALVORN_NO_SERIAL R"({"manufacturer": "Dalvorn", "product": "Widget"})"
+
 inline const RightDeviceCase RightDeviceCases[] = {
     {"LeavesHalfASecondAfterTheEntry",
      R"({"device": {"on_boot_entry": {"leave_after_ms": 500, "back_after_ms": 300}}})", 0, -1,
@@ -71,12 +82,75 @@ inline const RightDeviceCase RightDeviceCases[] = {
      R"({"interfaces": [{"target": true}, {"vendor": "0x1209", "product": "0x0001",
                           "physical": "target"}], "device": {}})",
      0, -1, nullptr, 0, 0},
+    // The device's interface that can take the firmware, and the device noted at the click:
+    // only it is switched, sent data and judged, whatever else of its kind arrives meanwhile.
+    {"ABootloaderArrivesBeforeItDuringTheSwitch",
+     DALVORN_BEFORE(DALVORN_NEWCOMER("0x0002", 50), "{}"), 1, 0,
+     "Another device of this kind was connected during the update. Nothing was written", 0, 0},
+    {"ABootloaderArrivesAfterItDuringTheSwitch",
+     DALVORN_AFTER(DALVORN_NEWCOMER("0x0002", 50), "{}"), 1, 0,
+     "Another device of this kind was connected during the update. Nothing was written", 0, 0},
+    {"AnApplicationArrivesBeforeItDuringTheSwitch",
+     DALVORN_BEFORE(DALVORN_NEWCOMER("0x0001", 50), "{}"), 1, 0,
+     "Another device of this kind was connected", 0, 0},
+    {"AnApplicationArrivesAfterItDuringTheSwitch",
+     DALVORN_AFTER(DALVORN_NEWCOMER("0x0001", 50), "{}"), 1, 0,
+     "Another device of this kind was connected", 0, 0},
+    {"AnApplicationArrivesDuringTheRestart",
+     DALVORN_AFTER(DALVORN_NEWCOMER("0x0001", 50000),
+                   R"({"on_restart": {"back_after_ms": 100000}})"),
+     1, -1, "cannot tell whether the device restarted", 0, 0},
+    {"KnownByItsSerialWhereTheSystemGivesNoLocation",
+     DALVORN_BEFORE(DALVORN_NEWCOMER("0x0002", 50), R"({"location_fails": true})"), 1, 0,
+     "Another device of this kind was connected", 0, 0},
+    {"AloneWhereNothingTellsItApart",
+     R"({"device": {"location_fails": true, "app": {"strings": )" DALVORN_NO_SERIAL R"(},
+                    "boot": {"strings": )" DALVORN_NO_SERIAL R"(}}})",
+     0, -1, nullptr, 0, 0},
+    {"AnotherWithALocationWhereTheDeviceHasNone",
+     DALVORN_AFTER(DALVORN_NEWCOMER("0x0002", 50),
+                   R"({"location_fails": true, "app": {"strings": )" DALVORN_NO_SERIAL R"(},
+                       "boot": {"strings": )" DALVORN_NO_SERIAL R"(}})"),
+     1, 0, "Another device of this kind was connected", 0, 0},
+    {"TwoAtOnceWhereNothingTellsThemApart",
+     R"({"interfaces": [{"target": true}, {"vendor": "0x1209", "product": "0x0002",
+                         "plugged_at_ms": 50, "location_fails": true}],
+         "device": {"location_fails": true, "on_boot_entry": {"leave_after_ms": 500},
+                    "app": {"strings": )" DALVORN_NO_SERIAL R"(}}})",
+     1, 0, "Another device of this kind was connected", 0, 0},
+    {"BootloaderReportsOf2Bytes", R"({"device": {"boot": {"report_length": 2}}})", 1, 0,
+     "takes reports of 2 bytes, too short for the firmware's 40-byte blocks. Nothing was written.",
+     0, 0},
+    {"BootloaderReportsOf33Bytes", R"({"device": {"boot": {"report_length": 33}}})", 1, 0,
+     "takes reports of 33 bytes", 0, 0},
+    {"BootloaderReportsOf40Bytes", R"({"device": {"boot": {"report_length": 40}}})", 1, 0,
+     "takes reports of 40 bytes", 0, 0},
+    {"BootloaderReportsOf41Bytes", R"({"device": {"boot": {"report_length": 41}}})", 0, -1, nullptr,
+     0, 0},
+    {"BootloaderReportsOf65Bytes", R"({"device": {"boot": {"report_length": 65}}})", 0, -1, nullptr,
+     0, 0},
+    {"ApplicationReportsOf33BytesStillSwitch", R"({"device": {"app": {"report_length": 33}}})", 0,
+     -1, nullptr, 0, 0},
+    {"ApplicationReportsOf3Bytes", R"({"device": {"app": {"report_length": 3}}})", 2, 0,
+     "takes reports of 3 bytes, too short for the message that switches it", 0, 0},
+    {"InItsBootloaderAtTheClickWithReportsOf33Bytes",
+     R"({"device": {"mode": "boot", "boot": {"report_length": 33}}})", 2, 0,
+     "too short for the firmware's 40-byte blocks. Nothing was sent", 0, 0},
+    {"FirstInterfaceWithoutFeatureReports",
+     R"({"interfaces": [{"vendor": "0x1209", "product": "0x0001", "physical": "target"},
+                        {"target": true}], "device": {}})",
+     0, -1, nullptr, 0, 0},
 };
 
 #undef DALVORN_SECOND_DEVICE
+#undef DALVORN_NEWCOMER
+#undef DALVORN_BEFORE
+#undef DALVORN_AFTER
+#undef DALVORN_NO_SERIAL
 
-// What the trace shows went wrong with the reports sent: every report but the bootloader-entry
-// message went to a handle opened on the device in bootloader mode. Empty when none did.
+// What the trace shows went wrong with the reports sent: every report went to the emulated
+// device itself, and every one but the bootloader-entry message to a handle opened on it in
+// bootloader mode. Empty when none did.
 std::string ReportsOutsideTheBootloader(const std::vector<nlohmann::json>& trace);
 
 // Checks one run against its case: the exit status, what the device flashed (out of `records`

@@ -83,6 +83,7 @@ json InterfacesJson(const RecordedRun& run) {
     json plain{
         {"vendor", Hex16(p.vendor)}, {"product", Hex16(p.product)}, {"version", Hex16(p.version)}};
     if (!p.opened) plain["openable"] = false;
+    if (p.reportLength != 0) plain["report_length"] = p.reportLength;
     if (const auto other = run.others.find(path); other != run.others.end() && other->second) {
       plain["physical"] = *other->second;
     }
@@ -116,6 +117,7 @@ json DeviceJson(const RecordedRun& run) {
   device["caps_fail"] = run.capsFail;
   device["overlapped_open_fails"] = run.overlappedFails;
   if (run.entryFails) device["boot_entry_fails"] = true;
+  if (run.locationFails) device["location_fails"] = true;
   if (const json after = IdentityJson(run.appAfter); !after.empty()) {
     device["app_after_update"] = after;
   }
