@@ -14,6 +14,7 @@
 #include "trace/trace_file.h"
 #include "trace/trace_writer.h"
 #include "trace/tracing_image_file.h"
+#include "trace/tracing_power_guard.h"
 #include "trace/tracing_window.h"
 
 namespace dalvorn::emulator {
@@ -121,7 +122,8 @@ int RunEmulatedIn(const RunnerOptions& options,
   TraceWriter trace(traceFile.Stream(), clock);
   traceFile.TellFailuresOf(trace);
   EmulatedPlatform platform(scenario, clock, trace, options.programDir);
-  EmulatedPowerGuard power(scenario.power, trace);
+  EmulatedPowerGuard scenarioPower(scenario.power);
+  TracingPowerGuard power(scenarioPower, trace);
   DiskFirmwareImageFile disk(std::move(keys));
   TracingFirmwareImageFile image(disk, trace);
   const std::unique_ptr<RunnerWindow> window = makeWindow();
