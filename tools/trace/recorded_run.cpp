@@ -73,9 +73,12 @@ void OtherInterfacesReader::Line(const TraceLine& line) {
     const std::string path = f != files_.end() ? f->second : current_;
     if (loadPath_.empty() && walks_ == 1) loadPath_ = path;
     walk_.insert(path);
-  } else if (fn == "SetupDiGetDevicePropertyW" && result != 0 && line.contains("physical") &&
-             line["physical"].is_string()) {
-    physical_[current_] = line["physical"].get<std::string>();
+  } else if (fn == "SetupDiGetDevicePropertyW") {
+    if (result == 0) {
+      physical_[current_] = std::nullopt;
+    } else if (line.contains("physical") && line["physical"].is_string()) {
+      physical_[current_] = line["physical"].get<std::string>();
+    }
   }
 }
 
@@ -91,19 +94,22 @@ void OtherInterfacesReader::EndWalk() {
 OtherInterfaces OtherInterfacesReader::Result() {
   EndWalk();
   OtherInterfaces others;
-  const auto targetPhysical = physical_.find(loadPath_);
+  const auto target = physical_.find(loadPath_);
+  const std::optional<std::string> targetPhysical =
+      target != physical_.end() ? target->second : std::nullopt;
   for (const std::string& path : others_) {
+    OtherInterface& other = others[path];
     const auto p = physical_.find(path);
-    std::optional<std::string> name;
-    if (p != physical_.end()) {
-      const bool sameDevice =
-          targetPhysical != physical_.end() && p->second == targetPhysical->second;
-      // A name that happens to be the target's own keyword must not make it one.
-      name = sameDevice              ? std::string("target")
-             : p->second == "target" ? "another " + p->second
-                                     : p->second;
+    if (p == physical_.end()) continue;
+    if (!p->second) {
+      other.physicalQueryFailed = true;
+      continue;
     }
-    others[path] = name;
+    const std::string& name = *p->second;
+    // A name that happens to be the target's own keyword must not make it one.
+    other.physical = name == targetPhysical ? std::string("target")
+                     : name == "target"     ? "another " + name
+                                            : name;
   }
   return others;
 }

@@ -40,10 +40,17 @@ struct RecordedPath {
 // two hex digits, is ignored.
 std::vector<std::uint8_t> BytesFromHex(const std::string& hex);
 
-// Other interfaces of the kind than the device found at load, keyed by path: the name of the
-// physical device each belongs to ("target" for a second interface of the device), or none when
-// the trace does not tell.
-using OtherInterfaces = std::map<std::string, std::optional<std::string>>;
+// What a trace tells of the physical device an interface of the kind belongs to.
+struct OtherInterface {
+  // Its name ("target" for a second interface of the device); none when the trace does not
+  // tell.
+  std::optional<std::string> physical;
+  // The system could not tell: the property query failed (`physical` null, result 0).
+  bool physicalQueryFailed = false;
+};
+
+// Other interfaces of the kind than the device found at load, keyed by path.
+using OtherInterfaces = std::map<std::string, OtherInterface>;
 
 // The first reading of a trace, before RecordedRun: the count of devices before the update
 // walks every interface, so any other path of the kind that a walk meeting the device's own
@@ -58,8 +65,9 @@ class OtherInterfacesReader {
  private:
   void EndWalk();
 
-  std::map<std::int64_t, std::string> files_;    // open handle -> path
-  std::map<std::string, std::string> physical_;  // path -> physical device
+  std::map<std::int64_t, std::string> files_;  // open handle -> path
+  // path -> physical device; none when the query failed
+  std::map<std::string, std::optional<std::string>> physical_;
   std::set<std::string> walk_, others_;
   bool walking_ = false;
   std::int64_t walks_ = 0;

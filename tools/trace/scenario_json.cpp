@@ -83,8 +83,13 @@ json InterfacesJson(const RecordedRun& run) {
     json plain{
         {"vendor", Hex16(p.vendor)}, {"product", Hex16(p.product)}, {"version", Hex16(p.version)}};
     if (!p.opened) plain["openable"] = false;
-    if (const auto other = run.others.find(path); other != run.others.end() && other->second) {
-      plain["physical"] = *other->second;
+    // The physical device as the count of devices saw it: named, or null when the system could
+    // not tell.
+    const auto other = run.others.find(path);
+    if (other != run.others.end() && other->second.physicalQueryFailed) {
+      plain["physical"] = nullptr;
+    } else if (other != run.others.end() && other->second.physical) {
+      plain["physical"] = *other->second.physical;
     }
     interfaces.push_back(plain);
   }
