@@ -172,16 +172,14 @@ void RecordedRun::OnSleep(const TraceLine& line, std::int64_t, std::int64_t) {
 
 void RecordedRun::OnClassDevs(const TraceLine&, std::int64_t, std::int64_t) {
   searches.push_back(RecordedSearch{now_, std::nullopt});
-  searchKeys_.clear();
+  interfaces.StartSearch();
 }
 
 void RecordedRun::OnInterfaceDetail(const TraceLine& line, std::int64_t, std::int64_t) {
   // Only the sizing call tells a vanished interface: it needs less than the size field.
   if (Int(line, "size") != 0 || Int(line, "needed") >= 5) return;
   if (searches.size() != 1) return;
-  const std::string key = "vanished#" + std::to_string(++vanished_);
-  order.push_back(key);
-  searchKeys_.push_back(key);
+  interfaces.Meet("vanished#" + std::to_string(++vanished_));
 }
 
 void RecordedRun::OnCreateFile(const TraceLine& line, std::int64_t result, std::int64_t) {
@@ -214,32 +212,16 @@ void RecordedRun::OnAttributes(const TraceLine& line, std::int64_t result, std::
     if (device && p.product == BootProductID) ++openToBoot_;
   }
   if (!device) {
-    PlacePlainInterface(path);
+    interfaces.Meet(path);
     return;
   }
   const bool isApp = p.product == AppProductID;
   if (!startApp && searches.size() == 1) {
     startApp = isApp;
-    devicePosition = searchKeys_.size();
+    interfaces.PlaceDevice();
   }
   if (!searches.empty()) searches.back().foundApp = isApp;
   IdentityOf(isApp).version = p.version;
-}
-
-void RecordedRun::PlacePlainInterface(const std::string& path) {
-  if (std::find(searchKeys_.begin(), searchKeys_.end(), path) != searchKeys_.end()) return;
-  if (std::find(order.begin(), order.end(), path) == order.end()) {
-    auto at = order.begin();
-    if (!searchKeys_.empty()) {
-      at = std::find(order.begin(), order.end(), searchKeys_.back());
-      if (at != order.end()) ++at;
-    }
-    if (devicePosition && static_cast<std::size_t>(at - order.begin()) < *devicePosition) {
-      ++*devicePosition;
-    }
-    order.insert(at, path);
-  }
-  searchKeys_.push_back(path);
 }
 
 void RecordedRun::OnPreparsedData(const TraceLine& line, std::int64_t result, std::int64_t handle) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "interface_order.h"
 #include "trace_line.h"
 
 namespace dalvorn::emulator {
@@ -84,8 +85,7 @@ class RecordedRun {
 
   // The interfaces other than the device, in order ("vanished#N" for an interface that
   // vanished), and the device's place among them; no place when it was never found at load.
-  std::vector<std::string> order;
-  std::optional<std::size_t> devicePosition;
+  InterfaceOrder interfaces;
   std::map<std::string, RecordedPath> paths;
   // Other interfaces of the kind: the name of the physical device each belongs to ("target"
   // for a second interface of the device), or none when the trace does not tell.
@@ -122,12 +122,9 @@ class RecordedRun {
   // is not open on the device.
   std::optional<bool> DeviceMode(std::int64_t handle);
   RecordedIdentity& IdentityOf(bool isApp);
-  // A plain interface met in the search under way, placed after the one met before it.
-  void PlacePlainInterface(const std::string& path);
 
   std::map<std::int64_t, std::string> files_;      // open handle -> path
   std::map<std::int64_t, std::int64_t> prepared_;  // preparsed -> handle
-  std::vector<std::string> searchKeys_;            // interfaces of the search under way
   std::string pendingPath_;
   std::int64_t vanished_ = 0;
   bool statusRead_ = false;

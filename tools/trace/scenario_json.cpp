@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <limits>
+#include <utility>
 
 #include "text/text_codec.h"
 
@@ -69,12 +70,10 @@ json ReappearanceJson(std::int64_t trigger, bool oldModeApp,
 
 json InterfacesJson(const RecordedRun& run) {
   json interfaces = json::array();
-  for (std::size_t i = 0; i <= run.order.size(); ++i) {
-    if (run.devicePosition && *run.devicePosition == i) {
-      interfaces.push_back(json{{"target", true}});
-    }
-    if (i == run.order.size()) break;
-    const std::string& path = run.order[i];
+  const std::optional<std::size_t> devicePosition = run.interfaces.DevicePosition();
+  std::size_t i = 0;
+  for (const std::string& path : run.interfaces.Keys()) {
+    if (devicePosition == i++) interfaces.push_back(json{{"target", true}});
     if (path.rfind("vanished#", 0) == 0) {
       interfaces.push_back(json{{"vanishes", true}});
       continue;
@@ -91,8 +90,9 @@ json InterfacesJson(const RecordedRun& run) {
     } else if (other != run.others.end() && other->second.physical) {
       plain["physical"] = *other->second.physical;
     }
-    interfaces.push_back(plain);
+    interfaces.push_back(std::move(plain));
   }
+  if (devicePosition == i) interfaces.push_back(json{{"target", true}});
   return interfaces;
 }
 
