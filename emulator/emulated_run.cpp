@@ -10,6 +10,7 @@
 #include "emulation_clock.h"
 #include "message_box_gate.h"
 #include "pump_injections.h"
+#include "run_time_limit.h"
 #include "scenario.h"
 #include "trace/trace_file.h"
 #include "trace/trace_writer.h"
@@ -132,13 +133,20 @@ int RunEmulatedIn(const RunnerOptions& options,
   MessageBoxGate gate(window->View());
   gate.SetDismissed(!options.realTime);
   TracingWindowView traced(gate, trace);
-  PumpInjectingView view(traced);
+  PumpInjectingView injecting(traced);
+  TimeLimitedView view(injecting, clock, RunTimeLimitMs);
+  view.SetClose([&window] { window->CloseAsCloseBox(); });
 
   MainWindowHooks hooks;
-  hooks.afterLoad = [&] { ActAfterLoad(options, *window, view); };
+  hooks.afterLoad = [&] { ActAfterLoad(options, *window, injecting); };
   hooks.beforeTerminate = [&] { trace.Window("terminate"); };
 
-  const int exitCode = window->Run(view, platform, image, hooks, power);
+  int exitCode = window->Run(view, platform, image, hooks, power);
+  if (view.Reached()) {
+    std::cerr << kName << "the run was still going after " << RunTimeLimitMs / 3600000
+              << " hours on its clock (a device that never comes back?): its window was closed\n";
+    exitCode = RunTimeLimitExitStatus;
+  }
   platform.WriteFlashLine();
   trace.Exit(exitCode);
   // A trace cut short (a full disk, a reader gone) must not pass for a whole one.

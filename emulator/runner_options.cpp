@@ -46,7 +46,14 @@ std::string RunnerUsage() {
          "  --screenshot FILE     save a PNG of the window once it has loaded\n"
          "  --real-time           pauses really wait; the device follows the wall clock\n"
          "  --public-key PEM      check the image's signature with this public key, as a\n"
-         "                        build made with it does (repeatable: several keys)\n";
+         "                        build made with it does (repeatable: several keys; one\n"
+         "                        key a file)\n"
+         "exit status: the program's own (0 updated or nothing to do, 1 the update failed,\n"
+         "2 refused before anything was sent, 3 the window was closed during the update), or\n"
+         "the runner's: 64 the command line is wrong, 65 the scenario cannot be read, 66 a\n"
+         "public key cannot be read, 73 the trace cannot be written whole, 75 the run was\n"
+         "still going after 3 hours on its clock (a device that never comes back): its window\n"
+         "was closed, and the trace ends as after a close\n";
 }
 
 bool ParseRunnerOptions(const std::vector<std::string>& arguments, const std::string& ownFolder,
