@@ -1,9 +1,10 @@
 #include "runner_options.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <exception>
-#include <fstream>
 
+#include "update/regular_file.h"
 #include "update/signature_pem.h"
 
 namespace dalvorn::emulator {
@@ -110,24 +111,16 @@ bool RunnerPublicKeys(const RunnerOptions& options, FirmwareKeys& keys, std::str
   }
   keys.clear();
   // A PEM public key is a few hundred bytes; a file much larger is none.
-  constexpr std::size_t MaxPemBytes = 8192;
+  constexpr std::uint64_t MaxPemBytes = 8192;
   for (const std::string& path : options.publicKeyPaths) {
-    std::ifstream in(PathFromUtf8(path), std::ios::binary);
-    if (!in.is_open()) {
-      error = "--public-key " + path + ": cannot be opened";
-      return false;
-    }
-    std::string text(MaxPemBytes + 1, '\0');
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    text.resize(static_cast<std::size_t>(in.gcount()));
-    FirmwarePublicKey key;
+    // Read as the image is: a FIFO or a device is refused at once, never waited on.
+    std::vector<std::uint8_t> bytes;
     std::string why;
-    if (in.bad()) {
-      why = "cannot be read";
-    } else if (text.size() > MaxPemBytes) {
-      why = "it is larger than a public key";
+    FirmwarePublicKey key;
+    if (!ReadRegularFile(path, MaxPemBytes, bytes, why)) {
+      why = "cannot be read (" + why + ")";
     } else {
-      ReadPublicKeyPem(text, key, why);
+      ReadPublicKeyPem(std::string(bytes.begin(), bytes.end()), key, why);
     }
     if (!why.empty()) {
       error = "--public-key " + path + ": " + why;
