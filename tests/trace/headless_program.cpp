@@ -26,12 +26,13 @@ void QuietView::Click() {
   if (!unloaded_ && buttonEnabled_ && events_ != nullptr) events_->btnUpgradeFW_Click();
 }
 
-int RunClickedProgram(HidPlatform& platform, TraceWriter& trace, std::function<void()> atPump) {
+int RunClickedProgram(HidPlatform& platform, TraceWriter& trace, std::function<void()> atPump,
+                      PowerGuard& power) {
   QuietView window(std::move(atPump));
   TracingWindowView view(window, trace);
   DiskFirmwareImageFile disk;
   TracingFirmwareImageFile image(disk, trace);
-  FrmMain frm(platform, view, image);
+  FrmMain frm(platform, view, image, power);
   view.SetEvents(&frm);
   frm.Form_Load();
   window.Click();

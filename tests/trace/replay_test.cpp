@@ -6,11 +6,13 @@
 #include <sstream>
 
 #include "emulated_platform.h"
+#include "emulated_power.h"
 #include "emulation_clock.h"
 #include "headless_program.h"
 #include "replay_support.h"
 #include "scenario.h"
 #include "trace/tracing_platform.h"
+#include "trace/tracing_power_guard.h"
 #include "trace_normalise.h"
 
 namespace dalvorn::testing {
@@ -103,10 +105,12 @@ TEST_P(Replay, TracingDecoratorWritesTheEmulatedPlatformsOwnLines) {
   emulator::EmulationClock clock;
   TraceWriter silent(nullptr, clock);
   TraceWriter trace(&text, clock);
-  emulator::EmulatedPlatform inner(emulator::ParseScenario(c.scenario), clock, silent,
-                                   folder.string());
+  const emulator::Scenario scenario = emulator::ParseScenario(c.scenario);
+  emulator::EmulatedPlatform inner(scenario, clock, silent, folder.string());
   TracingPlatform platform(inner, trace);
-  RunClickedProgram(platform, trace);
+  emulator::EmulatedPowerGuard innerPower(scenario.power);
+  TracingPowerGuard power(innerPower, trace);
+  RunClickedProgram(platform, trace, {}, power);
   const auto decorated = Lines(text.str());
 
   std::vector<emulator::TraceLine> ownWithoutDevice;

@@ -140,6 +140,7 @@ void RecordedRun::Line(const TraceLine& line) {
   const std::string ev = Text(line, "ev");
   // The emulated device says so when it is unplugged during the send of the block refused.
   if (ev == "device" && Text(line, "op") == "left" && lineAfterRefusal_) unplugged = true;
+  if (ev == "power") OnPower(line);
   if (ev != "call") return;
   lineAfterRefusal_ = false;
   const auto handler = Handlers().find(Text(line, "fn"));
@@ -157,6 +158,20 @@ std::optional<bool> RecordedRun::DeviceMode(std::int64_t handle) {
 
 RecordedIdentity& RecordedRun::IdentityOf(bool isApp) {
   return !isApp ? boot : (blocksTaken_ > 0 && startApp.value_or(false)) ? appAfter : app;
+}
+
+void RecordedRun::OnPower(const TraceLine& line) {
+  const std::string op = Text(line, "op");
+  if (!power) power.emplace();
+  if (op == "battery" && !batteryRead_) {
+    batteryRead_ = true;
+    power->onBattery = Flag(line, "on_battery");
+    if (line.contains("percentage") && line["percentage"].is_number_integer()) {
+      power->percentage = Int(line, "percentage");
+    }
+  } else if (op == "hold") {
+    power->holdRefused = !Flag(line, "result");
+  }
 }
 
 void RecordedRun::OnSleep(const TraceLine& line, std::int64_t, std::int64_t) {

@@ -30,6 +30,13 @@ struct RecordedSearch {
   std::optional<bool> foundApp;  // nullopt: not found
 };
 
+// The power service as the trace's `power` lines show it at the click.
+struct RecordedPower {
+  bool onBattery = false;
+  std::optional<std::int64_t> percentage;  // none: the charge could not be read
+  bool holdRefused = false;
+};
+
 // An interface path as the trace shows it.
 struct RecordedPath {
   unsigned vendor = 0, product = 0, version = 0;
@@ -99,12 +106,17 @@ class RecordedRun {
   std::optional<std::int64_t> entryAt, restartAt;
   std::uint32_t refused = 0;  // the 1-based block refused, 0 for none
   bool unplugged = false;     // ... because the device was unplugged during its send
+  // What the power service answered; none when the trace has no `power` line (a run without a
+  // click, or a trace from before the program traced its power service).
+  std::optional<RecordedPower> power;
 
  private:
   using Handler = void (RecordedRun::*)(const TraceLine& line, std::int64_t result,
                                         std::int64_t handle);
   static const std::map<std::string, Handler>& Handlers();
 
+  // A `power` line: the first battery reading and the hold's result.
+  void OnPower(const TraceLine& line);
   void OnSleep(const TraceLine& line, std::int64_t result, std::int64_t handle);
   void OnClassDevs(const TraceLine& line, std::int64_t result, std::int64_t handle);
   void OnInterfaceDetail(const TraceLine& line, std::int64_t result, std::int64_t handle);
@@ -128,6 +140,7 @@ class RecordedRun {
   std::string pendingPath_;
   std::int64_t vanished_ = 0;
   bool statusRead_ = false;
+  bool batteryRead_ = false;
   std::uint32_t blocks_ = 0, blocksTaken_ = 0;
   bool lineAfterRefusal_ = false;
   std::int64_t openToBoot_ = 0;

@@ -130,7 +130,16 @@ json DeviceJson(const RecordedRun& run) {
 }  // namespace
 
 json ScenarioJson(const RecordedRun& run) {
-  return json{{"interfaces", InterfacesJson(run)}, {"device", DeviceJson(run)}};
+  json scenario{{"interfaces", InterfacesJson(run)}, {"device", DeviceJson(run)}};
+  // As the power service answered at the click, so that a refusal on a low battery replays as
+  // one; a trace without it leaves the scenario's default (on the power supply).
+  if (run.power) {
+    scenario["power"] =
+        json{{"on_battery", run.power->onBattery},
+             {"percentage", run.power->percentage ? json(*run.power->percentage) : json(nullptr)},
+             {"hold_refused", run.power->holdRefused}};
+  }
+  return scenario;
 }
 
 }  // namespace dalvorn::emulator
