@@ -11,10 +11,6 @@
 // DALVORN_TRACE_BENCH_INTERFACES distinct interfaces (default 250,000) searched once: the tool
 // places each interface it meets in one step, so its time grows with the count, not its square.
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -24,39 +20,24 @@
 #include <string>
 #include <vector>
 
-extern char** environ;
+#include "child_process.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
+// Runs `argv` with its output thrown away: its exit status and peak resident set.
 struct Child {
   int status = -1;
   double peakMiB = 0;
 };
 
-// Runs `argv` with its output thrown away; its exit status and peak resident set.
 Child Run(const std::vector<std::string>& argv, const std::vector<std::string>& env = {}) {
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  std::vector<std::string> environment = env;
-  for (char** e = environ; *e != nullptr; ++e) environment.emplace_back(*e);
-  std::vector<char*> args, vars;
-  for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  for (const auto& v : environment) vars.push_back(const_cast<char*>(v.c_str()));
-  args.push_back(nullptr);
-  vars.push_back(nullptr);
-  pid_t pid = -1;
+  dalvorn::testing::ChildProcess process = dalvorn::testing::StartProcess(argv, env);
+  long peakKiB = 0;
   Child child;
-  if (::posix_spawn(&pid, args[0], &actions, nullptr, args.data(), vars.data()) == 0) {
-    int status = 0;
-    rusage usage{};
-    ::wait4(pid, &status, 0, &usage);
-    child.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    child.peakMiB = static_cast<double>(usage.ru_maxrss) / 1024.0;  // kilobytes on Linux
-  }
-  posix_spawn_file_actions_destroy(&actions);
+  child.status = dalvorn::testing::WaitForProcess(process, &peakKiB);
+  child.peakMiB = static_cast<double>(peakKiB) / 1024.0;
   return child;
 }
 

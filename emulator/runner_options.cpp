@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <exception>
 
-#include "update/regular_file.h"
+#include "file/regular_file.h"
 #include "update/signature_pem.h"
 
 namespace dalvorn::emulator {

@@ -182,6 +182,9 @@ PlainInterface ReadPlainInterface(const json& value, const std::string& where) {
       plain.physical = v->get<std::string>();
     }
   }
+  if (const json* v = Member(value, "location_fails")) {
+    plain.locationFails = ReadBool(*v, where + ".location_fails");
+  }
   ReadPlugTimes(value, where, plain.pluggedAtMs, plain.unpluggedAtMs);
   return plain;
 }
@@ -241,6 +244,9 @@ DeviceScenario ReadDevice(const json& value, const std::string& where) {
   }
   if (const json* v = Member(value, "app_after_update")) {
     device.appAfterUpdate = ReadModeOverrides(*v, where + ".app_after_update");
+  }
+  if (const json* v = Member(value, "location_fails")) {
+    device.locationFails = ReadBool(*v, where + ".location_fails");
   }
   ReadPlugTimes(value, where, device.pluggedAtMs, device.unpluggedAtMs);
   if (!device.present && (device.pluggedAtMs || device.unpluggedAtMs)) {

@@ -5,6 +5,7 @@
 
 #include "device/device_codes.h"
 #include "device/device_count.h"
+#include "device/device_identity.h"
 #include "device/find_the_hid.h"
 #include "update/feature_reports.h"
 
@@ -20,7 +21,13 @@ constexpr const char* RetryAdvice =
     " The firmware update failed and the device is left in bootloader mode: start the program "
     "again to retry the update.";
 
-enum class BootloaderWait { Found, NeverSwitched, WindowClosed };
+enum class BootloaderWait {
+  Found,
+  NeverSwitched,
+  WindowClosed,
+  ReportsTooShort,  // found in bootloader mode, with reports too short for a data block
+  AnotherDevice,    // a search met another device of the kind first
+};
 
 // Rounds of the wait (pump, pause, search, show) until the device is found in bootloader mode.
 // Found in application mode it has not left yet: its handles are closed and the wait goes on,
@@ -29,8 +36,13 @@ enum class BootloaderWait { Found, NeverSwitched, WindowClosed };
 BootloaderWait WaitForBootloader(UpgradeContext& c, std::int64_t sinceUs) {
   DeviceSession& s = c.session;
   for (;;) {
+    if (s.AnotherDeviceFound) return BootloaderWait::AnotherDevice;
     if (s.DeviceFound) {
-      if (s.DeviceAttrs.ProductID == BootProductID) return BootloaderWait::Found;
+      if (s.DeviceAttrs.ProductID == BootProductID) {
+        return CarriesMessagesOfItsMode(BootProductID, s.DeviceReportLength)
+                   ? BootloaderWait::Found
+                   : BootloaderWait::ReportsTooShort;
+      }
       CloseDeviceHandles(s, c.platform);
       s.DeviceFound = false;
       if (c.platform.SteadyMicroseconds() - sinceUs >= SwitchTimeoutMicroseconds) {
@@ -92,6 +104,14 @@ std::optional<UpgradeOutcome> RefusedBeforeSending(UpgradeContext& c, FirmwareIm
   if (const std::size_t devices = CountDevicesOfTheKind(c.platform); devices > 1) {
     return Stop(c, TooManyDevicesText(devices), UpgradeOutcome::Refused);
   }
+  const DeviceSession& s = c.session;
+  if (!CarriesMessagesOfItsMode(s.DeviceAttrs.ProductID, s.DeviceReportLength)) {
+    return Stop(
+        c,
+        ReportsTooShortText(s.DeviceAttrs.ProductID == BootProductID, s.DeviceReportLength) +
+            NothingSent,
+        UpgradeOutcome::Refused);
+  }
   return std::nullopt;
 }
 
@@ -111,6 +131,29 @@ std::string TooManyDevicesText(std::size_t count) {
          " devices of this kind are connected. Disconnect all but the one to update, then start "
          "the update again." +
          NothingSent;
+}
+
+std::string ReportsTooShortText(bool bootloader, std::uint16_t reportLength) {
+  const std::string bytes = std::to_string(reportLength) + " bytes";
+  if (bootloader) {
+    return "The device's bootloader takes reports of " + bytes +
+           ", too short for the firmware's 40-byte blocks.";
+  }
+  return "The device takes reports of " + bytes +
+         ", too short for the message that switches it to its bootloader.";
+}
+
+std::string BootloaderTooShortText(std::uint16_t reportLength) {
+  return ReportsTooShortText(true, reportLength) +
+         " Nothing was written. The device is left in bootloader mode with its firmware "
+         "untouched: unplug it and plug it in again to restart it. This program cannot update "
+         "this device.";
+}
+
+std::string AnotherDeviceText() {
+  return "Another device of this kind was connected during the update. Nothing was written: "
+         "disconnect the other device, then start the program again to update the device (it "
+         "may be waiting in bootloader mode).";
 }
 
 std::string NotSwitchedText() {
@@ -135,6 +178,11 @@ std::string TransferFailureText(const TransferOutcome& outcome) {
       return std::string("The device did not restart after the firmware was sent.") + RetryAdvice;
     case TransferResult::NoDevice:
       return std::string("The device was not found before the firmware was sent.") + RetryAdvice;
+    case TransferResult::AnotherDevice:
+      return "Another device of this kind was connected during the update: the program cannot "
+             "tell whether the device restarted with the new firmware. The firmware update "
+             "failed and the device is left in bootloader mode: disconnect the other device, "
+             "then start the program again to retry the update.";
     case TransferResult::BackInApplication:
     case TransferResult::WindowClosed:
       break;
@@ -152,6 +200,9 @@ UpgradeOutcome RunUpgradeSequence(UpgradeContext& c) {
   FirmwareImage image;
   if (const auto refused = RefusedBeforeSending(c, image)) return *refused;
 
+  // From here on every search takes the device clicked, and no other of its kind.
+  NoteDeviceIdentity(s, c.platform);
+
   // Only a device found in bootloader mode gets the status read, the unlock and the data.
   std::int64_t sinceUs = c.platform.SteadyMicroseconds();
   BootloaderWait wait = BootloaderWait::Found;
@@ -162,9 +213,18 @@ UpgradeOutcome RunUpgradeSequence(UpgradeContext& c) {
     s.DeviceFound = false;
     wait = WaitForBootloader(c, sinceUs);
   }
-  if (wait == BootloaderWait::WindowClosed) return UpgradeOutcome::Interrupted;
-  if (wait == BootloaderWait::NeverSwitched) {
-    return Stop(c, NotSwitchedText(), UpgradeOutcome::Failed);
+  switch (wait) {
+    case BootloaderWait::Found:
+      break;
+    case BootloaderWait::WindowClosed:
+      return UpgradeOutcome::Interrupted;
+    case BootloaderWait::NeverSwitched:
+      return Stop(c, NotSwitchedText(), UpgradeOutcome::Failed);
+    case BootloaderWait::ReportsTooShort:
+      CloseDeviceHandles(s, c.platform);
+      return Stop(c, BootloaderTooShortText(s.DeviceReportLength), UpgradeOutcome::Failed);
+    case BootloaderWait::AnotherDevice:
+      return Stop(c, AnotherDeviceText(), UpgradeOutcome::Failed);
   }
 
   std::vector<std::uint8_t> status(StatusReportSize, 0);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "../signature/signature_fixtures.h"
+#include "scratch_folder.h"
 #include "update/firmware_image.h"
 #include "update/firmware_signature.h"
 
@@ -107,23 +108,12 @@ std::vector<VerifyCase> VerifyCases() {
 
 class SignatureTable : public ::testing::TestWithParam<VerifyCase> {
  protected:
-  void SetUp() override {
-    // One folder per case: ctest runs the cases as parallel processes, which may share a seed.
-    dir_ =
-        fs::temp_directory_path() /
-        ("dalvorn-signature-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-         "-" + GetParam().name);
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  fs::path dir_;
+  const testing::ScratchFolder dir_;
 };
 
 TEST_P(SignatureTable, GivesTheSameVerdictOnEverySystem) {
   const VerifyCase& c = GetParam();
-  const std::string image = FirmwareImagePath(dir_.string());
+  const std::string image = FirmwareImagePath(dir_.Path());
   const std::string sig = SignaturePath(image);
   switch (c.file) {
     case SigFile::Bytes:

@@ -2,6 +2,7 @@
 // right_device_cases.h for the table the runners share.
 #include <gtest/gtest.h>
 
+#include "device/device_codes.h"
 #include "emulated_host.h"
 #include "right_device_cases.h"
 

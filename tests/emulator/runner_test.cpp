@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "../signature/signed_run_cases.h"
+#include "emulated_platform.h"
 #include "qt/qt_runner.h"
 #include "right_device_cases.h"
-#include "sha256.h"
 #include "ui/qt/qt_application.h"
 
 namespace dalvorn::emulator {
@@ -24,37 +24,21 @@ using Lines = std::vector<nlohmann::json>;
 
 QApplication* g_app = nullptr;
 
+int QtRunner(const RunnerOptions& options) {
+  return RunEmulated(options, *g_app);
+}
+
+using testing::ReadTraceFile;
+using testing::ScratchFolder;
+
 std::vector<std::uint8_t> ImageBytes(std::size_t size) {
   std::vector<std::uint8_t> bytes(size);
   for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + i / 251);
   return bytes;
 }
 
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    static int counter = 0;
-    path_ = fs::temp_directory_path() /
-            ("emulator_runner_" + std::to_string(::getpid()) + "_" + std::to_string(++counter));
-    fs::create_directories(path_);
-  }
-  ~ScratchFolder() { fs::remove_all(path_); }
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-  std::string Path() const { return path_.string(); }
-
- private:
-  fs::path path_;
-};
-
 void WriteFile(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
-}
-
-Lines ReadTrace(const std::string& path) {
-  Lines lines;
-  std::ifstream in(path);
-  for (std::string line; std::getline(in, line);) lines.push_back(nlohmann::json::parse(line));
-  return lines;
 }
 
 std::size_t Count(const Lines& lines, const std::function<bool(const nlohmann::json&)>& match) {
@@ -105,7 +89,7 @@ TEST_P(EmulatedRun, EndsWithTheProgramsStatusAndACompleteTrace) {
   ASSERT_TRUE(ParseRunnerOptions(args, "/nowhere", options, error)) << error;
   EXPECT_EQ(RunEmulated(options, *g_app), c.exitCode);
 
-  const Lines lines = ReadTrace(folder.File("t.jsonl"));
+  const Lines lines = ReadTraceFile(folder.File("t.jsonl"));
   ASSERT_GE(lines.size(), 4u);
   EXPECT_EQ(lines.back(),
             (nlohmann::json{{"t", lines.back()["t"]}, {"ev", "exit"}, {"code", c.exitCode}}));
@@ -242,22 +226,7 @@ INSTANTIATE_TEST_SUITE_P(
 class RightDeviceRun : public ::testing::TestWithParam<testing::RightDeviceCase> {};
 
 TEST_P(RightDeviceRun, GetsTheFirmwareOnlyInItsBootloaderAndIsJudgedAfterItsRestart) {
-  const testing::RightDeviceCase& c = GetParam();
-  ScratchFolder folder;
-  const auto bytes = ImageBytes(400);
-  WriteFile(folder.File("Varnholt.bin"), std::string(bytes.begin(), bytes.end()));
-  WriteFile(folder.File("scenario.json"), c.scenario);
-  RunnerOptions options;
-  std::string error;
-  ASSERT_TRUE(ParseRunnerOptions({folder.File("scenario.json"), "--click", "--program-dir",
-                                  folder.Path(), "--trace", folder.File("t.jsonl")},
-                                 "/nowhere", options, error))
-      << error;
-  const int exitCode = RunEmulated(options, *g_app);
-  const Lines lines = ReadTrace(folder.File("t.jsonl"));
-  ASSERT_GE(lines.size(), 2u);
-  EXPECT_EQ(testing::CheckRightDeviceRun(c, lines, exitCode, lines[lines.size() - 2]["bytes"], 10),
-            "");
+  EXPECT_EQ(testing::RunRightDeviceCase(GetParam(), QtRunner), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, RightDeviceRun, ::testing::ValuesIn(testing::RightDeviceCases),
@@ -266,15 +235,7 @@ INSTANTIATE_TEST_SUITE_P(Table, RightDeviceRun, ::testing::ValuesIn(testing::Rig
 class SignedImageRun : public ::testing::TestWithParam<testing::signature::SignedRunCase> {};
 
 TEST_P(SignedImageRun, TakesOnlyAnImageTheMakerSignedAndRefusesOthersBeforeAnyReport) {
-  const testing::signature::SignedRunCase& c = GetParam();
-  ScratchFolder folder;
-  std::vector<std::string> args = testing::signature::WriteSignedRunFiles(c, folder.Path());
-  args.insert(args.end(), {"--click", "--trace", folder.File("t.jsonl")});
-  RunnerOptions options;
-  std::string error;
-  ASSERT_TRUE(ParseRunnerOptions(args, "/nowhere", options, error)) << error;
-  const int exitCode = RunEmulated(options, *g_app);
-  EXPECT_EQ(testing::signature::CheckSignedRun(c, ReadTrace(folder.File("t.jsonl")), exitCode), "");
+  EXPECT_EQ(testing::signature::RunSignedCase(GetParam(), QtRunner), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, SignedImageRun,

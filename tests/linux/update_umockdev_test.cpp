@@ -77,6 +77,7 @@ struct UpdateCase {
   bool unlocked;
   int switches;
   unsigned hidInterfaces;  // of the device's one USB device
+  bool keyboardFirst;      // its first interface a keyboard's, without feature reports
 };
 
 void PrintTo(const UpdateCase& c, std::ostream* os) {
@@ -84,10 +85,11 @@ void PrintTo(const UpdateCase& c, std::ostream* os) {
 }
 
 const std::vector<UpdateCase> UpdateCases = {
-    {"from_application_with_unlock", ModelMode::App, 0, 1, true, 1, 1},
-    {"from_application_without_unlock", ModelMode::App, 0, 0, false, 1, 1},
-    {"from_bootloader", ModelMode::Boot, 7, 0, true, 0, 1},
-    {"one_usb_device_with_two_hid_interfaces", ModelMode::App, 0, 1, true, 1, 2},
+    {"from_application_with_unlock", ModelMode::App, 0, 1, true, 1, 1, false},
+    {"from_application_without_unlock", ModelMode::App, 0, 0, false, 1, 1, false},
+    {"from_bootloader", ModelMode::Boot, 7, 0, true, 0, 1, false},
+    {"one_usb_device_with_two_hid_interfaces", ModelMode::App, 0, 1, true, 1, 2, false},
+    {"through_its_second_interface_after_a_keyboard", ModelMode::App, 0, 1, true, 1, 2, true},
 };
 
 class FullUpdate : public ::testing::TestWithParam<UpdateCase> {};
@@ -96,7 +98,7 @@ TEST_P(FullUpdate, FlashHoldsTheImagesWholeRecords) {
   const UpdateCase& c = GetParam();
   FakeHidHost host;
   host.AddInterface(1, Keyboard());
-  host.AddModelDevice(2, c.startMode, c.hidInterfaces);
+  host.AddModelDevice(2, c.startMode, c.hidInterfaces, c.keyboardFirst);
   host.SetModelStatus(c.status1, c.status2);
   auto platform = MakeOsPlatform();
   const ImageInProgramFolder image(*platform);
@@ -204,7 +206,10 @@ TEST_P(TwoDevices, AreRefusedBeforeEitherIsSentAnything) {
   const int exitCode = testing::RunClickedProgram(*platform, trace, [&] { host.Settle(); });
 
   EXPECT_EQ(exitCode, 2);
-  EXPECT_NE(text.str().find(TooManyDevicesText(2)), std::string::npos) << text.str();
+  EXPECT_NE(text.str().find("2 devices of this kind are connected. Disconnect all but the one to "
+                            "update, then start the update again."),
+            std::string::npos)
+      << text.str();
   for (const NodeRecord& r : host.Records()) {
     EXPECT_TRUE(r.featuresSet.empty()) << r.devnode << " was sent a report";
   }

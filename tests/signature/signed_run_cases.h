@@ -12,7 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "sha256.h"
+#include "emulated_platform.h"
+#include "runner_run.h"
 #include "signature_fixtures.h"
 
 namespace dalvorn::testing::signature {
@@ -133,6 +134,15 @@ inline std::string CheckSignedRun(const SignedRunCase& c, const std::vector<nloh
   if (left != 0) fault("the device left its mode");
   if (flash.value("bytes", 1u) != 0) fault("flash: " + flash.dump());
   return faults;
+}
+
+// Runs the case through `run`, clicked once loaded, and checks it as CheckSignedRun does.
+inline std::string RunSignedCase(const SignedRunCase& c, const Runner& run) {
+  const ScratchFolder folder;
+  std::vector<std::string> args = WriteSignedRunFiles(c, folder.Path());
+  args.push_back("--click");
+  const RunnerRun r = RunRunner(run, args, folder);
+  return CheckSignedRun(c, r.lines, r.exitCode);
 }
 
 }  // namespace dalvorn::testing::signature

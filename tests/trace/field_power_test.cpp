@@ -84,14 +84,14 @@ std::vector<emulator::TraceLine> RecordInTheField(const FieldPowerCase& c,
   emulator::EmulatedPlatform host(emulator::BuiltInScenario(), clock, silent, folder.string());
   DiskFirmwareImageFile image;
   FixedPowerGuard power(c.battery, c.holds);
-  QuietView window;
+  HeadlessView window;
   const int exitCode =
       RunProgram(window, host, image, power,
                  [&](WindowView& view, HidPlatform& platform, FirmwareImageFile& file,
                      PowerGuard& guard, const MainWindowHooks& hooks) {
                    const auto clickThenClose = [&] {
                      window.Click();
-                     if (!window.Unloaded()) window.Unload();
+                     if (!window.unloaded) window.Unload();
                    };
                    return RunMainWindow(clickThenClose, view, platform, file, hooks, guard);
                  });

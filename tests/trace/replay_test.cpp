@@ -58,7 +58,7 @@ const ReplayCase kCases[] = {
      R"({"device": {"app": {"strings": {"product": "A product name far longer than the fifty units that one query asks for"}}}})",
      0},
     {"no_capabilities_and_no_second_open",
-     R"({"device": {"caps_fail": true, "overlapped_open_fails": true}})", 1},
+     R"({"device": {"caps_fail": true, "overlapped_open_fails": true}})", 2},
     {"a_vanishing_interface_first",
      R"({"interfaces": [{"vanishes": true}, {"vendor": "0x046D", "product": "0xC52B"}]})", 0},
     {"a_second_device_found_first",

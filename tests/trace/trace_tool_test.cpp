@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "replay_support.h"
+#include "scratch_folder.h"
 #include "trace_normalise.h"
 #include "trace_tool.h"
 
@@ -114,24 +115,6 @@ const std::vector<HostileCase>& HostileCases() {
   };
   return cases;
 }
-
-class ScratchFolder {
- public:
-  explicit ScratchFolder(const std::string& name)
-      : path_(fs::temp_directory_path() / ("dalvorn-tool-" + std::to_string(::getpid()) + name)) {
-    fs::remove_all(path_);
-    fs::create_directories(path_);
-  }
-  ~ScratchFolder() { fs::remove_all(path_); }
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-  std::string Write(const std::string& name, const std::string& text) const {
-    std::ofstream(File(name), std::ios::binary) << text;
-    return File(name);
-  }
-
- private:
-  fs::path path_;
-};
 
 struct ToolRun {
   int status;

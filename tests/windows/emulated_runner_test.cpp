@@ -1,51 +1,21 @@
 // Whole runs of the emulated runner over the native window, in process, on the virtual clock.
 #include <gtest/gtest.h>
 
-#include <process.h>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
+#include "emulated_platform.h"
 #include "right_device_cases.h"
-#include "sha256.h"
 #include "win32/win32_runner.h"
 
 namespace dalvorn::emulator {
 namespace {
 
-namespace fs = std::filesystem;
-
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    static int counter = 0;
-    // Test programs run side by side: the process id keeps their folders apart.
-    path_ = fs::temp_directory_path() / ("dalvorn_win32_runner_" + std::to_string(::_getpid()) +
-                                         "_" + std::to_string(++counter));
-    fs::remove_all(path_);
-    fs::create_directories(path_);
-  }
-  ~ScratchFolder() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-  std::string Path() const { return path_.string(); }
-
- private:
-  fs::path path_;
-};
-
-std::vector<nlohmann::json> ReadTrace(const std::string& path) {
-  std::vector<nlohmann::json> lines;
-  std::ifstream in(path);
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty()) lines.push_back(nlohmann::json::parse(line));
-  }
-  return lines;
-}
+using testing::ReadTraceFile;
+using testing::ScratchFolder;
 
 bool HasLine(const std::vector<nlohmann::json>& lines, const std::string& ev,
              const std::string& op) {
@@ -91,7 +61,7 @@ TEST_P(Win32RunnerTest, RunsTheWholeWindowAndTracesIt) {
 
   EXPECT_EQ(RunEmulatedWin32(options), c.exitCode);
 
-  const std::vector<nlohmann::json> lines = ReadTrace(folder.File("trace.jsonl"));
+  const std::vector<nlohmann::json> lines = ReadTraceFile(folder.File("trace.jsonl"));
   ASSERT_FALSE(lines.empty());
   EXPECT_EQ(lines.back()["ev"], "exit");
   EXPECT_EQ(lines.back()["code"], c.exitCode);
@@ -130,30 +100,7 @@ INSTANTIATE_TEST_SUITE_P(
 class Win32RightDeviceRun : public ::testing::TestWithParam<testing::RightDeviceCase> {};
 
 TEST_P(Win32RightDeviceRun, GetsTheFirmwareOnlyInItsBootloaderAndIsJudgedAfterItsRestart) {
-  const testing::RightDeviceCase& c = GetParam();
-  ScratchFolder folder;
-  std::string image(400, '\0');  // 10 whole records
-  for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<char>(i * 7 + 3);
-  std::ofstream(folder.File("Varnholt.bin"), std::ios::binary) << image;
-  std::ofstream(folder.File("scenario.json")) << c.scenario;
-  RunnerOptions options;
-  std::string error;
-  ASSERT_TRUE(ParseRunnerOptions({folder.File("scenario.json"), "--click", "--program-dir",
-                                  folder.Path(), "--trace", folder.File("trace.jsonl")},
-                                 ".", options, error))
-      << error;
-  const int exitCode = RunEmulatedWin32(options);
-
-  const std::vector<nlohmann::json> lines = ReadTrace(folder.File("trace.jsonl"));
-  std::size_t flashed = 0;
-  bool flashLine = false;
-  for (const auto& l : lines) {
-    if (l["ev"] != "device" || l.value("op", "") != "flash") continue;
-    flashed = l["bytes"];
-    flashLine = true;
-  }
-  EXPECT_TRUE(flashLine);
-  EXPECT_EQ(testing::CheckRightDeviceRun(c, lines, exitCode, flashed, 10), "");
+  EXPECT_EQ(testing::RunRightDeviceCase(GetParam(), RunEmulatedWin32), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, Win32RightDeviceRun, ::testing::ValuesIn(testing::RightDeviceCases),

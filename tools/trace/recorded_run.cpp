@@ -62,17 +62,19 @@ void OtherInterfacesReader::Line(const TraceLine& line) {
     EndWalk();
     walking_ = true;
     ++walks_;
-  } else if (fn == "CreateFileA" && !Flag(line, "overlapped") && line.contains("path") &&
-             line["path"].is_string()) {
+  } else if (fn == "CreateFileA" && line.contains("path") && line["path"].is_string()) {
+    // The load's search opens the interface it takes a second time, with the overlapped flag.
+    if (Flag(line, "overlapped")) {
+      if (loadPath_.empty() && walks_ == 1) loadPath_ = line["path"].get<std::string>();
+      return;
+    }
     current_ = line["path"].get<std::string>();
     if (result != -1) files_[result] = current_;
   } else if (fn == "CloseHandle" && result != 0) {
     files_.erase(Int(line, "handle"));
   } else if (fn == "HidD_GetAttributes" && result != 0 && walking_ && OfTheKind(line)) {
     const auto f = files_.find(Int(line, "handle"));
-    const std::string path = f != files_.end() ? f->second : current_;
-    if (loadPath_.empty() && walks_ == 1) loadPath_ = path;
-    walk_.insert(path);
+    walk_.insert(f != files_.end() ? f->second : current_);
   } else if (fn == "SetupDiGetDevicePropertyW") {
     if (result == 0) {
       physical_[current_] = std::nullopt;
@@ -132,6 +134,7 @@ const std::map<std::string, RecordedRun::Handler>& RecordedRun::Handlers() {
       {"HidD_GetFeature", &RecordedRun::OnGetFeature},
       {"CloseHandle", &RecordedRun::OnCloseHandle},
       {"HidD_FreePreparsedData", &RecordedRun::OnFreePreparsedData},
+      {"CM_Get_DevNode_PropertyW", &RecordedRun::OnLocation},
   };
   return handlers;
 }
@@ -240,8 +243,7 @@ void RecordedRun::OnAttributes(const TraceLine& line, std::int64_t result, std::
 }
 
 void RecordedRun::OnPreparsedData(const TraceLine& line, std::int64_t result, std::int64_t handle) {
-  if (!DeviceMode(handle)) return;
-  if (result == 0) capsFail = true;
+  if (result == 0 && DeviceMode(handle)) capsFail = true;
   prepared_[Int(line, "preparsed")] = handle;
 }
 
@@ -249,9 +251,18 @@ void RecordedRun::OnCaps(const TraceLine& line, std::int64_t result, std::int64_
   if (result == 0) return;
   const auto p = prepared_.find(Int(line, "preparsed"));
   if (p == prepared_.end()) return;
+  const auto length = static_cast<unsigned>(Int(line, "feature_report_length"));
   if (const auto mode = DeviceMode(p->second)) {
-    IdentityOf(*mode).reportLength = static_cast<unsigned>(Int(line, "feature_report_length"));
+    IdentityOf(*mode).reportLength = length;
+  } else if (const auto f = files_.find(p->second); f != files_.end()) {
+    // The search reads the capabilities of every other interface of the kind it meets.
+    paths[f->second].reportLength = length;
   }
+}
+
+void RecordedRun::OnLocation(const TraceLine&, std::int64_t result, std::int64_t) {
+  // Asked of the interface a search takes: the device's, when that search found it.
+  if (result == 0 && !searches.empty() && searches.back().foundApp) locationFails = true;
 }
 
 void RecordedRun::OnString(const TraceLine& line, std::int64_t result, std::int64_t handle) {

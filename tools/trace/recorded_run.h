@@ -42,6 +42,7 @@ struct RecordedPath {
   unsigned vendor = 0, product = 0, version = 0;
   bool opened = false;
   bool identified = false;  // its attributes name the device
+  unsigned reportLength = 0;
 };
 
 // Lower-case or upper-case hex digits as bytes; an odd last digit, and any pair that is not
@@ -102,6 +103,7 @@ class RecordedRun {
   RecordedIdentity app, boot, appAfter;
   std::optional<bool> startApp;
   bool capsFail = false, overlappedFails = false, statusFails = false, entryFails = false;
+  bool locationFails = false;  // the system gave no location for the device
   std::optional<std::vector<std::uint8_t>> status;
   std::optional<std::int64_t> entryAt, restartAt;
   std::uint32_t refused = 0;  // the 1-based block refused, 0 for none
@@ -129,6 +131,7 @@ class RecordedRun {
   void OnGetFeature(const TraceLine& line, std::int64_t result, std::int64_t handle);
   void OnCloseHandle(const TraceLine& line, std::int64_t result, std::int64_t handle);
   void OnFreePreparsedData(const TraceLine& line, std::int64_t result, std::int64_t handle);
+  void OnLocation(const TraceLine& line, std::int64_t result, std::int64_t handle);
 
   // The mode of the device open on `handle`: true in application mode; nullopt when the handle
   // is not open on the device.

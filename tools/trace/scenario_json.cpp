@@ -82,6 +82,7 @@ json InterfacesJson(const RecordedRun& run) {
     json plain{
         {"vendor", Hex16(p.vendor)}, {"product", Hex16(p.product)}, {"version", Hex16(p.version)}};
     if (!p.opened) plain["openable"] = false;
+    if (p.reportLength != 0) plain["report_length"] = p.reportLength;
     // The physical device as the count of devices saw it: named, or null when the system could
     // not tell.
     const auto other = run.others.find(path);
@@ -121,6 +122,7 @@ json DeviceJson(const RecordedRun& run) {
   device["caps_fail"] = run.capsFail;
   device["overlapped_open_fails"] = run.overlappedFails;
   if (run.entryFails) device["boot_entry_fails"] = true;
+  if (run.locationFails) device["location_fails"] = true;
   if (const json after = IdentityJson(run.appAfter); !after.empty()) {
     device["app_after_update"] = after;
   }

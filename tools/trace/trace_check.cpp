@@ -133,6 +133,7 @@ const std::map<std::string, CallFormat>& CallFormats() {
        {{{"size", Kind::Int32, true}, {"needed", Kind::Int32OrNull, true}}, Kind::Int64}},
       {"SetupDiDestroyDeviceInfoList", {{{"set", Kind::Int64, false}}, Kind::Int64}},
       {"SetupDiGetDevicePropertyW", {{{"physical", Kind::TextOrNull, false}}, Kind::Int64}},
+      {"CM_Get_DevNode_PropertyW", {{{"location", Kind::TextOrNull, false}}, Kind::Int64}},
       {"CreateFileA",
        {{{"path", Kind::TextOrNull, true}, {"overlapped", Kind::Bool, true}}, Kind::Int64}},
       {"CloseHandle", {kHandle, Kind::Int64}},
