@@ -79,6 +79,9 @@ const ReplayCase kCases[] = {
     {"comes_back_in_application_mode",
      R"({"device": {"on_boot_entry": {"back_after_ms": 400, "as": "app"}}})", 1},
     {"unplugged_during_a_block", R"({"device": {"unplug_at_block": 4}})", 1},
+    {"low_battery", R"({"power": {"on_battery": true, "percentage": 24}})", 2},
+    {"charge_unknown_and_hold_refused",
+     R"({"power": {"on_battery": true, "percentage": null, "hold_refused": true}})", 0},
 };
 
 class Replay : public ::testing::TestWithParam<ReplayCase> {};
