@@ -21,9 +21,9 @@ int main(int argc, char* argv[]) {
   dalvorn::DiskFirmwareImageFile image(dalvorn::BuiltInFirmwareKeys());
   dalvorn::QtWindowView window;
   return dalvorn::RunProgram(
-      window, *platform, image,
+      window, *platform, image, *power,
       [&](dalvorn::WindowView& view, dalvorn::HidPlatform& hid, dalvorn::FirmwareImageFile& file,
-          const dalvorn::MainWindowHooks& hooks) {
-        return dalvorn::RunMainWindow(window, view, hid, file, hooks, *power);
+          dalvorn::PowerGuard& guard, const dalvorn::MainWindowHooks& hooks) {
+        return dalvorn::RunMainWindow(window, view, hid, file, hooks, guard);
       });
 }

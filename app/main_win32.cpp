@@ -21,9 +21,9 @@ int WINAPI WinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, LPSTR /*comma
   // Made after the window, so that it lets go of the window before the window goes.
   const std::unique_ptr<dalvorn::PowerGuard> power = dalvorn::MakeOsPowerGuard(window.Window());
   return dalvorn::RunProgram(
-      window, *platform, image,
+      window, *platform, image, *power,
       [&](dalvorn::WindowView& view, dalvorn::HidPlatform& hid, dalvorn::FirmwareImageFile& file,
-          const dalvorn::MainWindowHooks& hooks) {
-        return dalvorn::RunMainWindow(window, view, hid, file, hooks, *power);
+          dalvorn::PowerGuard& guard, const dalvorn::MainWindowHooks& hooks) {
+        return dalvorn::RunMainWindow(window, view, hid, file, hooks, guard);
       });
 }

@@ -249,10 +249,11 @@ std::int32_t EmulatedPlatform::SetupDiGetDevicePropertyW(Handle deviceInfoSet,
     const std::size_t target = set->members[ref - 1];
     if (target == kDevice) {
       physicalDevice = TargetPhysical;
-    } else {
+      result = 1;
+    } else if (!scenario_.interfaces[target].physicalQueryFails) {
       physicalDevice = scenario_.interfaces[target].physical.value_or(plainPaths_[target]);
+      result = 1;
     }
-    result = 1;
   }
   Record(
       "SetupDiGetDevicePropertyW",

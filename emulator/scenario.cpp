@@ -174,10 +174,13 @@ PlainInterface ReadPlainInterface(const json& value, const std::string& where) {
   if (const json* v = Member(value, "openable")) plain.openable = ReadBool(*v, where + ".openable");
   if (const json* v = Member(value, "vanishes")) plain.vanishes = ReadBool(*v, where + ".vanishes");
   if (const json* v = Member(value, "physical")) {
-    if (!v->is_string() || v->get<std::string>().empty()) {
-      Fail(where + ".physical", "must be a non-empty string");
+    if (v->is_null()) {
+      plain.physicalQueryFails = true;
+    } else if (!v->is_string() || v->get<std::string>().empty()) {
+      Fail(where + ".physical", "must be a non-empty string, or null");
+    } else {
+      plain.physical = v->get<std::string>();
     }
-    plain.physical = v->get<std::string>();
   }
   if (const json* v = Member(value, "location_fails")) {
     plain.locationFails = ReadBool(*v, where + ".location_fails");

@@ -36,6 +36,8 @@ struct PlainInterface {
   // The physical device it belongs to; none: a device of its own. TargetPhysical makes it a
   // second interface of the emulated device, listed only while the device is present.
   std::optional<std::string> physical;
+  // The system cannot tell its physical device ("physical": null): the property query fails.
+  bool physicalQueryFails = false;
   // The system gives no location for it (as for a device with no USB parent).
   bool locationFails = false;
   // When it is plugged in (absent before) and unplugged (absent from then on); none: always.

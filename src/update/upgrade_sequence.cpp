@@ -142,16 +142,16 @@ std::string TooManyDevicesText(std::size_t count) {
 std::string ReportsTooShortText(bool bootloader, std::uint16_t reportLength) {
   std::string text;
   if (bootloader) {
-    // TRANSLATORS: both English forms say "bytes"; give your language's form for each count.
     text =
+        // TRANSLATORS: English says "bytes" in both forms; write the form each count takes.
         TrN("The device's bootloader takes reports of {count} bytes, too short for the firmware's "
             "40-byte blocks. Nothing was sent to the device.",
             "The device's bootloader takes reports of {count} bytes, too short for the firmware's "
             "40-byte blocks. Nothing was sent to the device.",
             reportLength);
   } else {
-    // TRANSLATORS: both English forms say "bytes"; give your language's form for each count.
     text =
+        // TRANSLATORS: English says "bytes" in both forms; write the form each count takes.
         TrN("The device takes reports of {count} bytes, too short for the message that switches it "
             "to its bootloader. Nothing was sent to the device.",
             "The device takes reports of {count} bytes, too short for the message that switches it "
@@ -162,8 +162,8 @@ std::string ReportsTooShortText(bool bootloader, std::uint16_t reportLength) {
 }
 
 std::string BootloaderTooShortText(std::uint16_t reportLength) {
-  // TRANSLATORS: both English forms say "bytes"; give your language's form for each count.
   return Format(
+      // TRANSLATORS: English says "bytes" in both forms; write the form each count takes.
       TrN("The device's bootloader takes reports of {count} bytes, too short for the firmware's "
           "40-byte blocks. Nothing was written. The device is left in bootloader mode with its "
           "firmware untouched: unplug it and plug it in again to restart it. This program cannot "

@@ -14,6 +14,7 @@
 #include "headless_program.h"
 #include "pump_injections.h"
 #include "trace/tracing_image_file.h"
+#include "trace/tracing_power_guard.h"
 #include "trace/tracing_window.h"
 #include "ui/frm_main.h"
 
@@ -60,7 +61,8 @@ class EmulatedHost {
   TraceWriter trace;
   emulator::Scenario scenario;
   emulator::EmulatedPlatform platform;
-  emulator::EmulatedPowerGuard power;
+  emulator::EmulatedPowerGuard scenarioPower;
+  TracingPowerGuard power;
   HeadlessView view;
   TracingWindowView tracingView;
   emulator::PumpInjectingView injectingView;

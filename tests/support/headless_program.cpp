@@ -26,12 +26,13 @@ void HeadlessView::Click() {
   if (!unloaded && buttonEnabled && events_ != nullptr) events_->btnUpgradeFW_Click();
 }
 
-int RunClickedProgram(HidPlatform& platform, TraceWriter& trace, std::function<void()> atPump) {
+int RunClickedProgram(HidPlatform& platform, TraceWriter& trace, std::function<void()> atPump,
+                      PowerGuard& power) {
   HeadlessView window(std::move(atPump), 1000);
   TracingWindowView view(window, trace);
   DiskFirmwareImageFile disk;
   TracingFirmwareImageFile image(disk, trace);
-  FrmMain frm(platform, view, image);
+  FrmMain frm(platform, view, image, power);
   view.SetEvents(&frm);
   frm.Form_Load();
   window.Click();

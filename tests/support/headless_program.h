@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "device/hid_platform.h"
+#include "device/power_guard.h"
 #include "trace/trace_writer.h"
 #include "ui/window_view.h"
 #include "update/firmware_image.h"
@@ -63,7 +64,9 @@ class HeadlessView final : public WindowView {
 
 // Runs the program over `platform` (traced already, or the emulated one that traces itself)
 // with a click once loaded, writing the window, image and `exit` lines to `trace`. The image is
-// read from the platform's program folder. Returns the exit status.
-int RunClickedProgram(HidPlatform& platform, TraceWriter& trace, std::function<void()> atPump = {});
+// read from the platform's program folder; the update asks `power` (traced already, if at all).
+// Returns the exit status.
+int RunClickedProgram(HidPlatform& platform, TraceWriter& trace, std::function<void()> atPump = {},
+                      PowerGuard& power = NoPowerService());
 
 }  // namespace dalvorn::testing

@@ -4,10 +4,12 @@
 #include <sstream>
 
 #include "emulated_platform.h"
+#include "emulated_power.h"
 #include "emulation_clock.h"
 #include "headless_program.h"
 #include "scenario.h"
 #include "trace/program_trace.h"
+#include "trace/tracing_power_guard.h"
 #include "trace_normalise.h"
 #include "update/firmware_image.h"
 
@@ -32,9 +34,11 @@ std::vector<emulator::TraceLine> RunEmulated(const std::string& scenarioJson,
   std::ostringstream text;
   emulator::EmulationClock clock;
   TraceWriter trace(&text, clock);
-  emulator::EmulatedPlatform platform(emulator::ParseScenario(scenarioJson), clock, trace,
-                                      folder.string());
-  RunClickedProgram(platform, trace);
+  const emulator::Scenario scenario = emulator::ParseScenario(scenarioJson);
+  emulator::EmulatedPlatform platform(scenario, clock, trace, folder.string());
+  emulator::EmulatedPowerGuard scenarioPower(scenario.power);
+  TracingPowerGuard power(scenarioPower, trace);
+  RunClickedProgram(platform, trace, {}, power);
   return Lines(text.str());
 }
 

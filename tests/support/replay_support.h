@@ -18,8 +18,8 @@ std::filesystem::path ImageFolder(const std::string& name, std::size_t bytes);
 // The trace's text as lines.
 std::vector<emulator::TraceLine> Lines(const std::string& text);
 
-// Runs the program clicked over the emulated platform playing `scenarioJson`; the platform
-// traces its own calls. Returns the trace.
+// Runs the program clicked over the emulated platform and power service playing `scenarioJson`,
+// as the emulated runner does; the platform traces its own calls. Returns the trace.
 std::vector<emulator::TraceLine> RunEmulated(const std::string& scenarioJson,
                                              const std::filesystem::path& folder);
 

@@ -1,8 +1,9 @@
 // The real programs started as processes, as a person starts them: the Qt program with
 // DALVORN_TRACE and the emulated runner with --trace, given a pipe whose reader has gone, a FIFO
-// nobody reads and the firmware image itself. The Qt program runs on Qt's minimal platform,
-// which tells on standard error each frame of the window it paints: the window is up when one
-// is told. Every wait is bounded; nothing sleeps.
+// nobody reads and the firmware image itself; the runner asked for --help with no display, given
+// a public key that is a FIFO or a device, and a device that never comes back. The Qt program runs
+// on Qt's minimal platform, which tells on standard error each frame of the window it paints: the
+// window is up when one is told. Every wait is bounded; nothing sleeps.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -15,6 +16,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -201,7 +203,7 @@ TEST(RealProgramTrace, ToAPipeWithAReaderIsWrittenAsTheProgramRuns) {
 struct RunnerCase {
   const char* name;
   std::vector<std::string> args;  // after the runner; FOLDER stands for the program folder
-  enum Special { None, StdoutReaderLeaves, TraceFifo, ScenarioFifo, HugeScenario } special;
+  enum Special { None, StdoutReaderLeaves, Fifo, HugeScenario } special;
   int status;
   const char* told;
 };
@@ -223,14 +225,24 @@ const RunnerCase kRunnerCases[] = {
      "(it is the firmware image "},
     {"trace_fifo_nobody_reads",
      {"--click", "--trace", "FOLDER/fifo"},
-     RunnerCase::TraceFifo,
+     RunnerCase::Fifo,
      73,
      "(it is a FIFO that nobody reads)"},
     {"scenario_fifo_nobody_writes",
      {"FOLDER/fifo", "--click"},
-     RunnerCase::ScenarioFifo,
+     RunnerCase::Fifo,
      65,
      "not valid JSON"},
+    {"public_key_fifo_nobody_writes",
+     {"--public-key", "FOLDER/fifo", "--click"},
+     RunnerCase::Fifo,
+     66,
+     "fifo: cannot be read (it is not a regular file)"},
+    {"public_key_device",
+     {"--public-key", "/dev/zero", "--click"},
+     RunnerCase::None,
+     66,
+     "/dev/zero: cannot be read (it is not a regular file)"},
     {"scenario_over_64_MiB",
      {"FOLDER/huge.json", "--click"},
      RunnerCase::HugeScenario,
@@ -247,7 +259,7 @@ TEST_P(RunnerTrace, EndsWithItsOwnStatusAndNeverHangs) {
   std::ofstream(installed.Image(), std::ios::binary) << std::string(500 * 40, '\x33');
   const std::string image = FileText(installed.Image());
   const fs::path fifo = installed.Folder() / "fifo";
-  if (c.special == RunnerCase::TraceFifo || c.special == RunnerCase::ScenarioFifo) {
+  if (c.special == RunnerCase::Fifo) {
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   }
   if (c.special == RunnerCase::HugeScenario) {
@@ -285,6 +297,64 @@ TEST_P(RunnerTrace, EndsWithItsOwnStatusAndNeverHangs) {
 
 INSTANTIATE_TEST_SUITE_P(Files, RunnerTrace, ::testing::ValuesIn(kRunnerCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Runs `args` off screen and reads its standard output to the end, or for two minutes at most:
+// the bytes it wrote there, of which `tail` keeps the last few thousand. Sets `status`.
+std::size_t RunToEnd(const std::vector<std::string>& args, std::string& tail, int& status) {
+  int ends[2];
+  if (::pipe2(ends, O_CLOEXEC) != 0) return 0;
+  ChildProcess child = StartProcess(args, {"QT_QPA_PLATFORM=offscreen"}, {}, ends[1]);
+  ::close(ends[1]);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+  std::size_t bytes = 0;
+  for (char chunk[65536];;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    pollfd p{ends[0], POLLIN, 0};
+    if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0) break;
+    const ssize_t n = ::read(ends[0], chunk, sizeof chunk);
+    if (n <= 0) break;
+    bytes += static_cast<std::size_t>(n);
+    tail.append(chunk, static_cast<std::size_t>(n));
+    if (tail.size() > 8192) tail.erase(0, tail.size() - 4096);
+  }
+  ::close(ends[0]);
+  status = WaitForProcess(child);
+  return bytes;
+}
+
+TEST(RunnerProcess, AnswersHelpWithNoDisplay) {
+  std::string usage;
+  int status = -1;
+  RunToEnd({"/usr/bin/env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "-u", "QT_QPA_PLATFORM",
+            DALVORN_RUNNER, "--help"},
+           usage, status);
+  EXPECT_EQ(status, 0);
+  EXPECT_NE(usage.find("73 the trace cannot be written whole, 75 the run was"), std::string::npos);
+}
+
+// Three hours of waiting on the run's clock, then the window closed as by its close box: the
+// trace, read through a pipe (no disk), ends with the unload, the flash and exit 75.
+TEST(RunnerProcess, EndsARunWhoseDeviceNeverComesBackInBoundedTimeAndTrace) {
+  const ScratchFolder folder;
+  folder.Write("Varnholt.bin", std::string(400, 'Z'));
+  const std::string never =
+      folder.Write("never.json", R"({"device": {"on_boot_entry": {"as": "never"}}})");
+  std::string tail;
+  int status = -1;
+  const std::size_t bytes = RunToEnd(
+      {DALVORN_RUNNER, never, "--program-dir", folder.Path(), "--click", "--trace", "/dev/stdout"},
+      tail, status);
+  EXPECT_EQ(status, 75);
+  EXPECT_LT(bytes, 100'000'000u);  // some 76 MB
+  const std::size_t unload = tail.rfind(R"("op":"unload")"), flash = tail.rfind(R"("op":"flash")");
+  EXPECT_LT(unload, flash);
+  ASSERT_NE(flash, std::string::npos);
+  const auto exit = nlohmann::json::parse(tail.substr(tail.find('\n', flash) + 1));
+  EXPECT_EQ(exit["code"], 75);
+  EXPECT_GE(exit["t"], 3 * 3600 * 1000);
+  EXPECT_LT(exit["t"], 3 * 3600 * 1000 + 1000);
+}
 
 }  // namespace
 }  // namespace dalvorn::testing

@@ -61,8 +61,8 @@ void HandleNames::Released(const TraceLine& value) {
 
 bool TraceNormaliser::Normalise(const TraceLine& in, TraceLine& out) {
   const auto ev = in.find("ev");
-  // What the emulated device and power service say of themselves: a real machine writes
-  // neither, so a recorded trace and its replay are compared without them.
+  // What the emulated device says of itself, which a real machine never writes, and the power
+  // service's answers, which a trace may lack where its replay has them.
   if (ev != in.end() && (*ev == "device" || *ev == "power")) return false;
   out = in;
   out.erase("t");

@@ -34,8 +34,10 @@ class HandleNames {
 };
 
 // Normalises a trace one line at a time. Drops what differs between a real host and its replay
-// and says nothing of what the program did: every `t`, the emulated device's own `device` lines
-// and the emulated power service's `power` lines, `os_error`, the paths of CreateFileA and the
+// and says nothing of what the program did: every `t`, the emulated device's own `device` lines,
+// the `power` lines (a run without a power service, as a trace from before the program traced
+// its own, has none, where its replay has the scenario's default; what the program did with the
+// answers is in the lines kept), `os_error`, the paths of CreateFileA and the
 // detail record sizes (`size`, `needed`) that follow from them (a vanished interface's size
 // below 5 is kept), and the `ms` of pauses (the pacing pauses are what was left of the real
 // clock's interval). Handle values become the order in which they were handed out, one count
