@@ -25,8 +25,10 @@ std::vector<ShownText> EveryShownText() {
   std::string tooShort;
   CheckFirmwareImage(oneByte, tooShort);
   const std::string name = "Varnholt.bin.sig";
-  std::vector<std::string> boxes = {BatteryTooLowText(24), TooManyDevicesText(2),
-                                    TooManyDevicesText(5), NotSwitchedText()};
+  std::vector<std::string> boxes = {BatteryTooLowText(24),        TooManyDevicesText(2),
+                                    TooManyDevicesText(5),        NotSwitchedText(),
+                                    ReportsTooShortText(true, 1), ReportsTooShortText(false, 22),
+                                    BootloaderTooShortText(39),   AnotherDeviceText()};
   for (const char* path : {"/opt/dalvorn-firmware-update/Varnholt.bin",
                            "C:\\Program Files\\Dalvorn firmware update\\Varnholt.bin"}) {
     for (const std::string& reason :
@@ -43,7 +45,8 @@ std::vector<ShownText> EveryShownText() {
   }
   for (TransferResult result :
        {TransferResult::BlockRefused, TransferResult::Disconnected, TransferResult::NoAnswer,
-        TransferResult::BackInBootloader, TransferResult::NotRestarted, TransferResult::NoDevice}) {
+        TransferResult::BackInBootloader, TransferResult::NotRestarted, TransferResult::NoDevice,
+        TransferResult::AnotherDevice}) {
     TransferOutcome outcome;
     outcome.result = result;
     outcome.refusedBlock = 419430;
