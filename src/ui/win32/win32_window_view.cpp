@@ -159,9 +159,10 @@ void Win32WindowView::CreateControls() {
   }
   HWND bar = AsWindow(windows_[Index(Control::ProgressFill)]);
   win32::MakeAccessible(bar, win32::AccessibleKind::ProgressBar, ProgressBarName);
-  win32::SetProgressPercent(bar, 100);  // laid out at its full width
   win32::MakeAccessible(AsWindow(windows_[Index(Control::btnUpgradeFW)]),
                         win32::AccessibleKind::PushButton, {});
+  win32::MakeAccessible(AsWindow(windows_[Index(Control::lblStatus)]),
+                        win32::AccessibleKind::StatusLine, {});
 }
 
 void Win32WindowView::ApplyDpi(int dpi) {
@@ -243,14 +244,23 @@ void Win32WindowView::SetVisible(Control control, bool visible) {
 }
 
 void Win32WindowView::SetEnabled(Control control, bool enabled) {
-  ::EnableWindow(AsWindow(windows_[Index(control)]), enabled ? TRUE : FALSE);
+  HWND target = AsWindow(windows_[Index(control)]);
+  ::EnableWindow(target, enabled ? TRUE : FALSE);
+  // A disabled button let go of the focus; enabled again in the active window, it takes it
+  // back when nothing else holds it, so that the keyboard reaches it at once.
+  HWND window = AsWindow(windows_[0]);
+  if (enabled && control == Control::btnUpgradeFW && ::GetActiveWindow() == window &&
+      (::GetFocus() == nullptr || ::GetFocus() == window)) {
+    ::SetFocus(target);
+  }
 }
 
 void Win32WindowView::SetCaption(Control control, const std::string& text) {
   HWND target = AsWindow(windows_[Index(control)]);
   ::SetWindowTextW(target, win32::Utf8ToWide(text).c_str());
-  // A value label's text is its accessible value (the system reports name changes itself).
+  // A value label's text is its accessible value; the status line's its name, announced.
   if (IsValueLabel(control)) win32::NotifyValueChanged(target);
+  if (control == Control::lblStatus) win32::NotifyNameChanged(target);
 }
 
 void Win32WindowView::Repaint(Control control) {
