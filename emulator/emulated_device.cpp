@@ -11,8 +11,10 @@ EmulatedDevice::EmulatedDevice(const DeviceScenario& scenario)
     : scenario_(scenario),
       updatedApp_(scenario.appAfterUpdate ? Overlay(scenario.app, *scenario.appAfterUpdate)
                                           : scenario.app),
-      present_(scenario.present),
-      mode_(scenario.mode) {
+      present_(scenario.present && !scenario.pluggedAtMs),
+      mode_(scenario.mode),
+      plugAt_(scenario.pluggedAtMs),
+      unplugAt_(scenario.unpluggedAtMs) {
   // Room for the largest image the program sends, so that the flash never moves while it
   // fills: only the pages written are taken from the system, and the process holds the image
   // once in the program and once here, as the device's own memory.
@@ -31,21 +33,63 @@ const ModeIdentity& EmulatedDevice::Identity() const {
 }
 
 void EmulatedDevice::AdvanceTo(std::int64_t now) {
-  if (!departure_) return;
-  if (!departure_->left && now >= departure_->leaveAt) {
-    departure_->left = true;
-    present_ = false;
-    events_.push_back({departure_->leaveAt, DeviceEvent::Kind::Left, mode_});
+  while (ApplyNextChange(now)) {
   }
-  if (departure_->left && departure_->as != ComeBackAs::Never && now >= departure_->backAt) {
-    mode_ = departure_->as == ComeBackAs::App ? DeviceMode::App : DeviceMode::Boot;
-    present_ = true;
-    ++appearance_;
-    openHandles_ = 0;
-    statusRead_ = false;
-    events_.push_back({departure_->backAt, DeviceEvent::Kind::Arrived, mode_});
-    departure_.reset();
+}
+
+bool EmulatedDevice::ApplyNextChange(std::int64_t now) {
+  enum class Change { None, Plug, Leave, Back, Unplug };
+  Change next = Change::None;
+  std::int64_t at = now;
+  const auto consider = [&](Change change, std::int64_t t) {
+    // At equal times the later candidate wins: an unplugging keeps the device from coming back.
+    if (t <= at) {
+      next = change;
+      at = t;
+    }
+  };
+  if (plugAt_) consider(Change::Plug, *plugAt_);
+  if (departure_ && !departure_->left) consider(Change::Leave, departure_->leaveAt);
+  if (departure_ && departure_->left && departure_->as != ComeBackAs::Never) {
+    consider(Change::Back, departure_->backAt);
   }
+  if (unplugAt_) consider(Change::Unplug, *unplugAt_);
+  switch (next) {
+    case Change::None:
+      return false;
+    case Change::Plug:
+      plugAt_.reset();
+      Arrive(at, mode_);
+      break;
+    case Change::Leave:
+      departure_->left = true;
+      present_ = false;
+      events_.push_back({at, DeviceEvent::Kind::Left, mode_});
+      break;
+    case Change::Back: {
+      const DeviceMode mode =
+          departure_->as == ComeBackAs::App ? DeviceMode::App : DeviceMode::Boot;
+      departure_.reset();
+      Arrive(at, mode);
+      break;
+    }
+    case Change::Unplug:
+      unplugAt_.reset();
+      departure_.reset();
+      if (present_) events_.push_back({at, DeviceEvent::Kind::Left, mode_});
+      present_ = false;
+      break;
+  }
+  return true;
+}
+
+void EmulatedDevice::Arrive(std::int64_t t, DeviceMode mode) {
+  mode_ = mode;
+  present_ = true;
+  ++appearance_;
+  openHandles_ = 0;
+  statusRead_ = false;
+  events_.push_back({t, DeviceEvent::Kind::Arrived, mode_});
 }
 
 std::vector<DeviceEvent> EmulatedDevice::TakeEvents() {

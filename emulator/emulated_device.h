@@ -65,6 +65,9 @@ class EmulatedDevice {
 
   const ModeIdentity& Identity() const;
   void Depart(const Reappearance& how, std::int64_t now);
+  // The earliest change of the timeline due at or before `now`, applied; false when none is.
+  bool ApplyNextChange(std::int64_t now);
+  void Arrive(std::int64_t t, DeviceMode mode);
 
   DeviceScenario scenario_;
   ModeIdentity updatedApp_;
@@ -72,6 +75,9 @@ class EmulatedDevice {
   DeviceMode mode_;
   std::uint64_t appearance_ = 1;
   std::optional<Departure> departure_;
+  // The scenario's plugging in and unplugging, while still to come.
+  std::optional<std::int64_t> plugAt_;
+  std::optional<std::int64_t> unplugAt_;
   std::vector<DeviceEvent> events_;
   int openHandles_ = 0;
   bool statusRead_ = false;

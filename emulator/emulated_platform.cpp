@@ -102,14 +102,28 @@ Handle EmulatedPlatform::NewHandle(Object object) {
 }
 
 // An open handle whose interface is still there; a device that has left, or has come back
-// since, fails every operation on the handles opened to it.
+// since, and a plain interface unplugged, fail every operation on the handles opened to them.
 EmulatedPlatform::OpenFile* EmulatedPlatform::LiveFile(Handle handle) {
   lastErrorCode_ = ErrorGenFailure;
   OpenFile* file = Find<OpenFile>(handle);
-  if (file == nullptr || file->target != kDevice) return file;
-  const bool live = device_.Present() && file->appearance == device_.Appearance();
+  if (file == nullptr) return nullptr;
+  bool live = true;
+  if (file->target != kDevice) {
+    const PlainInterface& plain = scenario_.interfaces[file->target];
+    live = PlainPresent(plain) &&
+           (plain.physical != TargetPhysical || file->appearance == device_.Appearance());
+  } else {
+    live = device_.Present() && file->appearance == device_.Appearance();
+  }
   if (!live) lastErrorCode_ = ErrorDeviceNotConnected;
   return live ? file : nullptr;
+}
+
+bool EmulatedPlatform::PlainPresent(const PlainInterface& plain) const {
+  const std::int64_t now = clock_.NowMs();
+  if (plain.pluggedAtMs && now < *plain.pluggedAtMs) return false;
+  if (plain.unpluggedAtMs && now >= *plain.unpluggedAtMs) return false;
+  return plain.physical != TargetPhysical || device_.Present();
 }
 
 // Plain interfaces that carry the device's identity take every feature report.
@@ -141,8 +155,7 @@ Handle EmulatedPlatform::SetupDiGetClassDevsA(const Guid& classGuid, const char*
     for (std::size_t i = 0; i < scenario_.interfaces.size(); ++i) {
       if (i == scenario_.devicePosition) addDevice();
       // The device's other interfaces come and go with it.
-      if (scenario_.interfaces[i].physical == TargetPhysical && !device_.Present()) continue;
-      set.members.push_back(i);
+      if (PlainPresent(scenario_.interfaces[i])) set.members.push_back(i);
     }
     if (scenario_.devicePosition >= scenario_.interfaces.size()) addDevice();
     result = NewHandle(std::move(set));
@@ -258,8 +271,10 @@ Handle EmulatedPlatform::CreateFileA(const char* path, std::uint32_t /*desiredAc
       }
     } else if (const auto it = plainByPath_.find(wanted); it != plainByPath_.end()) {
       const PlainInterface& plain = scenario_.interfaces[it->second];
-      const bool gone = plain.physical == TargetPhysical && !device_.Present();
-      if (plain.openable && !plain.vanishes && !gone) result = NewHandle(OpenFile{it->second, 0});
+      if (plain.openable && !plain.vanishes && PlainPresent(plain)) {
+        const bool ofTheDevice = plain.physical == TargetPhysical;
+        result = NewHandle(OpenFile{it->second, ofTheDevice ? device_.Appearance() : 0});
+      }
     }
   }
   Record("CreateFileA",

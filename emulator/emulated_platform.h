@@ -84,7 +84,9 @@ class EmulatedPlatform final : public HidPlatform {
   };
   struct OpenFile {
     std::size_t target;
-    std::uint64_t appearance;  // of the device; 0 for a plain interface
+    // Of the device, for its own interfaces and plain interfaces of it ("physical": "target");
+    // 0 for other plain interfaces.
+    std::uint64_t appearance;
   };
   struct Preparsed {
     std::uint16_t featureReportLength;
@@ -101,6 +103,9 @@ class EmulatedPlatform final : public HidPlatform {
     return it == objects_.end() ? nullptr : std::get_if<T>(&it->second);
   }
   OpenFile* LiveFile(Handle handle);
+  // Whether the host lists the plain interface now: plugged in and not yet unplugged, and for a
+  // second interface of the device, while the device is present.
+  bool PlainPresent(const PlainInterface& plain) const;
   bool TakesReports(const OpenFile& file) const;
   std::int32_t StringQuery(const char* fn, Handle device, void* buffer, std::uint32_t length,
                            DeviceString DeviceStrings::*which);

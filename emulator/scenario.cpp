@@ -122,6 +122,22 @@ ModeOverrides ReadModeOverrides(const json& value, const std::string& where) {
   return overrides;
 }
 
+// `plugged_at_ms` and `unplugged_at_ms` of the object at `where`: times on the clock, the second
+// after the first.
+void ReadPlugTimes(const json& value, const std::string& where,
+                   std::optional<std::int64_t>& plugged, std::optional<std::int64_t>& unplugged) {
+  constexpr std::uint64_t maxMs = 0xFFFFFFFFu;
+  if (const json* v = Member(value, "plugged_at_ms")) {
+    plugged = static_cast<std::int64_t>(ReadNumber(*v, where + ".plugged_at_ms", maxMs));
+  }
+  if (const json* v = Member(value, "unplugged_at_ms")) {
+    unplugged = static_cast<std::int64_t>(ReadNumber(*v, where + ".unplugged_at_ms", maxMs));
+    if (plugged && *unplugged <= *plugged) {
+      Fail(where + ".unplugged_at_ms", "must be later than plugged_at_ms");
+    }
+  }
+}
+
 Reappearance ReadReappearance(const json& value, const std::string& where, Reappearance r) {
   RequireObject(value, where);
   constexpr std::uint64_t maxMs = 0xFFFFFFFFu;
@@ -163,6 +179,7 @@ PlainInterface ReadPlainInterface(const json& value, const std::string& where) {
     }
     plain.physical = v->get<std::string>();
   }
+  ReadPlugTimes(value, where, plain.pluggedAtMs, plain.unpluggedAtMs);
   return plain;
 }
 
@@ -221,6 +238,11 @@ DeviceScenario ReadDevice(const json& value, const std::string& where) {
   }
   if (const json* v = Member(value, "app_after_update")) {
     device.appAfterUpdate = ReadModeOverrides(*v, where + ".app_after_update");
+  }
+  ReadPlugTimes(value, where, device.pluggedAtMs, device.unpluggedAtMs);
+  if (!device.present && (device.pluggedAtMs || device.unpluggedAtMs)) {
+    Fail(where + (device.pluggedAtMs ? ".plugged_at_ms" : ".unplugged_at_ms"),
+         "needs a device that is present (not \"present\": false)");
   }
   return device;
 }

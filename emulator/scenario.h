@@ -36,6 +36,9 @@ struct PlainInterface {
   // The physical device it belongs to; none: a device of its own. TargetPhysical makes it a
   // second interface of the emulated device, listed only while the device is present.
   std::optional<std::string> physical;
+  // When it is plugged in (absent before) and unplugged (absent from then on); none: always.
+  std::optional<std::int64_t> pluggedAtMs;
+  std::optional<std::int64_t> unpluggedAtMs;
 };
 
 // The `physical` value of the emulated device's own interfaces.
@@ -86,6 +89,10 @@ struct DeviceScenario {
   // answers, as a real one may).
   bool bootEntryFails = false;
   std::optional<ModeOverrides> appAfterUpdate;
+  // When it is plugged in, in `mode` (absent before), and unplugged for good (absent from then
+  // on, wherever its timeline was); none: present from the start, never unplugged.
+  std::optional<std::int64_t> pluggedAtMs;
+  std::optional<std::int64_t> unpluggedAtMs;
 
   DeviceScenario();
 };

@@ -2,6 +2,7 @@
 // see it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -101,6 +102,82 @@ TEST(DeviceEvents, AnImmediateLeaveFollowsTheCallThatCausedIt) {
   ASSERT_GE(lines.size(), 2u);
   EXPECT_EQ(lines[lines.size() - 2]["fn"], "HidD_SetFeature");
   EXPECT_EQ(lines.back()["op"], "left");
+}
+
+// Plugging in and unplugging, of the device and of a plain interface, on the clock alone.
+struct PlugProbe {
+  std::int64_t t;
+  std::string seen;  // the device: "app", "boot" or "absent"
+  bool plainListed;  // the plain interface
+};
+
+struct PlugCase {
+  std::string name;
+  std::string scenario;
+  std::vector<PlugProbe> probes;  // in increasing time
+};
+
+class PlugTimeline : public ::testing::TestWithParam<PlugCase> {};
+
+TEST_P(PlugTimeline, SearchesSeeWhatIsPluggedInAtTheirTime) {
+  PlatformHost host(GetParam().scenario);
+  for (const PlugProbe& probe : GetParam().probes) {
+    host.platform.Sleep(static_cast<std::uint32_t>(probe.t - host.clock.NowMs()));
+    EXPECT_EQ(Seen(host), probe.seen) << "at " << probe.t;
+    const auto paths = host.Enumerate();
+    const bool listed =
+        std::find(paths.begin(), paths.end(), host.platform.PlainPath(0)) != paths.end();
+    EXPECT_EQ(listed, probe.plainListed) << "at " << probe.t;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, PlugTimeline,
+    ::testing::Values(
+        PlugCase{"DevicePluggedInBootloaderMode",
+                 R"({"interfaces": [{}], "device": {"mode": "boot", "plugged_at_ms": 5000}})",
+                 {{0, "absent", true}, {4999, "absent", true}, {5000, "boot", true}}},
+        PlugCase{"DeviceUnplugged",
+                 R"({"interfaces": [{}], "device": {"unplugged_at_ms": 200}})",
+                 {{199, "app", true}, {200, "absent", true}, {100000, "absent", true}}},
+        PlugCase{"PlainInterfacePluggedThenUnplugged",
+                 R"({"interfaces": [{"plugged_at_ms": 100, "unplugged_at_ms": 300}]})",
+                 {{99, "app", false}, {100, "app", true}, {299, "app", true}, {300, "app", false}}},
+        PlugCase{"SecondInterfaceOfALateDevice",
+                 R"({"interfaces": [{"physical": "target"}], "device": {"plugged_at_ms": 50}})",
+                 {{49, "absent", false}, {50, "app", true}}}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(PlugTimeline, UnpluggedDuringItsSwitchTheDeviceNeverComesBack) {
+  PlatformHost host(R"({"device": {"unplugged_at_ms": 100,
+                                    "on_boot_entry": {"leave_after_ms": 50, "back_after_ms": 50}}})");
+  host.Send(host.OpenDevice(), Report(41, BootEntry()));
+  host.platform.Sleep(1000);
+  EXPECT_EQ(Seen(host), "absent");
+  std::vector<std::string> events;
+  for (const auto& line : host.Lines()) {
+    if (line["ev"] == "device")
+      events.push_back(line["op"].get<std::string>() + "@" + std::to_string(line["t"].get<int>()));
+  }
+  EXPECT_EQ(events, (std::vector<std::string>{"left@50"}));
+}
+
+TEST(PlugTimeline, HandlesToAnUnpluggedInterfaceFailAsToADeviceThatHasGone) {
+  PlatformHost host(R"({"interfaces": [{"vendor": 1, "unplugged_at_ms": 10}],
+                        "device": {"plugged_at_ms": 5, "unplugged_at_ms": 10}})");
+  host.platform.Sleep(5);
+  const Handle handles[] = {host.Open(host.platform.PlainPath(0)), host.OpenDevice()};
+  host.platform.Sleep(5);
+  for (const Handle handle : handles) {
+    HiddAttributes attributes;
+    EXPECT_EQ(host.platform.HidD_GetAttributes(handle, attributes), 0);
+    EXPECT_EQ(host.platform.LastErrorCode(), ErrorDeviceNotConnected);
+    EXPECT_EQ(host.platform.CloseHandle(handle), 1);
+  }
+  EXPECT_EQ(host.Open(host.platform.PlainPath(0)), InvalidHandle);
+  const auto lines = host.Lines();
+  EXPECT_EQ(lines[1]["op"], "arrived");  // after the first pause, at its own time
+  EXPECT_EQ(lines[1]["t"], 5);
 }
 
 // In bootloader mode the device restarts once every handle to it is closed after a status read.

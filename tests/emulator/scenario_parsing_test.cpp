@@ -242,6 +242,11 @@ TEST(ScenarioRefused, NamesTheFieldThatIsWrong) {
       {R"({"power": {"percentage": 12.5}})", "power.percentage"},
       {R"({"power": {"percentage": "full"}})", "power.percentage"},
       {R"({"power": {"hold_refused": 1}})", "power.hold_refused"},
+      {R"({"device": {"plugged_at_ms": -1}})", "device.plugged_at_ms"},
+      {R"({"device": {"present": false, "plugged_at_ms": 5}})", "device.plugged_at_ms"},
+      {R"({"device": {"plugged_at_ms": 5, "unplugged_at_ms": 5}})", "device.unplugged_at_ms"},
+      {R"({"interfaces": [{"plugged_at_ms": "soon"}]})", "interfaces[0].plugged_at_ms"},
+      {R"({"interfaces": [{"unplugged_at_ms": 4294967296}]})", "interfaces[0].unplugged_at_ms"},
   };
   for (const auto& [text, field] : table) {
     try {
