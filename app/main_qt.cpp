@@ -19,10 +19,11 @@ int main(int argc, char* argv[]) {
   const auto power = dalvorn::MakeOsPowerGuard();
   dalvorn::DiskFirmwareImageFile image(dalvorn::BuiltInFirmwareKeys());
   dalvorn::QtWindowView window;
+  dalvorn::IdleWatch& watch = dalvorn::NoIdleWatchService();
   return dalvorn::RunProgram(
-      window, *platform, image,
+      window, *platform, image, watch,
       [&](dalvorn::WindowView& view, dalvorn::HidPlatform& hid, dalvorn::FirmwareImageFile& file,
-          const dalvorn::MainWindowHooks& hooks) {
-        return dalvorn::RunMainWindow(window, view, hid, file, hooks, *power);
+          dalvorn::IdleWatch& idle, const dalvorn::MainWindowHooks& hooks) {
+        return dalvorn::RunMainWindow(window, view, hid, file, hooks, *power, idle);
       });
 }

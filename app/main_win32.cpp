@@ -16,12 +16,13 @@ int WINAPI WinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, LPSTR /*comma
   const std::unique_ptr<dalvorn::HidPlatform> platform = dalvorn::MakeOsPlatform();
   dalvorn::DiskFirmwareImageFile image(dalvorn::BuiltInFirmwareKeys());
   dalvorn::Win32WindowView window;
+  dalvorn::IdleWatch& watch = dalvorn::NoIdleWatchService();
   // Made after the window, so that it lets go of the window before the window goes.
   const std::unique_ptr<dalvorn::PowerGuard> power = dalvorn::MakeOsPowerGuard(window.Window());
   return dalvorn::RunProgram(
-      window, *platform, image,
+      window, *platform, image, watch,
       [&](dalvorn::WindowView& view, dalvorn::HidPlatform& hid, dalvorn::FirmwareImageFile& file,
-          const dalvorn::MainWindowHooks& hooks) {
-        return dalvorn::RunMainWindow(window, view, hid, file, hooks, *power);
+          dalvorn::IdleWatch& idle, const dalvorn::MainWindowHooks& hooks) {
+        return dalvorn::RunMainWindow(window, view, hid, file, hooks, *power, idle);
       });
 }

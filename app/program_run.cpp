@@ -1,21 +1,23 @@
 #include "program_run.h"
 
 #include "trace/program_trace.h"
+#include "trace/tracing_idle_watch.h"
 #include "trace/tracing_window.h"
 
 namespace dalvorn {
 
 int RunProgram(WindowView& window, HidPlatform& platform, FirmwareImageFile& image,
-               const MainWindowRun& run) {
+               IdleWatch& watch, const MainWindowRun& run) {
   const auto tracePath = TracePathFromEnvironment();
-  if (tracePath.empty()) return run(window, platform, image, {});
+  if (tracePath.empty()) return run(window, platform, image, watch, {});
 
   ProgramTrace trace(tracePath, platform, image);
-  if (!trace.Opened()) return run(window, platform, image, {});
+  if (!trace.Opened()) return run(window, platform, image, watch, {});
   TracingWindowView view(window, trace.Writer());
+  TracingIdleWatch tracedWatch(watch, trace.Writer());
   MainWindowHooks hooks;
   hooks.beforeTerminate = [&trace] { trace.Writer().Window("terminate"); };
-  return trace.Finish(run(view, trace.Platform(), trace.Image(), hooks));
+  return trace.Finish(run(view, trace.Platform(), trace.Image(), tracedWatch, hooks));
 }
 
 }  // namespace dalvorn

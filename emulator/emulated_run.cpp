@@ -5,6 +5,7 @@
 #include <iostream>
 #include <utility>
 
+#include "emulator/emulated_idle_watch.h"
 #include "emulator/emulated_platform.h"
 #include "emulator/emulated_power.h"
 #include "emulator/emulation_clock.h"
@@ -13,6 +14,7 @@
 #include "emulator/scenario.h"
 #include "trace/trace_file.h"
 #include "trace/trace_writer.h"
+#include "trace/tracing_idle_watch.h"
 #include "trace/tracing_image_file.h"
 #include "trace/tracing_window.h"
 
@@ -81,9 +83,12 @@ bool LoadRunnerScenario(const RunnerOptions& options, Scenario& scenario) {
   return false;
 }
 
-// What the runner does once the window has loaded: the screenshot, then the click (with the
-// clicks and closes the options put at later event pumps) or, unwatched, the close box.
-void ActAfterLoad(const RunnerOptions& options, RunnerWindow& window, PumpInjectingView& view) {
+// What the runner does once the window has loaded: the idle time, the screenshot, then the click
+// (with the clicks and closes the options put at later event pumps) or, unwatched, the close box.
+void ActAfterLoad(const RunnerOptions& options, RunnerWindow& window, PumpInjectingView& view,
+                  EmulatedIdleWatch& watch) {
+  // The window's own events, untraced: in real time it stays live while it idles.
+  watch.Idle(options.idleMs, [&window] { window.View().PumpEvents(); });
   if (!options.screenshotPath.empty() && !window.SaveScreenshot(options.screenshotPath)) {
     std::cerr << kName << "cannot write " << options.screenshotPath << '\n';
   }
@@ -131,12 +136,14 @@ int RunEmulatedIn(const RunnerOptions& options,
   gate.SetDismissed(!options.realTime);
   TracingWindowView traced(gate, trace);
   PumpInjectingView view(traced);
+  EmulatedIdleWatch watch(scenario, clock, options.programDir);
+  TracingIdleWatch tracedWatch(watch, trace);
 
   MainWindowHooks hooks;
-  hooks.afterLoad = [&] { ActAfterLoad(options, *window, view); };
+  hooks.afterLoad = [&] { ActAfterLoad(options, *window, view, watch); };
   hooks.beforeTerminate = [&] { trace.Window("terminate"); };
 
-  const int exitCode = window->Run(view, platform, image, hooks, power);
+  const int exitCode = window->Run(view, platform, image, hooks, power, tracedWatch);
   platform.WriteFlashLine();
   trace.Exit(exitCode);
   // A trace cut short (a full disk, a reader gone) must not pass for a whole one.

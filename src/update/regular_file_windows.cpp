@@ -17,6 +17,10 @@ class FileHandle {
     if (handle_ != INVALID_HANDLE_VALUE) ::CloseHandle(handle_);
   }
   HANDLE get() const { return handle_; }
+  void reset(HANDLE handle) {
+    if (handle_ != INVALID_HANDLE_VALUE) ::CloseHandle(handle_);
+    handle_ = handle;
+  }
 
  private:
   HANDLE handle_;
@@ -69,16 +73,19 @@ bool Utf8ToWide(const std::string& text, std::wstring& wide, std::string& error)
 
 }  // namespace
 
-bool ReadRegularFile(const std::string& path, std::uint64_t maxBytes,
-                     std::vector<std::uint8_t>& bytes, std::string& error) {
-  bytes.clear();
+namespace {
+
+// Opens `path` for reading and checks that it is a disk file, not a directory, of at most
+// `maxBytes`; the open handle is left in `file`, the size in `size`.
+bool OpenRegularFile(const std::string& path, std::uint64_t maxBytes, FileHandle& file,
+                     std::uint64_t& size, std::string& error) {
   std::wstring name;
   if (!Utf8ToWide(path, name, error)) return false;
   // Read only and never created. Backup semantics let a directory open, so that it can be
   // told apart; opening a pipe or a device returns at once, and nothing is read from them.
-  FileHandle file(::CreateFileW(name.c_str(), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  file.reset(::CreateFileW(name.c_str(), GENERIC_READ,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   if (file.get() == INVALID_HANDLE_VALUE) {
     error = SystemMessage(::GetLastError());
     return false;
@@ -96,11 +103,28 @@ bool ReadRegularFile(const std::string& path, std::uint64_t maxBytes,
     error = DirectoryReason();
     return false;
   }
-  const std::uint64_t size = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+  size = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
   if (size > maxBytes) {
     error = TooLargeReason(maxBytes);
     return false;
   }
+  return true;
+}
+
+}  // namespace
+
+bool ProbeRegularFile(const std::string& path, std::uint64_t maxBytes, std::uint64_t& size,
+                      std::string& error) {
+  FileHandle file(INVALID_HANDLE_VALUE);
+  return OpenRegularFile(path, maxBytes, file, size, error);
+}
+
+bool ReadRegularFile(const std::string& path, std::uint64_t maxBytes,
+                     std::vector<std::uint8_t>& bytes, std::string& error) {
+  bytes.clear();
+  FileHandle file(INVALID_HANDLE_VALUE);
+  std::uint64_t size = 0;
+  if (!OpenRegularFile(path, maxBytes, file, size, error)) return false;
   // The file may still grow while it is read: never ask for more than one byte past the limit.
   bytes.reserve(static_cast<std::size_t>(size));
   std::vector<std::uint8_t> chunk(64 * 1024);

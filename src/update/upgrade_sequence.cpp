@@ -7,6 +7,7 @@
 #include "device/device_count.h"
 #include "device/find_the_hid.h"
 #include "update/feature_reports.h"
+#include "update/status_texts.h"
 
 namespace dalvorn {
 namespace {
@@ -151,6 +152,7 @@ UpgradeOutcome RunUpgradeSequence(UpgradeContext& c) {
 
   FirmwareImage image;
   if (const auto refused = RefusedBeforeSending(c, image)) return *refused;
+  c.window.SetStatusText(UpdateStartedText());
 
   // Only a device found in bootloader mode gets the status read, the unlock and the data.
   std::int64_t sinceUs = c.platform.SteadyMicroseconds();

@@ -10,9 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "emulator/emulated_idle_watch.h"
 #include "emulator/emulated_platform.h"
 #include "emulator/emulated_power.h"
 #include "emulator/pump_injections.h"
+#include "trace/tracing_idle_watch.h"
 #include "trace/tracing_image_file.h"
 #include "trace/tracing_window.h"
 #include "ui/frm_main.h"
@@ -65,6 +67,9 @@ class EmulatedHost {
   ~EmulatedHost();
 
   void Load();  // Form_Load
+  // Lets `ms` virtual milliseconds pass idle: the scenario's notifications and the window's
+  // quiet timer are told as they fall due (the runner's --idle-ms).
+  void Idle(std::int64_t ms) { idleWatch.Idle(ms); }
   void Click() { view.Click(); }
   void Close() { view.CloseAsCloseBox(); }
   // Ends the program as the runner does: terminate handling, flash line, exit line.
@@ -98,6 +103,8 @@ class EmulatedHost {
   emulator::PumpInjectingView injectingView;
   DiskFirmwareImageFile disk;
   TracingFirmwareImageFile imageFile;
+  emulator::EmulatedIdleWatch idleWatch;
+  TracingIdleWatch tracingWatch;
   FrmMain frm;
 
  private:

@@ -13,6 +13,7 @@
 #include "../signature/signed_run_cases.h"
 #include "emulator/emulated_runner.h"
 #include "emulator/sha256.h"
+#include "follow_cases.h"
 #include "right_device_cases.h"
 #include "ui/qt/qt_application.h"
 
@@ -146,10 +147,12 @@ INSTANTIATE_TEST_SUITE_P(
                         1u);
               EXPECT_LT(IndexOf(lines, "device", "arrived"), IndexOf(lines, "window", "unload"));
             }},
+        // Removed while the window idles, and clicked before the quiet time is over: the
+        // window still shows it ready, and the click's own check refuses it.
         RunCase{"NoImage",
-                "",
-                -1,
-                {"--click"},
+                R"({"program_folder": [{"at_ms": 100, "remove": "Varnholt.bin"}]})",
+                4096,
+                {"--idle-ms", "200", "--click"},
                 2,
                 [](const Lines& lines) {
                   const std::size_t open = IndexOf(lines, "image", "load");
@@ -159,6 +162,23 @@ INSTANTIATE_TEST_SUITE_P(
                   EXPECT_LT(IndexOf(lines, "window", "message_box"),
                             IndexOf(lines, "window", "unload"));
                   EXPECT_EQ(lines[lines.size() - 2]["bytes"], 0);
+                }},
+        // None at the load: the status line names it, and the button takes no click.
+        RunCase{"NoImageAtTheLoad",
+                "",
+                -1,
+                {"--click"},
+                0,
+                [](const Lines& lines) {
+                  const std::size_t status = IndexOf(lines, "window", "status");
+                  ASSERT_LT(status, lines.size());
+                  EXPECT_EQ(lines[status]["text"].get<std::string>().rfind(
+                                "The firmware image \"Varnholt.bin\" cannot be read: ", 0),
+                            0u);
+                  EXPECT_EQ(lines[status + 1]["op"], "enabled");
+                  EXPECT_EQ(lines[status + 1]["value"], false);
+                  EXPECT_EQ(IndexOf(lines, "image", "load"), lines.size());
+                  EXPECT_EQ(IndexOf(lines, "window", "message_box"), lines.size());
                 }},
         RunCase{"NoDeviceClickDoesNothing",
                 R"({"device": {"present": false}})",
@@ -247,12 +267,12 @@ TEST_P(RightDeviceRun, GetsTheFirmwareOnlyInItsBootloaderAndIsJudgedAfterItsRest
   const auto bytes = ImageBytes(400);
   WriteFile(folder.File("Varnholt.bin"), std::string(bytes.begin(), bytes.end()));
   WriteFile(folder.File("scenario.json"), c.scenario);
+  std::vector<std::string> args = testing::IdleArguments(c);
+  args.insert(args.end(), {folder.File("scenario.json"), "--click", "--program-dir", folder.Path(),
+                           "--trace", folder.File("t.jsonl")});
   RunnerOptions options;
   std::string error;
-  ASSERT_TRUE(ParseRunnerOptions({folder.File("scenario.json"), "--click", "--program-dir",
-                                  folder.Path(), "--trace", folder.File("t.jsonl")},
-                                 "/nowhere", options, error))
-      << error;
+  ASSERT_TRUE(ParseRunnerOptions(args, "/nowhere", options, error)) << error;
   const int exitCode = RunEmulated(options, *g_app);
   const Lines lines = ReadTrace(folder.File("t.jsonl"));
   ASSERT_GE(lines.size(), 2u);
@@ -261,6 +281,30 @@ TEST_P(RightDeviceRun, GetsTheFirmwareOnlyInItsBootloaderAndIsJudgedAfterItsRest
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, RightDeviceRun, ::testing::ValuesIn(testing::RightDeviceCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+class FollowRun : public ::testing::TestWithParam<testing::FollowCase> {};
+
+TEST_P(FollowRun, SaysWhatTheClickWillDoAndDoesIt) {
+  const testing::FollowCase& c = GetParam();
+  ScratchFolder folder;
+  const auto bytes = ImageBytes(400);
+  WriteFile(folder.File(c.imageAtLoad ? "Varnholt.bin" : "staged.bin"),
+            std::string(bytes.begin(), bytes.end()));
+  WriteFile(folder.File("scenario.json"), c.scenario);
+  std::vector<std::string> args = testing::FollowArguments(c);
+  args.insert(args.end(), {folder.File("scenario.json"), "--program-dir", folder.Path(), "--trace",
+                           folder.File("t.jsonl")});
+  RunnerOptions options;
+  std::string error;
+  ASSERT_TRUE(ParseRunnerOptions(args, "/nowhere", options, error)) << error;
+  const int exitCode = RunEmulated(options, *g_app);
+  const Lines lines = ReadTrace(folder.File("t.jsonl"));
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(testing::CheckFollowRun(c, lines, exitCode, lines[lines.size() - 2]["bytes"], 10), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, FollowRun, ::testing::ValuesIn(testing::FollowCases()),
                          [](const auto& info) { return std::string(info.param.name); });
 
 class SignedImageRun : public ::testing::TestWithParam<testing::signature::SignedRunCase> {};

@@ -10,6 +10,7 @@
 
 #include "emulator/sha256.h"
 #include "emulator/win32/win32_runner.h"
+#include "follow_cases.h"
 #include "right_device_cases.h"
 
 namespace dalvorn::emulator {
@@ -136,12 +137,12 @@ TEST_P(Win32RightDeviceRun, GetsTheFirmwareOnlyInItsBootloaderAndIsJudgedAfterIt
   for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<char>(i * 7 + 3);
   std::ofstream(folder.File("Varnholt.bin"), std::ios::binary) << image;
   std::ofstream(folder.File("scenario.json")) << c.scenario;
+  std::vector<std::string> args = testing::IdleArguments(c);
+  args.insert(args.end(), {folder.File("scenario.json"), "--click", "--program-dir", folder.Path(),
+                           "--trace", folder.File("trace.jsonl")});
   RunnerOptions options;
   std::string error;
-  ASSERT_TRUE(ParseRunnerOptions({folder.File("scenario.json"), "--click", "--program-dir",
-                                  folder.Path(), "--trace", folder.File("trace.jsonl")},
-                                 ".", options, error))
-      << error;
+  ASSERT_TRUE(ParseRunnerOptions(args, ".", options, error)) << error;
   const int exitCode = RunEmulatedWin32(options);
 
   const std::vector<nlohmann::json> lines = ReadTrace(folder.File("trace.jsonl"));
@@ -159,7 +160,39 @@ TEST_P(Win32RightDeviceRun, GetsTheFirmwareOnlyInItsBootloaderAndIsJudgedAfterIt
 INSTANTIATE_TEST_SUITE_P(Table, Win32RightDeviceRun, ::testing::ValuesIn(testing::RightDeviceCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(Win32RunnerScreenshotTest, IsThe361By201ClientArea) {
+// The flash line's bytes, 0 when there is none.
+std::size_t FlashedBytes(const std::vector<nlohmann::json>& lines) {
+  for (const auto& l : lines) {
+    if (l["ev"] == "device" && l.value("op", "") == "flash") return l["bytes"];
+  }
+  return 0;
+}
+
+class Win32FollowRun : public ::testing::TestWithParam<testing::FollowCase> {};
+
+TEST_P(Win32FollowRun, SaysWhatTheClickWillDoAndDoesIt) {
+  const testing::FollowCase& c = GetParam();
+  ScratchFolder folder;
+  std::string image(400, '\0');
+  for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<char>(i * 7 + 3);
+  std::ofstream(folder.File(c.imageAtLoad ? "Varnholt.bin" : "staged.bin"), std::ios::binary)
+      << image;
+  std::ofstream(folder.File("scenario.json")) << c.scenario;
+  std::vector<std::string> args = testing::FollowArguments(c);
+  args.insert(args.end(), {folder.File("scenario.json"), "--program-dir", folder.Path(), "--trace",
+                           folder.File("trace.jsonl")});
+  RunnerOptions options;
+  std::string error;
+  ASSERT_TRUE(ParseRunnerOptions(args, ".", options, error)) << error;
+  const int exitCode = RunEmulatedWin32(options);
+  const std::vector<nlohmann::json> lines = ReadTrace(folder.File("trace.jsonl"));
+  EXPECT_EQ(testing::CheckFollowRun(c, lines, exitCode, FlashedBytes(lines), 10), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, Win32FollowRun, ::testing::ValuesIn(testing::FollowCases()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Win32RunnerScreenshotTest, IsThe361By226ClientArea) {
   ScratchFolder folder;
   RunnerOptions options;
   options.programDir = folder.Path();
