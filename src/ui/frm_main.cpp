@@ -115,8 +115,9 @@ void FrmMain::ShowStatus() {
 void FrmMain::StartWatching() {
   if (watching_) return;
   watching_ = true;
-  interfacesChanged_ = folderChanged_ = false;
   watch_.Start(*this, platform_.ProgramFolder());
+  // A change told before a click that started nothing is still to be looked at.
+  if (interfacesChanged_ || folderChanged_) watch_.StartQuietTimer(QuietMilliseconds);
 }
 
 void FrmMain::StopWatching() {

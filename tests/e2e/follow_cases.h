@@ -88,13 +88,18 @@ inline std::string CheckFollowRun(const FollowCase& c, const std::vector<nlohman
                                   int exitCode, std::size_t flashedBytes, std::size_t records) {
   std::string wrong;
   if (exitCode != c.exitCode) wrong += "exit status " + std::to_string(exitCode) + "\n";
-  // The click begins with the button disabled, then the image read; a click that the button
-  // did not take leaves the window to its close: the idle window is the trace before either.
+  // The click begins with the button disabled, then the power and the image are asked; a
+  // click that the button did not take leaves the window to its close: the idle window is the
+  // trace before either.
   std::size_t click = trace.size();
-  for (std::size_t i = 1; i < trace.size(); ++i) {
-    const std::string op = trace[i].value("op", "");
-    if (trace[i].value("ev", "") == "image" || op == "unload" || op == "terminate") {
-      click = trace[i].value("ev", "") == "image" ? i - 1 : i;
+  for (std::size_t i = 0; i < trace.size(); ++i) {
+    const std::string ev = trace[i].value("ev", ""), op = trace[i].value("op", "");
+    if (ev == "image" || ev == "power") {
+      for (click = i; click > 0 && trace[click].value("op", "") != "enabled";) --click;
+      break;
+    }
+    if (op == "unload" || op == "terminate") {
+      click = i;
       break;
     }
   }

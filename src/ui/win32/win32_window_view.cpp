@@ -296,14 +296,41 @@ void Win32WindowView::PumpEvents() {
 void Win32WindowView::RunMessageLoop() {
   MSG msg;
   while (!unloaded_ || quitPending_) {
-    const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
-    if (got == 0) {
-      quitPending_ = false;
+    if (!HandleNextEvent(INFINITE)) {
+      // The quit request: taken off the queue here, once.
+      if (::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) quitPending_ = false;
       break;
     }
-    if (got < 0) break;
-    Dispatch(AsWindow(windows_[0]), msg);
   }
+}
+
+bool Win32WindowView::HandleNextEvent(std::uint32_t milliseconds) {
+  MSG msg;
+  for (;;) {
+    if (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) {
+        ::PostQuitMessage(static_cast<int>(msg.wParam));  // left for the message loop
+        return false;
+      }
+      Dispatch(AsWindow(windows_[0]), msg);
+      return true;
+    }
+    // Nothing waits: sleep until a message or the handle wakes the thread, never polling.
+    HANDLE handle = static_cast<HANDLE>(watchedHandle_);
+    const DWORD count = handle != nullptr ? 1 : 0;
+    const DWORD woken = ::MsgWaitForMultipleObjectsEx(
+        count, count != 0 ? &handle : nullptr, milliseconds, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    if (count != 0 && woken == WAIT_OBJECT_0) {
+      if (signalled_) signalled_();
+      return true;
+    }
+    if (woken != WAIT_OBJECT_0 + count) return false;  // the time is up, or the wait failed
+  }
+}
+
+void Win32WindowView::WatchHandle(void* handle, std::function<void()> signalled) {
+  watchedHandle_ = handle;
+  signalled_ = std::move(signalled);
 }
 
 void Win32WindowView::Unload() {
@@ -324,6 +351,7 @@ void Win32WindowView::MessageBox(const std::string& text) {
 std::intptr_t Win32WindowView::HandleMessage(void* handle, unsigned message, std::uintptr_t wParam,
                                              std::intptr_t lParam) {
   HWND window = AsWindow(handle);  // also before CreateWindowExW has returned it
+  if (hook_ && windows_[0] != nullptr && hook_(message, wParam, lParam)) return 0;
   switch (message) {
     case WM_COMMAND: {
       HWND button = AsWindow(windows_[Index(Control::btnUpgradeFW)]);
