@@ -73,13 +73,15 @@ bool DiskFirmwareImageFile::Check(const std::string& path, ImageCheck& check) {
   if (keys_.empty()) return true;
   // The signature is over the whole image: only then is the image read.
   FirmwareImage image;
-  if (!Load(path, image, check.error)) {
-    check.signature = image.signature;
+  if (!ReadRegularFile(path, MaxFirmwareImageBytes, image.bytes, check.error) ||
+      !CheckFirmwareImage(image, check.error)) {
     return false;
   }
   check.bytes = image.bytes.size();
-  check.signature = image.signature;
-  return true;
+  check.verdict = CheckFirmwareSignature(keys_, path, image.bytes, check.error);
+  check.signature = check.verdict == SignatureVerdict::Verified ? ImageSignature::Verified
+                                                                : ImageSignature::Refused;
+  return check.verdict == SignatureVerdict::Verified;
 }
 
 }  // namespace dalvorn

@@ -45,6 +45,7 @@ struct FirmwareImage {
 struct ImageCheck {
   std::uint64_t bytes = 0;
   ImageSignature signature = ImageSignature::NotChecked;
+  SignatureVerdict verdict = SignatureVerdict::Verified;  // why, when refused for its signature
   std::string error;
 };
 

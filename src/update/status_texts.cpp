@@ -23,10 +23,28 @@ std::string DevicesOfTheKindText(std::size_t count) {
 }
 
 std::string ImageProblemText(const std::string& fileName, const ImageCheck& check) {
-  const std::string verdict = check.signature == ImageSignature::Refused
-                                  ? "\" is not signed by the maker: "
-                                  : "\" cannot be read: ";
-  return "The firmware image \"" + fileName + verdict + check.error + ".";
+  if (check.signature == ImageSignature::Refused) {
+    return "The firmware image \"" + fileName +
+           "\" is not signed by the maker: " + SignatureReasonInShort(check.verdict) + ".";
+  }
+  return "The firmware image \"" + fileName + "\" cannot be read: " + check.error + ".";
+}
+
+std::string SignatureReasonInShort(SignatureVerdict verdict) {
+  switch (verdict) {
+    case SignatureVerdict::NoSignatureFile:
+      return "there is no signature file beside it";
+    case SignatureVerdict::Unreadable:
+      return "its signature file cannot be read";
+    case SignatureVerdict::Malformed:
+      return "its signature file is malformed";
+    case SignatureVerdict::NoMatch:
+      return "its signature matches none of the maker's keys";
+    case SignatureVerdict::Verified:
+    case SignatureVerdict::CheckFailed:
+      break;
+  }
+  return "its signature could not be checked";
 }
 
 std::string UpdateStartedText() {

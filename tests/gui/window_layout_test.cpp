@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "emulator/qt_window_driver.h"
+#include "status_line_samples.h"
 #include "ui/qt/qt_application.h"
 #include "ui/qt/qt_window_view.h"
 
@@ -136,6 +137,21 @@ TEST_F(WindowLayoutTest, FontIsNineSansSerifPoints) {
     SCOPED_TRACE(label->text().toStdString());
     EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width());
     EXPECT_LE(label->fontMetrics().height(), label->height());
+  }
+}
+
+// The status line wraps at word boundaries within its two lines, whatever it says.
+TEST_F(WindowLayoutTest, EveryStatusTextFitsTheStatusLine) {
+  auto* line = qobject_cast<QLabel*>(W(Control::lblStatus));
+  ASSERT_NE(line, nullptr);
+  EXPECT_TRUE(line->wordWrap());
+  EXPECT_GE(line->height(), 2 * line->fontMetrics().lineSpacing());
+  for (const std::string& text : testing::StatusLineSamples()) {
+    SCOPED_TRACE(text);
+    const QRect needed = line->fontMetrics().boundingRect(
+        QRect(0, 0, line->width(), 10000), Qt::TextWordWrap, QString::fromStdString(text));
+    EXPECT_LE(needed.width(), line->width());
+    EXPECT_LE(needed.height(), line->height());
   }
 }
 

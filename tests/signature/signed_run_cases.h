@@ -24,7 +24,7 @@ struct SignedRunCase {
   enum class Sig { ByA, ByB, None, Directory, Truncated } sig;
   bool flipImage;  // one bit of the image changed after it was signed
   int exitCode;
-  const char* reason;  // nullptr: the image is taken
+  const char* reason;  // as the status line says it; nullptr: the image is taken
 };
 
 inline const std::vector<SignedRunCase>& SignedRunCases() {
@@ -36,8 +36,8 @@ inline const std::vector<SignedRunCase>& SignedRunCases() {
       {"NoSignatureFile", {MakerAPem}, Sig::None, false, 0, "there is no signature file"},
       {"SignatureIsAFolder", {MakerAPem}, Sig::Directory, false, 0, "cannot be read"},
       {"MalformedSignature", {MakerAPem}, Sig::Truncated, false, 0, "is malformed"},
-      {"AnotherMakersKey", {MakerAPem}, Sig::ByB, false, 0, "does not match any"},
-      {"FlippedImage", {MakerAPem}, Sig::ByA, true, 0, "does not match any"},
+      {"AnotherMakersKey", {MakerAPem}, Sig::ByB, false, 0, "matches none of the maker's keys"},
+      {"FlippedImage", {MakerAPem}, Sig::ByA, true, 0, "matches none of the maker's keys"},
   };
   return cases;
 }

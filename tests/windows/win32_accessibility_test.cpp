@@ -13,8 +13,10 @@
 
 #include "emulator/win32/png_writer.h"
 #include "emulator/win32/win32_window_driver.h"
+#include "status_line_samples.h"
 #include "ui/win32/win32_accessible.h"
 #include "ui/win32/win32_layout.h"
+#include "ui/win32/win32_system.h"
 #include "ui/win32/win32_window_view.h"
 
 namespace dalvorn {
@@ -82,6 +84,21 @@ int DrawnCharacterHeight(HWND control) {
   return metrics.tmHeight - metrics.tmInternalLeading;
 }
 
+// The height that `text` takes in a control's font, wrapped at its width.
+int WrappedHeight(HWND control, const std::wstring& text) {
+  HDC dc = ::GetDC(control);
+  HGDIOBJ old =
+      ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0)));
+  RECT r;
+  ::GetClientRect(control, &r);
+  r.bottom = 10000;
+  ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r,
+              DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_LEFT);
+  ::SelectObject(dc, old);
+  ::ReleaseDC(control, dc);
+  return r.bottom - r.top;
+}
+
 // Text that must fit a control in its font at the window's DPI.
 bool Fits(HWND control, const std::wstring& text, int margin) {
   HDC dc = ::GetDC(control);
@@ -125,6 +142,13 @@ TEST_F(Win32AccessibilityTest, AtEveryDpiTheWindowScalesAndNothingIsClipped) {
     for (const wchar_t* caption : {L"Upgrade Firmware", L"Switching to bootloader...",
                                    L"Updating firmware...", L"Finishing..."}) {
       EXPECT_TRUE(Fits(Of(Control::btnUpgradeFW), caption, 8)) << caption;
+    }
+    // The status line: every text within its two lines, wrapped at word boundaries.
+    RECT line;
+    ::GetClientRect(Of(Control::lblStatus), &line);
+    for (const std::string& text : testing::StatusLineSamples()) {
+      EXPECT_LE(WrappedHeight(Of(Control::lblStatus), win32::Utf8ToWide(text)), line.bottom)
+          << text;
     }
     const ClientImage shot = emulator::GrabClientArea(view_);
     const win32::PixelRect client = win32::ToPixels(win32::DesignRect(Control::frmMain), dpi);
