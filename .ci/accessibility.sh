@@ -35,7 +35,7 @@ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDALVOR
   >"$out/configure.log" 2>&1 || { cat "$out/configure.log"; exit 1; }
 cmake --build "$build" -j 2 --target dalvorn-firmware-update-emulated gui_window_tests \
   >"$out/build.log" 2>&1 || { tail -n 80 "$out/build.log"; exit 1; }
-runner=$build/emulator/dalvorn-firmware-update-emulated
+runner=$build/emulator/qt/dalvorn-firmware-update-emulated
 demo=$build/emulator/demo
 
 # --- 3. Scaled window and screenshots ------------------------------------------------------

@@ -9,8 +9,8 @@
 #include <fstream>
 
 #include "device/find_the_hid.h"
-#include "emulator/emulated_platform.h"
-#include "emulator/scenario.h"
+#include "emulated_platform.h"
+#include "scenario.h"
 #include "trace/program_trace.h"
 #include "trace/tracing_platform.h"
 #include "trace/tracing_window.h"

@@ -3,8 +3,8 @@
 #include <benchmark/benchmark.h>
 
 #include "device/find_the_hid.h"
-#include "emulator/emulated_platform.h"
-#include "emulator/scenario.h"
+#include "emulated_platform.h"
+#include "scenario.h"
 
 namespace {
 

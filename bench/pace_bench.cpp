@@ -12,9 +12,9 @@
 
 #include "device/device_session.h"
 #include "device/find_the_hid.h"
-#include "emulator/emulated_platform.h"
-#include "emulator/scenario.h"
+#include "emulated_platform.h"
 #include "pace_recorder.h"
+#include "scenario.h"
 #include "ui/frm_main.h"
 #include "ui/qt/qt_window_view.h"
 #include "update/block_transfer.h"

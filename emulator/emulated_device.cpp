@@ -1,4 +1,4 @@
-#include "emulator/emulated_device.h"
+#include "emulated_device.h"
 
 #include <algorithm>
 

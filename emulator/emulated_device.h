@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-#include "emulator/scenario.h"
+#include "scenario.h"
 
 namespace dalvorn::emulator {
 

@@ -1,4 +1,4 @@
-#include "emulator/emulated_idle_watch.h"
+#include "emulated_idle_watch.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -6,7 +6,7 @@
 #include <system_error>
 #include <utility>
 
-#include "emulator/runner_options.h"
+#include "runner_options.h"
 
 namespace dalvorn::emulator {
 

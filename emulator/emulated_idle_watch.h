@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "emulator/emulation_clock.h"
-#include "emulator/scenario.h"
+#include "emulation_clock.h"
+#include "scenario.h"
 #include "ui/idle_watch.h"
 
 namespace dalvorn::emulator {

@@ -1,4 +1,4 @@
-#include "emulator/emulated_platform.h"
+#include "emulated_platform.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -7,7 +7,7 @@
 
 #include "device/device_codes.h"
 #include "device/hid_guid.h"
-#include "emulator/sha256.h"
+#include "sha256.h"
 
 namespace dalvorn::emulator {
 namespace {

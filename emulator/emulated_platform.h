@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "device/hid_platform.h"
-#include "emulator/emulated_device.h"
-#include "emulator/emulation_clock.h"
-#include "emulator/scenario.h"
+#include "emulated_device.h"
+#include "emulation_clock.h"
+#include "scenario.h"
 #include "trace/trace_writer.h"
 
 namespace dalvorn::emulator {

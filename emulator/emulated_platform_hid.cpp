@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "device/device_codes.h"
-#include "emulator/emulated_platform.h"
+#include "emulated_platform.h"
 
 namespace dalvorn::emulator {
 namespace {

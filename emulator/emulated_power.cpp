@@ -1,4 +1,4 @@
-#include "emulator/emulated_power.h"
+#include "emulated_power.h"
 
 namespace dalvorn::emulator {
 

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "device/power_guard.h"
-#include "emulator/scenario.h"
+#include "scenario.h"
 #include "trace/trace_writer.h"
 
 namespace dalvorn::emulator {

@@ -1,17 +1,17 @@
-#include "emulator/emulated_run.h"
+#include "emulated_run.h"
 
 #include <exception>
 #include <fstream>
 #include <iostream>
 #include <utility>
 
-#include "emulator/emulated_idle_watch.h"
-#include "emulator/emulated_platform.h"
-#include "emulator/emulated_power.h"
-#include "emulator/emulation_clock.h"
-#include "emulator/message_box_gate.h"
-#include "emulator/pump_injections.h"
-#include "emulator/scenario.h"
+#include "emulated_idle_watch.h"
+#include "emulated_platform.h"
+#include "emulated_power.h"
+#include "emulation_clock.h"
+#include "message_box_gate.h"
+#include "pump_injections.h"
+#include "scenario.h"
 #include "trace/trace_file.h"
 #include "trace/trace_writer.h"
 #include "trace/tracing_idle_watch.h"

@@ -9,7 +9,7 @@
 
 #include "device/hid_platform.h"
 #include "device/power_guard.h"
-#include "emulator/runner_options.h"
+#include "runner_options.h"
 #include "ui/idle_watch.h"
 #include "ui/window_view.h"
 #include "update/firmware_image.h"

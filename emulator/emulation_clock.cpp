@@ -1,4 +1,4 @@
-#include "emulator/emulation_clock.h"
+#include "emulation_clock.h"
 
 #include <thread>
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "emulator/forwarding_view.h"
+#include "forwarding_view.h"
 
 namespace dalvorn::emulator {
 

@@ -5,7 +5,7 @@
 
 #include <functional>
 
-#include "emulator/forwarding_view.h"
+#include "forwarding_view.h"
 
 namespace dalvorn::emulator {
 

@@ -1,4 +1,4 @@
-#include "emulator/runner_options.h"
+#include "runner_options.h"
 
 #include <algorithm>
 #include <exception>

@@ -1,4 +1,4 @@
-#include "emulator/scenario.h"
+#include "scenario.h"
 
 #include <algorithm>
 #include <cctype>
@@ -8,8 +8,8 @@
 #include <sstream>
 #include <system_error>
 
-#include "emulator/runner_options.h"
-#include "emulator/trace_input.h"
+#include "runner_options.h"
+#include "trace_input.h"
 #include "update/firmware_image.h"
 
 namespace dalvorn::emulator {

@@ -1,4 +1,4 @@
-#include "emulator/sha256.h"
+#include "sha256.h"
 
 #include <array>
 

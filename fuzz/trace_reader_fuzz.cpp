@@ -7,11 +7,11 @@
 #include <string>
 #include <string_view>
 
-#include "emulator/scenario.h"
-#include "emulator/scenario_from_trace.h"
-#include "emulator/trace_check.h"
-#include "emulator/trace_input.h"
-#include "emulator/trace_normalise.h"
+#include "scenario.h"
+#include "scenario_from_trace.h"
+#include "trace_check.h"
+#include "trace_input.h"
+#include "trace_normalise.h"
 
 namespace {
 

@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 cmake --preset default >/dev/null
 cmake --build --preset default --target dalvorn-firmware-update-emulated
-runner=build/default/emulator/dalvorn-firmware-update-emulated
+runner=build/default/emulator/qt/dalvorn-firmware-update-emulated
 demo=build/default/emulator/demo
 keys=build/default/demo-keys
 rm -rf "$keys" && mkdir -m 700 "$keys"

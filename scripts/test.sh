@@ -20,7 +20,7 @@ bash .ci/windows.sh build/windows
 bash .ci/packages.sh build/windows
 
 # The Qt and the Win32 window over the same emulated run leave the same trace, line for line.
-QT_QPA_PLATFORM=offscreen build/default/emulator/dalvorn-firmware-update-emulated \
+QT_QPA_PLATFORM=offscreen build/default/emulator/qt/dalvorn-firmware-update-emulated \
   --program-dir build/default/emulator/demo --click --trace build/default/qt-trace.jsonl
 if ! diff <(tr -d '\r' < build/default/qt-trace.jsonl) \
           <(tr -d '\r' < build/windows/ci-windows/emulated-trace.jsonl) >/dev/null; then

@@ -3,7 +3,7 @@
 # them in its work folder: vm-trace.jsonl, an update; vm-trace-refused.jsonl, a failing one;
 # vm-trace-slow.jsonl, a device slow to leave; vm-trace-two-devices.jsonl, two devices refused)
 # on the emulated runner, and checks that each replay's trace equals the recorded one once
-# normalised (emulator/trace_normalise.h says what that drops). Every vm-trace*.jsonl of the
+# normalised (tools/trace/trace_normalise.h says what that drops). Every vm-trace*.jsonl of the
 # folder is replayed.
 #
 #   vm/replay-vm-trace.sh VM_WORK_DIR BUILD_DIR
@@ -22,8 +22,8 @@ if [[ ! -s $vm_work/vm-trace.jsonl ]]; then
   log "SKIPPED: no trace in $vm_work (the VM test did not run here)"
   exit 0
 fi
-runner=$build/emulator/dalvorn-firmware-update-emulated
-tool=$build/emulator/dalvorn-trace-tool
+runner=$build/emulator/qt/dalvorn-firmware-update-emulated
+tool=$build/tools/trace/dalvorn-trace-tool
 for program in "$runner" "$tool"; do
   [[ -x $program ]] || { log "FAIL: $program not built"; exit 1; }
 done

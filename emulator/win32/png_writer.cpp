@@ -1,4 +1,4 @@
-#include "emulator/win32/png_writer.h"
+#include "win32/png_writer.h"
 
 #include <windows.h>
 

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "emulator/runner_options.h"
-#include "emulator/win32/win32_runner.h"
+#include "runner_options.h"
 #include "text/text_codec.h"
+#include "win32/win32_runner.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "emulator/win32/win32_capture.h"
+#include "win32/win32_capture.h"
 
 #include <windows.h>
 

@@ -1,10 +1,10 @@
-#include "emulator/win32/win32_runner.h"
+#include "win32/win32_runner.h"
 
-#include "emulator/emulated_run.h"
-#include "emulator/win32/png_writer.h"
-#include "emulator/win32/win32_window_driver.h"
+#include "emulated_run.h"
 #include "ui/win32/win32_application.h"
 #include "ui/win32/win32_window_view.h"
+#include "win32/png_writer.h"
+#include "win32/win32_window_driver.h"
 
 namespace dalvorn::emulator {
 namespace {

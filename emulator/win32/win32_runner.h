@@ -2,7 +2,7 @@
 // as the runner over Qt.
 #pragma once
 
-#include "emulator/runner_options.h"
+#include "runner_options.h"
 
 namespace dalvorn::emulator {
 

@@ -1,4 +1,4 @@
-#include "emulator/win32/win32_window_driver.h"
+#include "win32/win32_window_driver.h"
 
 #include <windows.h>
 

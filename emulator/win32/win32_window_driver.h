@@ -2,8 +2,8 @@
 // runner (its clicks, closes and screenshots) and by the tests.
 #pragma once
 
-#include "emulator/win32/win32_capture.h"
 #include "ui/win32/win32_window_view.h"
+#include "win32/win32_capture.h"
 
 namespace dalvorn::emulator {
 

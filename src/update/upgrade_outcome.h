@@ -8,7 +8,8 @@ enum class UpgradeOutcome {
   Updated,      // every block taken, device back in application mode
   Failed,       // the device did not switch, refused a block, went away, was silent, or did
                 // not come back with the new firmware
-  Refused,      // refused before anything reached the device: the image, or a second device
+  Refused,      // refused before anything reached the device: a battery too low, the image
+                // (or its signature), or a second device
   Interrupted,  // the window was closed while the update ran
 };
 

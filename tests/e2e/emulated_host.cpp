@@ -4,7 +4,7 @@
 
 #include <fstream>
 
-#include "emulator/scenario.h"
+#include "scenario.h"
 
 namespace dalvorn::testing {
 namespace {

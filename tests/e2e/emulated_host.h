@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "emulator/emulated_idle_watch.h"
-#include "emulator/emulated_platform.h"
-#include "emulator/emulated_power.h"
-#include "emulator/pump_injections.h"
+#include "emulated_idle_watch.h"
+#include "emulated_platform.h"
+#include "emulated_power.h"
+#include "pump_injections.h"
 #include "trace/tracing_idle_watch.h"
 #include "trace/tracing_image_file.h"
 #include "trace/tracing_window.h"

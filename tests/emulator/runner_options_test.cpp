@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "emulator/runner_options.h"
+#include "runner_options.h"
 
 namespace dalvorn::emulator {
 namespace {

@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "../signature/signed_run_cases.h"
-#include "emulator/emulated_runner.h"
-#include "emulator/sha256.h"
 #include "follow_cases.h"
+#include "qt/qt_runner.h"
 #include "right_device_cases.h"
+#include "sha256.h"
 #include "ui/qt/qt_application.h"
 
 namespace dalvorn::emulator {

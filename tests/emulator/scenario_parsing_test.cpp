@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "emulator/scenario.h"
+#include "scenario.h"
 
 namespace dalvorn::emulator {
 namespace {

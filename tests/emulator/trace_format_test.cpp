@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "device/device_codes.h"
-#include "emulator/pump_injections.h"
-#include "emulator/sha256.h"
 #include "platform_host.h"
+#include "pump_injections.h"
+#include "sha256.h"
 #include "trace/tracing_image_file.h"
 #include "trace/tracing_window.h"
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "emulator/qt_window_driver.h"
+#include "qt/qt_window_driver.h"
 #include "status_line_samples.h"
 #include "ui/qt/qt_application.h"
 #include "ui/qt/qt_window_view.h"

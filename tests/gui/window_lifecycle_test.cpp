@@ -8,9 +8,9 @@
 #include <QTimer>
 #include <memory>
 
-#include "emulator/message_box_gate.h"
-#include "emulator/qt_window_driver.h"
 #include "fake_platform.h"
+#include "message_box_gate.h"
+#include "qt/qt_window_driver.h"
 #include "ui/frm_main.h"
 #include "ui/qt/qt_application.h"
 #include "ui/qt/qt_window_view.h"

@@ -17,9 +17,9 @@
 #include <vector>
 
 #include "device/os_platform.h"
-#include "emulator/forwarding_view.h"
-#include "emulator/qt_window_driver.h"
 #include "fake_hid_host.h"
+#include "forwarding_view.h"
+#include "qt/qt_window_driver.h"
 #include "trace/program_trace.h"
 #include "trace/trace_file.h"
 #include "trace/tracing_window.h"

@@ -13,9 +13,9 @@
 #include <string>
 
 #include "device/power_guard.h"
-#include "emulator/emulated_platform.h"
-#include "emulator/emulation_clock.h"
-#include "emulator/scenario.h"
+#include "emulated_platform.h"
+#include "emulation_clock.h"
+#include "scenario.h"
 #include "trace/trace_writer.h"
 #include "ui/frm_main.h"
 #include "ui/window_controls.h"

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "emulator/sha256.h"
+#include "sha256.h"
 #include "signature_fixtures.h"
 
 namespace dalvorn::testing::signature {

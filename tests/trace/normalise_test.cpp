@@ -1,8 +1,8 @@
 // What the normalisation drops and renames, and what it keeps so that a wrong replay shows.
 #include <gtest/gtest.h>
 
-#include "emulator/trace_normalise.h"
 #include "replay_support.h"
+#include "trace_normalise.h"
 
 namespace dalvorn::testing {
 namespace {

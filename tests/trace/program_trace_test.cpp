@@ -6,11 +6,11 @@
 #include <fstream>
 #include <sstream>
 
-#include "emulator/emulated_platform.h"
-#include "emulator/emulation_clock.h"
-#include "emulator/scenario.h"
+#include "emulated_platform.h"
+#include "emulation_clock.h"
 #include "headless_program.h"
 #include "replay_support.h"
+#include "scenario.h"
 #include "trace/program_trace.h"
 
 namespace dalvorn::testing {

@@ -3,11 +3,11 @@
 #include <fstream>
 #include <sstream>
 
-#include "emulator/emulated_platform.h"
-#include "emulator/emulation_clock.h"
-#include "emulator/scenario.h"
-#include "emulator/trace_normalise.h"
+#include "emulated_platform.h"
+#include "emulation_clock.h"
 #include "headless_program.h"
+#include "scenario.h"
+#include "trace_normalise.h"
 #include "update/firmware_image.h"
 
 namespace dalvorn::testing {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "emulator/scenario_from_trace.h"
+#include "scenario_from_trace.h"
 
 namespace dalvorn::testing {
 

@@ -5,13 +5,13 @@
 
 #include <sstream>
 
-#include "emulator/emulated_platform.h"
-#include "emulator/emulation_clock.h"
-#include "emulator/scenario.h"
-#include "emulator/trace_normalise.h"
+#include "emulated_platform.h"
+#include "emulation_clock.h"
 #include "headless_program.h"
 #include "replay_support.h"
+#include "scenario.h"
 #include "trace/tracing_platform.h"
+#include "trace_normalise.h"
 
 namespace dalvorn::testing {
 namespace {

@@ -13,11 +13,11 @@
 #include <sstream>
 #include <string>
 
-#include "emulator/emulated_platform.h"
-#include "emulator/emulation_clock.h"
-#include "emulator/scenario.h"
+#include "emulated_platform.h"
+#include "emulation_clock.h"
 #include "headless_program.h"
 #include "replay_support.h"
+#include "scenario.h"
 #include "trace/program_trace.h"
 #include "trace/trace_file.h"
 

@@ -14,9 +14,9 @@
 #include <thread>
 #include <vector>
 
-#include "emulator/trace_normalise.h"
-#include "emulator/trace_tool.h"
 #include "replay_support.h"
+#include "trace_normalise.h"
+#include "trace_tool.h"
 
 namespace dalvorn::testing {
 namespace {

@@ -10,10 +10,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "emulator/win32/png_writer.h"
-#include "emulator/win32/win32_capture.h"
 #include "ui/win32/win32_window_view.h"
 #include "ui/window_controls.h"
+#include "win32/png_writer.h"
+#include "win32/win32_capture.h"
 
 #include <windows.h>
 

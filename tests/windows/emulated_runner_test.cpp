@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "emulator/sha256.h"
-#include "emulator/win32/win32_runner.h"
 #include "follow_cases.h"
 #include "right_device_cases.h"
+#include "sha256.h"
+#include "win32/win32_runner.h"
 
 namespace dalvorn::emulator {
 namespace {

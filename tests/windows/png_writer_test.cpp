@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "emulator/win32/png_writer.h"
+#include "win32/png_writer.h"
 
 namespace dalvorn::win32 {
 namespace {

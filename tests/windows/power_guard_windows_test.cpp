@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "device/windows/power_guard_windows.h"
-#include "emulator/emulated_platform.h"
-#include "emulator/emulation_clock.h"
-#include "emulator/message_box_gate.h"
-#include "emulator/scenario.h"
+#include "emulated_platform.h"
+#include "emulation_clock.h"
+#include "message_box_gate.h"
+#include "scenario.h"
 #include "trace/tracing_image_file.h"
 #include "trace/tracing_window.h"
 #include "ui/frm_main.h"

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "../signature/signed_run_cases.h"
-#include "emulator/win32/win32_runner.h"
+#include "win32/win32_runner.h"
 
 namespace dalvorn::emulator {
 namespace {

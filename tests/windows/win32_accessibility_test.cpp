@@ -11,13 +11,13 @@
 #include <string>
 #include <vector>
 
-#include "emulator/win32/png_writer.h"
-#include "emulator/win32/win32_window_driver.h"
 #include "status_line_samples.h"
 #include "ui/win32/win32_accessible.h"
 #include "ui/win32/win32_layout.h"
 #include "ui/win32/win32_system.h"
 #include "ui/win32/win32_window_view.h"
+#include "win32/png_writer.h"
+#include "win32/win32_window_driver.h"
 
 namespace dalvorn {
 namespace {

@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "emulator/message_box_gate.h"
-#include "emulator/win32/win32_window_driver.h"
+#include "message_box_gate.h"
 #include "ui/win32/win32_layout.h"
 #include "ui/win32/win32_window_view.h"
+#include "win32/win32_window_driver.h"
 
 #include <windows.h>
 #undef MessageBox

@@ -16,7 +16,7 @@ inline constexpr int TraceToolOutputStatus = 74;
 //   scenario TRACE            the scenario, on `out`
 //   normalise TRACE           the trace as it is compared, one line at a time
 //   compare RECORDED REPLAYED 0 when equal once normalised, 1 with the first differing line
-// Every input is read one line at a time (emulator/trace_input.h), so memory stays bounded
+// Every input is read one line at a time (trace_input.h), so memory stays bounded
 // whatever its size. Returns the exit status.
 int RunTraceTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 

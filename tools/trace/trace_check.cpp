@@ -1,4 +1,4 @@
-#include "emulator/trace_check.h"
+#include "trace_check.h"
 
 #include <cstdint>
 #include <limits>

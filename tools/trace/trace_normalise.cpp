@@ -1,9 +1,9 @@
-#include "emulator/trace_normalise.h"
+#include "trace_normalise.h"
 
 #include <sstream>
 
-#include "emulator/trace_check.h"
-#include "emulator/trace_input.h"
+#include "trace_check.h"
+#include "trace_input.h"
 
 namespace dalvorn::emulator {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "emulator/recorded_run.h"
+#include "recorded_run.h"
 
 namespace dalvorn::emulator {
 

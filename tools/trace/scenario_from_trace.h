@@ -5,19 +5,12 @@
 
 #include <istream>
 #include <nlohmann/json.hpp>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "trace_line.h"
+
 namespace dalvorn::emulator {
-
-using TraceLine = nlohmann::ordered_json;
-
-// What is wrong with a trace, naming the file and the line.
-class TraceReadError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
 
 class ByteSource;
 

@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "emulator/scenario_from_trace.h"
+#include "trace_line.h"
 
 namespace dalvorn::emulator {
 

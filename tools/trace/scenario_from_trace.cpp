@@ -1,11 +1,11 @@
-#include "emulator/scenario_from_trace.h"
+#include "scenario_from_trace.h"
 
 #include <string>
 
-#include "emulator/recorded_run.h"
-#include "emulator/scenario_json.h"
-#include "emulator/trace_check.h"
-#include "emulator/trace_input.h"
+#include "recorded_run.h"
+#include "scenario_json.h"
+#include "trace_check.h"
+#include "trace_input.h"
 
 namespace dalvorn::emulator {
 

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "emulator/trace_input.h"
 #include "text/text_codec.h"
+#include "trace_input.h"
 
 namespace dalvorn::emulator {
 namespace {}  // namespace

@@ -1,4 +1,4 @@
-#include "emulator/scenario_json.h"
+#include "scenario_json.h"
 
 #include <cstdio>
 #include <limits>

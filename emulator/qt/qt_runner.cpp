@@ -1,11 +1,11 @@
-#include "emulator/emulated_runner.h"
+#include "qt/qt_runner.h"
 
 #include <QApplication>
 #include <QImage>
 #include <QString>
 
-#include "emulator/emulated_run.h"
-#include "emulator/qt_window_driver.h"
+#include "emulated_run.h"
+#include "qt/qt_window_driver.h"
 #include "ui/qt/qt_application.h"
 #include "ui/qt/qt_window_view.h"
 

@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "emulator/scenario_from_trace.h"
+#include "trace_line.h"
 
 namespace dalvorn::emulator {
 

@@ -1,11 +1,11 @@
-#include "emulator/recorded_run.h"
+#include "recorded_run.h"
 
 #include <algorithm>
 #include <utility>
 
 #include "device/device_codes.h"
 #include "device/find_the_hid.h"
-#include "emulator/trace_check.h"
+#include "trace_check.h"
 
 namespace dalvorn::emulator {
 namespace {

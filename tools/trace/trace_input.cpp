@@ -1,9 +1,9 @@
-#include "emulator/trace_input.h"
+#include "trace_input.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "emulator/trace_check.h"
+#include "trace_check.h"
 
 namespace dalvorn::emulator {
 

@@ -1,8 +1,8 @@
-// The emulated runner: the real main window, device search, display and update over the
-// emulated platform, driven by command-line options and recorded in a trace.
+// The emulated runner over the Qt window: the real main window, device search, display and
+// update over the emulated platform, driven by command-line options and recorded in a trace.
 #pragma once
 
-#include "emulator/runner_options.h"
+#include "runner_options.h"
 
 class QApplication;
 

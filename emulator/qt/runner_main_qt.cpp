@@ -1,11 +1,12 @@
-// dalvorn-firmware-update-emulated: the program over an emulated device and host.
+// dalvorn-firmware-update-emulated: the program over an emulated device and host, on the
+// Qt window.
 #include <QApplication>
 #include <QCoreApplication>
 #include <iostream>
 #include <string>
 #include <vector>
 
-#include "emulator/emulated_runner.h"
+#include "qt/qt_runner.h"
 #include "trace/trace_file.h"
 #include "ui/qt/qt_application.h"
 

@@ -1,10 +1,10 @@
-#include "emulator/trace_tool.h"
+#include "trace_tool.h"
 
 #include <exception>
 
-#include "emulator/scenario_from_trace.h"
-#include "emulator/trace_input.h"
-#include "emulator/trace_normalise.h"
+#include "scenario_from_trace.h"
+#include "trace_input.h"
+#include "trace_normalise.h"
 
 namespace dalvorn::emulator {
 namespace {

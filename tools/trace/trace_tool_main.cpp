@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "emulator/trace_tool.h"
+#include "trace_tool.h"
 
 int main(int argc, char* argv[]) {
   std::ios::sync_with_stdio(false);

@@ -1,4 +1,4 @@
-#include "emulator/qt_window_driver.h"
+#include "qt/qt_window_driver.h"
 
 #include <QAbstractButton>
 #include <QPixmap>

@@ -7,8 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "emulator/trace_input.h"
 #include "text/text_codec.h"
+#include "trace_input.h"
 
 namespace dalvorn::emulator {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "emulator/scenario_from_trace.h"
+#include "trace_line.h"
 
 namespace dalvorn::emulator {
 
