@@ -64,8 +64,9 @@ inline constexpr std::array<ControlLayout, 14> MainWindowLayout = {{
      8},
     {Control::ProgressTrack, "Picture1", Control::frmMain, 120, 1860, 5175, 195, "", 12},
     {Control::ProgressFill, "Pic", Control::frmMain, 180, 1920, 5055, 75, "", 11},
-    // Room for two lines of the window's font at any DPI: a longer text wraps.
-    {Control::lblStatus, "lblStatus", Control::frmMain, 120, 2130, 5175, 450, "", 13},
+    // Two lines of the window's font at any DPI, as wide as the window allows: the outline
+    // faces of scaled screens are wider than the bitmap face at 96 dpi.
+    {Control::lblStatus, "lblStatus", Control::frmMain, 60, 2130, 5295, 450, "", 13},
     {Control::btnUpgradeFW, "btnUpgradeFW", Control::frmMain, 900, 2655, 3615, 495,
      "Upgrade Firmware", 9},
     {Control::UnusedLoadButton, "Command2", Control::frmMain, 120, 2940, 5175, 495,

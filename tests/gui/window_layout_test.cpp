@@ -45,7 +45,7 @@ const std::vector<Placement> kPlacements = {
     {Control::lblSerialNumber, true, {104, 88, 232, 22}, ""},
     {Control::ProgressTrack, false, {8, 124, 345, 13}, nullptr},
     {Control::ProgressFill, false, {12, 128, 337, 5}, nullptr},
-    {Control::lblStatus, false, {8, 142, 345, 30}, ""},
+    {Control::lblStatus, false, {4, 142, 353, 30}, ""},
     {Control::btnUpgradeFW, false, {60, 177, 241, 33}, "Upgrade Firmware"},
     {Control::UnusedLoadButton, false, {8, 196, 345, 33}, "2. Load Firmware"},
 };
