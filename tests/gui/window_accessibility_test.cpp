@@ -140,6 +140,7 @@ TEST_F(ScaledWindowTest, EverythingScalesAndNothingIsClipped) {
     EXPECT_LT(button->fontMetrics().horizontalAdvance(button->text()) + 8, button->width());
   }
   view.SetCaption(Control::btnUpgradeFW, "Updating firmware...");
+  view.SetCaption(Control::lblStatus, "Keep the device connected until the update has finished.");
   for (const ControlLayout& row : MainWindowLayout) {
     auto* label = qobject_cast<QLabel*>(view.ControlWidget(row.control));
     if (label == nullptr) continue;

@@ -123,6 +123,7 @@ TEST_F(Win32AccessibilityTest, AtEveryDpiTheWindowScalesAndNothingIsClipped) {
   view_.SetWidth(Control::ProgressFill, 5055.0f * 0.6f);
   view_.SetEnabled(Control::btnUpgradeFW, false);
   view_.SetCaption(Control::btnUpgradeFW, "Updating firmware...");
+  view_.SetCaption(Control::lblStatus, "Keep the device connected until the update has finished.");
   const char* folder = std::getenv("DALVORN_SCREENSHOTS");
   for (int dpi : {96, 144, 192}) {
     SCOPED_TRACE(dpi);
