@@ -25,7 +25,11 @@ enum class Control {
   ProgressFill,   // the progress bar itself, its width the progress
   btnUpgradeFW,
   UnusedLoadButton,  // "2. Load Firmware": laid out, never shown nor reachable
+  lblStatus,         // under the progress bar: what a click on the button will do, and why not
 };
+
+// Controls, the window included, for tables indexed by Control.
+inline constexpr int ControlCount = static_cast<int>(Control::lblStatus) + 1;
 
 struct ControlLayout {
   Control control;
@@ -38,13 +42,14 @@ struct ControlLayout {
 
 inline constexpr int TwipsPerPixel = 15;  // at 96 dots per inch
 inline constexpr int ClientWidthTwips = 5420;
-inline constexpr int ClientHeightTwips = 3010;
+// The status line's two lines made the window taller than its first design (3010 twips).
+inline constexpr int ClientHeightTwips = 3390;
 inline constexpr std::string_view WindowCaption = "Firmware Update";
 
 // The progress bar's colour (red, green, blue).
 inline constexpr int ProgressFillRed = 128, ProgressFillGreen = 128, ProgressFillBlue = 255;
 
-inline constexpr std::array<ControlLayout, 13> MainWindowLayout = {{
+inline constexpr std::array<ControlLayout, 14> MainWindowLayout = {{
     {Control::DeviceFrame, "Frame1", Control::frmMain, 120, 0, 5175, 1695, "", 0},
     {Control::ManufacturerCaption, "Label4", Control::DeviceFrame, 120, 240, 1215, 285,
      "Manufacturer", 2},
@@ -59,7 +64,10 @@ inline constexpr std::array<ControlLayout, 13> MainWindowLayout = {{
      8},
     {Control::ProgressTrack, "Picture1", Control::frmMain, 120, 1860, 5175, 195, "", 12},
     {Control::ProgressFill, "Pic", Control::frmMain, 180, 1920, 5055, 75, "", 11},
-    {Control::btnUpgradeFW, "btnUpgradeFW", Control::frmMain, 900, 2280, 3615, 495,
+    // Two lines of the window's font at any DPI, as wide as the window allows: the outline
+    // faces of scaled screens are wider than the bitmap face at 96 dpi.
+    {Control::lblStatus, "lblStatus", Control::frmMain, 60, 2130, 5295, 450, "", 13},
+    {Control::btnUpgradeFW, "btnUpgradeFW", Control::frmMain, 900, 2655, 3615, 495,
      "Upgrade Firmware", 9},
     {Control::UnusedLoadButton, "Command2", Control::frmMain, 120, 2940, 5175, 495,
      "2. Load Firmware", 10},

@@ -13,11 +13,14 @@ std::string FirmwareImagePath(const std::string& programFolder) {
 #endif
 }
 
+std::string ShortImageReason(std::uint64_t bytes) {
+  return "it holds " + WithThousands(bytes) + (bytes == 1 ? " byte" : " bytes") +
+         ", less than one record of " + std::to_string(FlashRecordSize) + " bytes";
+}
+
 bool CheckFirmwareImage(const FirmwareImage& image, std::string& error) {
   if (image.WholeRecords() == 0) {
-    error = "it holds " + WithThousands(image.bytes.size()) +
-            (image.bytes.size() == 1 ? " byte" : " bytes") + ", less than one record of " +
-            std::to_string(FlashRecordSize) + " bytes";
+    error = ShortImageReason(image.bytes.size());
     return false;
   }
   return true;
@@ -41,6 +44,27 @@ bool DiskFirmwareImageFile::Load(const std::string& path, FirmwareImage& image,
   }
   image.signature = ImageSignature::Verified;
   return true;
+}
+
+bool DiskFirmwareImageFile::Check(const std::string& path, ImageCheck& check) {
+  check = ImageCheck{};
+  if (!ProbeRegularFile(path, MaxFirmwareImageBytes, check.bytes, check.error)) return false;
+  if (check.bytes < FlashRecordSize) {
+    check.error = ShortImageReason(check.bytes);
+    return false;
+  }
+  if (keys_.empty()) return true;
+  // The signature is over the whole image: only then is the image read.
+  FirmwareImage image;
+  if (!ReadRegularFile(path, MaxFirmwareImageBytes, image.bytes, check.error) ||
+      !CheckFirmwareImage(image, check.error)) {
+    return false;
+  }
+  check.bytes = image.bytes.size();
+  check.verdict = CheckFirmwareSignature(keys_, path, image.bytes, check.error);
+  check.signature = check.verdict == SignatureVerdict::Verified ? ImageSignature::Verified
+                                                                : ImageSignature::Refused;
+  return check.verdict == SignatureVerdict::Verified;
 }
 
 }  // namespace dalvorn

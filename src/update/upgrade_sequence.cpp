@@ -8,6 +8,7 @@
 #include "device/device_identity.h"
 #include "device/find_the_hid.h"
 #include "update/feature_reports.h"
+#include "update/status_texts.h"
 
 namespace dalvorn {
 namespace {
@@ -199,6 +200,7 @@ UpgradeOutcome RunUpgradeSequence(UpgradeContext& c) {
 
   FirmwareImage image;
   if (const auto refused = RefusedBeforeSending(c, image)) return *refused;
+  c.window.SetStatusText(UpdateStartedText());
 
   // From here on every search takes the device clicked, and no other of its kind.
   NoteDeviceIdentity(s, c.platform);

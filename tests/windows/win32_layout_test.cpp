@@ -27,11 +27,11 @@ TEST_P(ToPixelsTest, RoundsEdgesToTheNearestPixel) {
 INSTANTIATE_TEST_SUITE_P(
     Dpis, ToPixelsTest,
     ::testing::Values(
-        // The client area: 5420 x 3010 twips is 361.3 x 200.7 pixels at 96 dpi.
-        RectCase{{0, 0, 5420, 3010}, 96, {0, 0, 361, 201}},
-        RectCase{{0, 0, 5420, 3010}, 120, {0, 0, 452, 251}},
-        RectCase{{0, 0, 5420, 3010}, 144, {0, 0, 542, 301}},
-        RectCase{{0, 0, 5420, 3010}, 192, {0, 0, 723, 401}},
+        // The client area: 5420 x 3390 twips is 361.3 x 226 pixels at 96 dpi.
+        RectCase{{0, 0, 5420, 3390}, 96, {0, 0, 361, 226}},
+        RectCase{{0, 0, 5420, 3390}, 120, {0, 0, 452, 283}},
+        RectCase{{0, 0, 5420, 3390}, 144, {0, 0, 542, 339}},
+        RectCase{{0, 0, 5420, 3390}, 192, {0, 0, 723, 452}},
         // The bar at 96 dpi, full and half width; a width that is not a whole number of twips.
         RectCase{{180, 1920, 5055, 75}, 96, {12, 128, 337, 5}},
         RectCase{{180, 1920, 2527.5f, 75}, 96, {12, 128, 169, 5}},
