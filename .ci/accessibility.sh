@@ -26,7 +26,7 @@ step_prefix="accessibility"
 step "packages"
 packages=(cmake ninja-build g++ qt6-base-dev qt6-qpa-plugins libgl-dev googletest
           nlohmann-json3-dev xvfb xauth dbus dbus-x11 at-spi2-core python3 python3-pyatspi
-          fonts-dejavu-core gettext)
+          fonts-dejavu-core gettext x11-utils)
 install_missing "${packages[@]}"
 
 # --- 2. Build ------------------------------------------------------------------------------

@@ -5,7 +5,9 @@
 #   2. under libFuzzer, each for a bounded time (DALVORN_FUZZ_SECONDS, default 60) from its
 #      seed corpus: the report descriptor parser, the signature and key readers, the trace
 #      tool's reader and the scenario loader;
-#   3. the end-to-end test on Debian's kernel under QEMU (vm/run-vm-test.sh).
+#   3. the end-to-end tests on Debian's kernel under QEMU: the program's code over hidraw
+#      (vm/run-vm-test.sh), and the real Qt program with the udev daemon, a device plugged in
+#      after its window is up and a click (vm/run-vm-program-test.sh).
 # Options: --skip-tests leaves out step 1 (for a CI run whose presets already ran them).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -21,7 +23,8 @@ step_prefix="linux backend"
 step "packages"
 install_missing g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev nlohmann-json3-dev gettext \
   libudev-dev libsystemd-dev libssl-dev umockdev libumockdev-dev clang libclang-rt-14-dev \
-  qemu-system-x86 busybox-static cpio xz-utils
+  qemu-system-x86 busybox-static cpio xz-utils \
+  qt6-base-dev qt6-qpa-plugins libgl-dev udev xvfb xauth xdotool fonts-dejavu-core
 
 common=(-G Ninja -DDALVORN_WERROR=ON -DDALVORN_QT=OFF)
 targets=(dalvorn_linux_unit_tests dalvorn_linux_umockdev_tests dalvorn_vm_guest)
@@ -68,5 +71,12 @@ fuzz scenario_fuzz 65536 fuzz/corpus/scenario
 
 step "end to end on a real kernel"
 vm/run-vm-test.sh build/linux-backend/vm/dalvorn_vm_guest build/linux-vm
+
+step "the real program on a real kernel, the device plugged in after its window is up"
+cmake -S . -B build/linux-vm-program -G Ninja -DDALVORN_WERROR=ON -DDALVORN_BUILD_BENCH=OFF \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build/linux-vm-program --target dalvorn-firmware-update dalvorn_vm_uhid_plug
+vm/run-vm-program-test.sh build/linux-vm-program/app/dalvorn-firmware-update \
+  build/linux-vm-program/vm/dalvorn_vm_uhid_plug build/linux-vm-program-run
 
 echo "linux backend: all steps passed in ${SECONDS} s"

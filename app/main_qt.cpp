@@ -2,11 +2,15 @@
 // line; DALVORN_TRACE=FILE in the environment writes a trace of the run to FILE.
 #include <QApplication>
 
+#include <iostream>
+
+#include "device/device_monitor.h"
 #include "device/os_platform.h"
 #include "device/power_guard.h"
 #include "program_run.h"
 #include "trace/trace_file.h"
 #include "ui/qt/qt_application.h"
+#include "ui/qt/qt_idle_watch.h"
 #include "ui/qt/qt_window_view.h"
 #include "update/firmware_image.h"
 
@@ -20,10 +24,19 @@ int main(int argc, char* argv[]) {
   const auto power = dalvorn::MakeOsPowerGuard();
   dalvorn::DiskFirmwareImageFile image(dalvorn::BuiltInFirmwareKeys());
   dalvorn::QtWindowView window;
-  return dalvorn::RunProgram(
-      window, *platform, image, *power,
-      [&](dalvorn::WindowView& view, dalvorn::HidPlatform& hid, dalvorn::FirmwareImageFile& file,
-          dalvorn::PowerGuard& guard, const dalvorn::MainWindowHooks& hooks) {
-        return dalvorn::RunMainWindow(window, view, hid, file, hooks, guard);
-      });
+  // Devices plugged in or out while the window idles: without the system's notifications the
+  // window looks only at its start.
+  const auto monitor = dalvorn::MakeOsDeviceMonitor();
+  if (monitor != nullptr && monitor->Descriptor() < 0) {
+    std::cerr << "dalvorn-firmware-update: devices plugged in later are not seen ("
+              << monitor->Error() << ")\n";
+  }
+  dalvorn::QtIdleWatch watch(monitor.get());
+  return dalvorn::RunProgram(window, *platform, image, *power, watch,
+                             [&](dalvorn::WindowView& view, dalvorn::HidPlatform& hid,
+                                 dalvorn::FirmwareImageFile& file, dalvorn::PowerGuard& guard,
+                                 dalvorn::IdleWatch& idle, const dalvorn::MainWindowHooks& hooks) {
+                               return dalvorn::RunMainWindow(window, view, hid, file, hooks, guard,
+                                                             idle);
+                             });
 }

@@ -7,6 +7,7 @@
 #include "program_run.h"
 #include "text/language_choice.h"
 #include "ui/win32/win32_application.h"
+#include "ui/win32/win32_idle_watch.h"
 #include "ui/win32/win32_window_view.h"
 #include "update/firmware_image.h"
 
@@ -18,12 +19,15 @@ int WINAPI WinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, LPSTR /*comma
   const std::unique_ptr<dalvorn::HidPlatform> platform = dalvorn::MakeOsPlatform();
   dalvorn::DiskFirmwareImageFile image(dalvorn::BuiltInFirmwareKeys());
   dalvorn::Win32WindowView window;
+  // Devices plugged in or out, and the image's folder, while the window idles.
+  dalvorn::Win32IdleWatch watch(window);
   // Made after the window, so that it lets go of the window before the window goes.
   const std::unique_ptr<dalvorn::PowerGuard> power = dalvorn::MakeOsPowerGuard(window.Window());
-  return dalvorn::RunProgram(
-      window, *platform, image, *power,
-      [&](dalvorn::WindowView& view, dalvorn::HidPlatform& hid, dalvorn::FirmwareImageFile& file,
-          dalvorn::PowerGuard& guard, const dalvorn::MainWindowHooks& hooks) {
-        return dalvorn::RunMainWindow(window, view, hid, file, hooks, guard);
-      });
+  return dalvorn::RunProgram(window, *platform, image, *power, watch,
+                             [&](dalvorn::WindowView& view, dalvorn::HidPlatform& hid,
+                                 dalvorn::FirmwareImageFile& file, dalvorn::PowerGuard& guard,
+                                 dalvorn::IdleWatch& idle, const dalvorn::MainWindowHooks& hooks) {
+                               return dalvorn::RunMainWindow(window, view, hid, file, hooks, guard,
+                                                             idle);
+                             });
 }

@@ -1,21 +1,24 @@
 #include "program_run.h"
 
 #include "trace/program_trace.h"
+#include "trace/tracing_idle_watch.h"
 #include "trace/tracing_window.h"
 
 namespace dalvorn {
 
 int RunProgram(WindowView& window, HidPlatform& platform, FirmwareImageFile& image,
-               PowerGuard& power, const MainWindowRun& run) {
+               PowerGuard& power, IdleWatch& watch, const MainWindowRun& run) {
   const auto tracePath = TracePathFromEnvironment();
-  if (tracePath.empty()) return run(window, platform, image, power, {});
+  if (tracePath.empty()) return run(window, platform, image, power, watch, {});
 
   ProgramTrace trace(tracePath, platform, image, power);
-  if (!trace.Opened()) return run(window, platform, image, power, {});
+  if (!trace.Opened()) return run(window, platform, image, power, watch, {});
   TracingWindowView view(window, trace.Writer());
+  TracingIdleWatch tracedWatch(watch, trace.Writer());
   MainWindowHooks hooks;
   hooks.beforeTerminate = [&trace] { trace.Writer().Window("terminate"); };
-  return trace.Finish(run(view, trace.Platform(), trace.Image(), trace.Power(), hooks));
+  return trace.Finish(
+      run(view, trace.Platform(), trace.Image(), trace.Power(), tracedWatch, hooks));
 }
 
 }  // namespace dalvorn

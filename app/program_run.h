@@ -6,21 +6,22 @@
 
 #include "device/hid_platform.h"
 #include "device/power_guard.h"
+#include "ui/idle_watch.h"
 #include "ui/window_view.h"
 #include "update/firmware_image.h"
 
 namespace dalvorn {
 
-// Runs the main window once over `view`, `platform`, `image` and the power service `power` (the
-// toolkit's RunMainWindow) and returns its exit status.
+// Runs the main window once over `view`, `platform`, `image`, the power service `power` and
+// `watch` (the toolkit's RunMainWindow) and returns its exit status.
 using MainWindowRun =
     std::function<int(WindowView& view, HidPlatform& platform, FirmwareImageFile& image,
-                      PowerGuard& power, const MainWindowHooks& hooks)>;
+                      PowerGuard& power, IdleWatch& watch, const MainWindowHooks& hooks)>;
 
-// Runs `run` over `window`, `platform`, `image` and `power`, or, when DALVORN_TRACE names a file
-// that can be opened, over their traced decorators, writing the trace to that file. Returns the
-// exit status; the trace never changes it.
+// Runs `run` over `window`, `platform`, `image`, `power` and `watch`, or, when DALVORN_TRACE
+// names a file that can be opened, over their traced decorators, writing the trace to that file.
+// Returns the exit status; the trace never changes it.
 int RunProgram(WindowView& window, HidPlatform& platform, FirmwareImageFile& image,
-               PowerGuard& power, const MainWindowRun& run);
+               PowerGuard& power, IdleWatch& watch, const MainWindowRun& run);
 
 }  // namespace dalvorn

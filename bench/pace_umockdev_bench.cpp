@@ -24,6 +24,7 @@ class BenchWindow final : public UpdateWindow {
   explicit BenchWindow(linuxtest::FakeHidHost& host) : host_(host) {}
   void SetUpgradeCaption(const std::string&) override {}
   void SetUpgradeEnabled(bool) override {}
+  void SetStatusText(const std::string&) override {}
   void SetProgressVisible(bool) override {}
   void SetProgressWidth(float) override {}
   void RepaintProgress() override {}

@@ -5,6 +5,7 @@
 #include <iostream>
 #include <utility>
 
+#include "emulated_idle_watch.h"
 #include "emulated_platform.h"
 #include "emulated_power.h"
 #include "emulation_clock.h"
@@ -14,6 +15,7 @@
 #include "scenario.h"
 #include "trace/trace_file.h"
 #include "trace/trace_writer.h"
+#include "trace/tracing_idle_watch.h"
 #include "trace/tracing_image_file.h"
 #include "trace/tracing_power_guard.h"
 #include "trace/tracing_window.h"
@@ -83,9 +85,12 @@ bool LoadRunnerScenario(const RunnerOptions& options, Scenario& scenario) {
   return false;
 }
 
-// What the runner does once the window has loaded: the screenshot, then the click (with the
-// clicks and closes the options put at later event pumps) or, unwatched, the close box.
-void ActAfterLoad(const RunnerOptions& options, RunnerWindow& window, PumpInjectingView& view) {
+// What the runner does once the window has loaded: the idle time, the screenshot, then the click
+// (with the clicks and closes the options put at later event pumps) or, unwatched, the close box.
+void ActAfterLoad(const RunnerOptions& options, RunnerWindow& window, PumpInjectingView& view,
+                  EmulatedIdleWatch& watch) {
+  // The window's own events, untraced: in real time it stays live while it idles.
+  watch.Idle(options.idleMs, [&window] { window.View().PumpEvents(); });
   if (!options.screenshotPath.empty() && !window.SaveScreenshot(options.screenshotPath)) {
     std::cerr << kName << "cannot write " << options.screenshotPath << '\n';
   }
@@ -136,12 +141,14 @@ int RunEmulatedIn(const RunnerOptions& options,
   PumpInjectingView injecting(traced);
   TimeLimitedView view(injecting, clock, RunTimeLimitMs);
   view.SetClose([&window] { window->CloseAsCloseBox(); });
+  EmulatedIdleWatch watch(scenario, clock, options.programDir);
+  TracingIdleWatch tracedWatch(watch, trace);
 
   MainWindowHooks hooks;
-  hooks.afterLoad = [&] { ActAfterLoad(options, *window, injecting); };
+  hooks.afterLoad = [&] { ActAfterLoad(options, *window, injecting, watch); };
   hooks.beforeTerminate = [&] { trace.Window("terminate"); };
 
-  int exitCode = window->Run(view, platform, image, hooks, power);
+  int exitCode = window->Run(view, platform, image, hooks, power, tracedWatch);
   if (view.Reached()) {
     std::cerr << kName << "the run was still going after " << RunTimeLimitMs / 3600000
               << " hours on its clock (a device that never comes back?): its window was closed\n";

@@ -10,6 +10,7 @@
 #include "device/hid_platform.h"
 #include "device/power_guard.h"
 #include "runner_options.h"
+#include "ui/idle_watch.h"
 #include "ui/window_view.h"
 #include "update/firmware_image.h"
 
@@ -30,9 +31,10 @@ class RunnerWindow {
   // Runs the main window over `view` (this window's view, traced) through the toolkit's main
   // loop: Form_Load, `hooks.afterLoad`, the loop until the window is unloaded,
   // `hooks.beforeTerminate`, Form_Terminate. The update holds the machine awake through
-  // `power`. Returns the program's exit status.
+  // `power`; the idle window hears of devices and of its folder through `watch`. Returns the
+  // program's exit status.
   virtual int Run(WindowView& view, HidPlatform& platform, FirmwareImageFile& image,
-                  const MainWindowHooks& hooks, PowerGuard& power) = 0;
+                  const MainWindowHooks& hooks, PowerGuard& power, IdleWatch& watch) = 0;
 };
 
 // The runner's window over one toolkit's view: the toolkit's driver clicks and closes it as a
@@ -47,8 +49,8 @@ class ToolkitRunnerWindow final : public RunnerWindow {
   void CloseAsCloseBox() override { Close(window_); }
   bool Unloaded() const override { return window_.Unloaded(); }
   int Run(WindowView& view, HidPlatform& platform, FirmwareImageFile& image,
-          const MainWindowHooks& hooks, PowerGuard& power) override {
-    return RunMainWindow(window_, view, platform, image, hooks, power);
+          const MainWindowHooks& hooks, PowerGuard& power, IdleWatch& watch) override {
+    return RunMainWindow(window_, view, platform, image, hooks, power, watch);
   }
 
  private:

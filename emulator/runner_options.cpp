@@ -26,6 +26,20 @@ bool ReadCount(const std::string& option, const std::string& text, int& into, st
   return true;
 }
 
+// A number of milliseconds from 0 to 2^31 - 1 (almost 25 days).
+bool ReadMilliseconds(const std::string& option, const std::string& text, std::int64_t& into,
+                      std::string& error) {
+  const bool digits = !text.empty() && text.size() <= 10 &&
+                      text.find_first_not_of("0123456789") == std::string::npos;
+  const std::int64_t value = digits ? std::stoll(text) : -1;
+  if (value < 0 || value > 0x7FFFFFFF) {
+    error = option + " needs a whole number of milliseconds from 0 on, not \"" + text + "\"";
+    return false;
+  }
+  into = value;
+  return true;
+}
+
 }  // namespace
 
 std::filesystem::path PathFromUtf8(const std::string& utf8) {
@@ -44,7 +58,10 @@ std::string RunnerUsage() {
          "                        the default when neither --click nor --real-time is given)\n"
          "  --close-at-pump N     close the window at the N-th event pump after the click\n"
          "  --click-at-pump N     click the upgrade button again at the N-th event pump\n"
-         "  --screenshot FILE     save a PNG of the window once it has loaded\n"
+         "  --idle-ms N           after the load, let N milliseconds pass idle, delivering the\n"
+         "                        scenario's notifications as they fall due, before the click\n"
+         "                        or the close\n"
+         "  --screenshot FILE     save a PNG of the window once it has loaded (and idled)\n"
          "  --real-time           pauses really wait; the device follows the wall clock\n"
          "  --public-key PEM      check the image's signature with this public key, as a\n"
          "                        build made with it does (repeatable: several keys; one\n"
@@ -91,6 +108,8 @@ bool ParseRunnerOptions(const std::vector<std::string>& arguments, const std::st
       if (!value(text) || !ReadCount(arg, text, options.closeAtPump, error)) return false;
     } else if (arg == "--click-at-pump") {
       if (!value(text) || !ReadCount(arg, text, options.clickAtPump, error)) return false;
+    } else if (arg == "--idle-ms") {
+      if (!value(text) || !ReadMilliseconds(arg, text, options.idleMs, error)) return false;
     } else if (arg.size() > 1 && arg[0] == '-') {
       error = "unknown option " + arg;
       return false;

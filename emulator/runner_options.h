@@ -18,6 +18,8 @@ struct RunnerOptions {
   bool closeAfterLoad = false;
   int closeAtPump = 0;  // 0: never
   int clickAtPump = 0;  // 0: never
+  // Virtual milliseconds the window idles after its load, before the click or the close.
+  std::int64_t idleMs = 0;
   std::string screenshotPath;
   bool realTime = false;
   // PEM files of the public keys to check the image's signature with, as a build made with

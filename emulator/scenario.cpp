@@ -10,6 +10,7 @@
 
 #include "runner_options.h"
 #include "trace_input.h"
+#include "update/firmware_image.h"
 
 namespace dalvorn::emulator {
 namespace {
@@ -275,6 +276,43 @@ PowerScenario ReadPower(const json& value, const std::string& where) {
   return power;
 }
 
+// A file name within the program folder: no folder part, never "." or "..".
+std::string ReadBareName(const json& value, const std::string& where) {
+  const std::string name = value.is_string() ? value.get<std::string>() : std::string();
+  if (name.empty() || name == "." || name == ".." ||
+      name.find_first_of("/\\:") != std::string::npos) {
+    Fail(where, "must be the name of a file in the program folder, with no folder part");
+  }
+  return name;
+}
+
+std::vector<FolderChange> ReadFolderChanges(const json& value, const std::string& where) {
+  if (!value.is_array()) Fail(where, "must be an array");
+  std::vector<FolderChange> changes;
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    const std::string at = where + "[" + std::to_string(i) + "]";
+    const json& entry = RequireObject(value[i], at);
+    FolderChange change;
+    const json* time = Member(entry, "at_ms");
+    if (time == nullptr) Fail(at, "needs \"at_ms\"");
+    change.atMs = static_cast<std::int64_t>(ReadNumber(*time, at + ".at_ms", 0xFFFFFFFFu));
+    const json* copy = Member(entry, "copy");
+    const json* remove = Member(entry, "remove");
+    if ((copy == nullptr) == (remove == nullptr)) Fail(at, "needs either \"copy\" or \"remove\"");
+    if (copy != nullptr) {
+      change.copyFrom = ReadBareName(*copy, at + ".copy");
+      const json* to = Member(entry, "to");
+      change.name = to != nullptr ? ReadBareName(*to, at + ".to") : FirmwareImageName;
+    } else {
+      change.name = ReadBareName(*remove, at + ".remove");
+    }
+    changes.push_back(change);
+  }
+  std::stable_sort(changes.begin(), changes.end(),
+                   [](const FolderChange& a, const FolderChange& b) { return a.atMs < b.atMs; });
+  return changes;
+}
+
 ModeIdentity MakeIdentity(std::uint16_t version, const char* product) {
   ModeIdentity identity;
   identity.version = version;
@@ -328,6 +366,9 @@ Scenario ParseScenario(std::string_view jsonText) {
   if (!targetSeen) scenario.devicePosition = scenario.interfaces.size();
   if (const json* device = Member(root, "device")) scenario.device = ReadDevice(*device, "device");
   if (const json* power = Member(root, "power")) scenario.power = ReadPower(*power, "power");
+  if (const json* folder = Member(root, "program_folder")) {
+    scenario.folderChanges = ReadFolderChanges(*folder, "program_folder");
+  }
   if (const json* v = Member(root, "reuse_handles")) {
     scenario.reuseHandles = ReadBool(*v, "reuse_handles");
   }

@@ -110,11 +110,22 @@ struct PowerScenario {
   bool holdRefused = false;                      // the system refuses to hold off sleep
 };
 
+// A change the host makes to a file in the program folder at a virtual time while the window
+// idles, as a person copying or deleting the firmware image does; the system then tells the
+// window that its folder changed.
+struct FolderChange {
+  std::int64_t atMs = 0;
+  std::string name;  // the file in the program folder, a bare name
+  std::optional<std::string>
+      copyFrom;  // copied over it from this file of the folder; none: removed
+};
+
 struct Scenario {
   std::vector<PlainInterface> interfaces;  // the plain interfaces in enumeration order
   std::size_t devicePosition = 0;          // the device's place among them (size(): last)
   DeviceScenario device;
   PowerScenario power;
+  std::vector<FolderChange> folderChanges;  // in the order of their times
   // Test hook: hand out the lowest free handle value again instead of never reusing one.
   bool reuseHandles = false;
 };

@@ -4,10 +4,10 @@
 # device model through /dev/uhid and updates it with the program's own code over hidraw: a
 # device that switches at once (updated, then a refused block), one that stays 700 ms on the
 # bus after the entry message and after the data (updated, every block in its bootloader), and
-# two devices of the kind (refused with exit status 2, neither sent anything), and a second
-# device created while the first switches, after it in the order of the nodes and in its place
-# (sent nothing; the first updated when it comes first, the update stopped saying that another
-# device came otherwise).
+# two devices of the kind (refused before the click: the button stays disabled, neither is sent
+# anything), and a second device created while the first switches, after it in the order of
+# the nodes and in its place (sent nothing; the first updated when it comes first, the update
+# stopped saying that another device came otherwise).
 #
 #   vm/run-vm-test.sh GUEST_BINARY [WORK_DIR]
 #

@@ -18,10 +18,11 @@ std::string TooLargeReason(std::uint64_t maxBytes) {
                 {{"size", GroupedNumber(maxBytes)}});
 }
 
-bool ReadRegularFile(const std::string& path, std::uint64_t maxBytes,
-                     std::vector<std::uint8_t>& bytes, std::string& error) {
-  bytes.clear();
-  SystemFile file;
+namespace {
+
+// Opens `path` into `file` and checks that it is a regular file of at most `maxBytes`.
+bool OpenRegularFile(const std::string& path, std::uint64_t maxBytes, SystemFile& file,
+                     std::string& error) {
   if (!file.OpenToRead(path, error)) return false;
   if (file.Kind() == FileKind::Directory) {
     error = DirectoryReason();
@@ -35,6 +36,24 @@ bool ReadRegularFile(const std::string& path, std::uint64_t maxBytes,
     error = TooLargeReason(maxBytes);
     return false;
   }
+  return true;
+}
+
+}  // namespace
+
+bool ProbeRegularFile(const std::string& path, std::uint64_t maxBytes, std::uint64_t& size,
+                      std::string& error) {
+  SystemFile file;
+  if (!OpenRegularFile(path, maxBytes, file, error)) return false;
+  size = file.Size();
+  return true;
+}
+
+bool ReadRegularFile(const std::string& path, std::uint64_t maxBytes,
+                     std::vector<std::uint8_t>& bytes, std::string& error) {
+  bytes.clear();
+  SystemFile file;
+  if (!OpenRegularFile(path, maxBytes, file, error)) return false;
   // The file may still grow while it is read: never ask for more than one byte past the limit.
   bytes.reserve(static_cast<std::size_t>(file.Size()));
   std::vector<char> chunk(64 * 1024);

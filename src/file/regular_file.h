@@ -14,6 +14,11 @@ namespace dalvorn {
 bool ReadRegularFile(const std::string& path, std::uint64_t maxBytes,
                      std::vector<std::uint8_t>& bytes, std::string& error);
 
+// Opens the file at `path` as ReadRegularFile does and checks it the same way, but reads none of
+// it: true with its size in `size` when ReadRegularFile would start reading it.
+bool ProbeRegularFile(const std::string& path, std::uint64_t maxBytes, std::uint64_t& size,
+                      std::string& error);
+
 // The reasons every system gives alike, in the person's language.
 std::string DirectoryReason();
 std::string NotRegularFileReason();

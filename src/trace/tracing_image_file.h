@@ -14,6 +14,10 @@ class TracingFirmwareImageFile final : public FirmwareImageFile {
   // Writes the `image` `load` line once the reading has ended: `bytes` taken, or `error`; and
   // `signature`, "verified" or "not checked", left out when the signature was refused.
   bool Load(const std::string& path, FirmwareImage& image, std::string& error) override;
+  // Not written: what the look before the click found shows in the status line.
+  bool Check(const std::string& path, ImageCheck& check) override {
+    return inner_.Check(path, check);
+  }
 
  private:
   FirmwareImageFile& inner_;

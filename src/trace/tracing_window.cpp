@@ -52,8 +52,12 @@ void TracingWindowView::SetEnabled(Control control, bool enabled) {
 }
 
 void TracingWindowView::SetCaption(Control control, const std::string& text) {
-  trace_.Window(IsValueLabel(control) ? "label" : "caption",
-                TraceFields{{"control", Name(control)}, {"text", text}});
+  if (control == Control::lblStatus) {
+    trace_.Window("status", TraceFields{{"text", text}});
+  } else {
+    trace_.Window(IsValueLabel(control) ? "label" : "caption",
+                  TraceFields{{"control", Name(control)}, {"text", text}});
+  }
   inner_.SetCaption(control, text);
 }
 

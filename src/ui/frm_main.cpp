@@ -3,6 +3,8 @@
 #include <cmath>
 #include <limits>
 
+#include "device/device_codes.h"
+#include "device/device_count.h"
 #include "device/find_the_hid.h"
 #include "ui/device_info_display.h"
 #include "update/upgrade_sequence.h"
@@ -23,8 +25,8 @@ std::int16_t RoundWidth(float twips) {
 }  // namespace
 
 FrmMain::FrmMain(HidPlatform& platform, WindowView& view, FirmwareImageFile& image,
-                 PowerGuard& power)
-    : platform_(platform), view_(view), image_(image), power_(power) {}
+                 PowerGuard& power, IdleWatch& watch)
+    : platform_(platform), view_(view), image_(image), power_(power), watch_(watch) {}
 
 void FrmMain::Form_Load() {
   view_.Show();
@@ -32,10 +34,15 @@ void FrmMain::Form_Load() {
   view_.SetVisible(Control::ProgressFill, false);
   FindTheHid(session_, platform_);
   ShowDeviceInfo();
+  CountDevices();
+  CheckImage();
+  ShowStatus();
+  StartWatching();
 }
 
 void FrmMain::Form_Unload() {
   unloaded_ = true;
+  StopWatching();
   CloseDeviceHandles(session_, platform_);
   // Whatever the update's outcome, or with no update at all; the unload runs once.
   power_.Release();
@@ -46,9 +53,77 @@ void FrmMain::Form_Terminate() {
 }
 
 void FrmMain::btnUpgradeFW_Click() {
+  // The update's own waits search; what the system tells meanwhile changes nothing.
+  StopWatching();
   UpgradeContext context{session_, platform_, *this, image_, power_, progressFullWidth_};
   const UpgradeOutcome outcome = RunUpgradeSequence(context);
-  if (outcome != UpgradeOutcome::NotStarted) outcome_ = outcome;
+  if (outcome != UpgradeOutcome::NotStarted) {
+    outcome_ = outcome;
+  } else if (!unloaded_) {
+    StartWatching();
+  }
+}
+
+void FrmMain::DeviceInterfaceChanged() {
+  if (!watching_) return;
+  interfacesChanged_ = true;
+  watch_.StartQuietTimer(QuietMilliseconds);
+}
+
+void FrmMain::ProgramFolderChanged() {
+  if (!watching_) return;
+  folderChanged_ = true;
+  watch_.StartQuietTimer(QuietMilliseconds);
+}
+
+void FrmMain::QuietTimeOver() {
+  if (!watching_) return;
+  if (interfacesChanged_) {
+    interfacesChanged_ = false;
+    // As the update's waits do: the previous search's handles closed, then the one search.
+    CloseDeviceHandles(session_, platform_);
+    FindTheHid(session_, platform_);
+    ShowDeviceInfo();
+    CountDevices();
+  }
+  if (folderChanged_) {
+    folderChanged_ = false;
+    CheckImage();
+  }
+  ShowStatus();
+}
+
+void FrmMain::CountDevices() {
+  facts_.deviceFound = session_.DeviceFound;
+  facts_.inBootloader = session_.DeviceFound && session_.DeviceAttrs.ProductID == BootProductID;
+  // Without a device found there is none to count: no walk of the interfaces.
+  facts_.devices = session_.DeviceFound ? CountDevicesOfTheKind(platform_) : 0;
+}
+
+void FrmMain::CheckImage() {
+  facts_.imageTaken = image_.Check(FirmwareImagePath(platform_.ProgramFolder()), facts_.image);
+}
+
+void FrmMain::ShowStatus() {
+  const StatusDecision decision = DecideStatus(facts_);
+  SetStatusText(decision.text);
+  if (buttonEnabled_ != static_cast<int>(decision.buttonEnabled)) {
+    SetUpgradeEnabled(decision.buttonEnabled);
+  }
+}
+
+void FrmMain::StartWatching() {
+  if (watching_) return;
+  watching_ = true;
+  watch_.Start(*this, platform_.ProgramFolder());
+  // A change told before a click that started nothing is still to be looked at.
+  if (interfacesChanged_ || folderChanged_) watch_.StartQuietTimer(QuietMilliseconds);
+}
+
+void FrmMain::StopWatching() {
+  if (!watching_) return;
+  watching_ = false;
+  watch_.Stop();
 }
 
 void FrmMain::ShowDeviceInfo() {
@@ -60,7 +135,14 @@ void FrmMain::SetUpgradeCaption(const std::string& text) {
 }
 
 void FrmMain::SetUpgradeEnabled(bool enabled) {
+  buttonEnabled_ = static_cast<int>(enabled);
   view_.SetEnabled(Control::btnUpgradeFW, enabled);
+}
+
+void FrmMain::SetStatusText(const std::string& text) {
+  if (text == statusText_) return;
+  statusText_ = text;
+  view_.SetCaption(Control::lblStatus, text);
 }
 
 void FrmMain::SetProgressVisible(bool visible) {

@@ -8,6 +8,8 @@
 #include "device/device_session.h"
 #include "device/hid_platform.h"
 #include "device/power_guard.h"
+#include "ui/idle_status.h"
+#include "ui/idle_watch.h"
 #include "ui/window_view.h"
 #include "update/firmware_image.h"
 #include "update/update_window.h"
@@ -15,24 +17,38 @@
 
 namespace dalvorn {
 
-class FrmMain final : public WindowEvents, public UpdateWindow {
+// How long the notifications of a burst (one device's interfaces, a hub's devices, a file being
+// copied) must have been quiet before the window looks again: one search for the burst.
+inline constexpr std::uint32_t QuietMilliseconds = 250;
+
+class FrmMain final : public WindowEvents, public UpdateWindow, public IdleWatchEvents {
  public:
   // `power` holds the machine awake during the update; by default there is no power service.
+  // `watch` tells the idle window of devices coming and going and of the image's folder; by
+  // default nothing does, and the window looks only at its load.
   FrmMain(HidPlatform& platform, WindowView& view, FirmwareImageFile& image,
-          PowerGuard& power = NoPowerService());
+          PowerGuard& power = NoPowerService(), IdleWatch& watch = NoIdleWatchService());
   FrmMain(const FrmMain&) = delete;
   FrmMain& operator=(const FrmMain&) = delete;
 
-  // Shows the window, measures and hides the progress bar, searches for the device and
-  // shows what was found.
+  // Shows the window, measures and hides the progress bar, searches for the device, shows what
+  // was found, checks the image, says in the status line what a click would do and starts
+  // watching for changes.
   void Form_Load();
-  // Closes both device handles and lets go of the power hold; called through WindowEvents when
-  // the window unloads.
+  // Stops watching, closes both device handles and lets go of the power hold; called through
+  // WindowEvents when the window unloads.
   void Form_Unload() override;
   // Closes both device handles once more as the program ends.
   void Form_Terminate();
-  // Runs the whole update when a device was found.
+  // Stops watching and runs the whole update when a device was found.
   void btnUpgradeFW_Click() override;
+
+  // IdleWatchEvents: while the window idles, a change starts (or starts again) the quiet time;
+  // once it is over, the window searches again when an interface came or went, checks the
+  // image again when its folder changed, and says what a click would do now.
+  void DeviceInterfaceChanged() override;
+  void ProgramFolderChanged() override;
+  void QuietTimeOver() override;
 
   // Fills the four value labels from the session, or blanks them with no device.
   void ShowDeviceInfo() override;
@@ -52,6 +68,7 @@ class FrmMain final : public WindowEvents, public UpdateWindow {
   // UpdateWindow
   void SetUpgradeCaption(const std::string& text) override;
   void SetUpgradeEnabled(bool enabled) override;
+  void SetStatusText(const std::string& text) override;
   void SetProgressVisible(bool visible) override;
   void SetProgressWidth(float twips) override;
   void RepaintProgress() override;
@@ -60,11 +77,25 @@ class FrmMain final : public WindowEvents, public UpdateWindow {
   void Unload() override;
 
  private:
+  void CountDevices();
+  void CheckImage();
+  // The status line and the button as the facts say; each set only when it changes.
+  void ShowStatus();
+  void StartWatching();
+  void StopWatching();
+
   HidPlatform& platform_;
   WindowView& view_;
   FirmwareImageFile& image_;
   PowerGuard& power_;
+  IdleWatch& watch_;
   DeviceSession session_;
+  IdleFacts facts_;
+  std::string statusText_;
+  int buttonEnabled_ = -1;  // as last set: 0 or 1; -1 before the load sets it
+  bool watching_ = false;
+  bool interfacesChanged_ = false;
+  bool folderChanged_ = false;
   std::int16_t progressFullWidth_ = 0;
   UpgradeOutcome outcome_ = UpgradeOutcome::NotStarted;
   bool unloaded_ = false;

@@ -5,8 +5,9 @@
 namespace dalvorn {
 
 int RunMainWindow(const std::function<void()>& eventLoop, WindowView& view, HidPlatform& platform,
-                  FirmwareImageFile& image, const MainWindowHooks& hooks, PowerGuard& power) {
-  FrmMain frm(platform, view, image, power);
+                  FirmwareImageFile& image, const MainWindowHooks& hooks, PowerGuard& power,
+                  IdleWatch& watch) {
+  FrmMain frm(platform, view, image, power, watch);
   view.SetEvents(&frm);
   frm.Form_Load();
   if (hooks.afterLoad) hooks.afterLoad();

@@ -7,6 +7,7 @@
 
 #include "device/hid_platform.h"
 #include "device/power_guard.h"
+#include "ui/idle_watch.h"
 #include "ui/window_view.h"
 #include "update/firmware_image.h"
 
@@ -14,8 +15,10 @@ namespace dalvorn {
 
 // Creates FrmMain over `view`, loads it, runs `eventLoop` (which returns once the window has
 // unloaded), terminates it and returns the program's exit status. The update holds the machine
-// awake through `power`.
+// awake through `power`; the idle window hears of devices and of the image's folder through
+// `watch`.
 int RunMainWindow(const std::function<void()>& eventLoop, WindowView& view, HidPlatform& platform,
-                  FirmwareImageFile& image, const MainWindowHooks& hooks, PowerGuard& power);
+                  FirmwareImageFile& image, const MainWindowHooks& hooks, PowerGuard& power,
+                  IdleWatch& watch);
 
 }  // namespace dalvorn

@@ -27,7 +27,11 @@ enum class Control {
   ProgressFill,   // the progress bar itself, its width the progress
   btnUpgradeFW,
   UnusedLoadButton,  // "2. Load Firmware": laid out, never shown nor reachable
+  lblStatus,         // under the progress bar: what a click on the button will do, and why not
 };
+
+// Controls, the window included, for tables indexed by Control.
+inline constexpr int ControlCount = static_cast<int>(Control::lblStatus) + 1;
 
 struct ControlLayout {
   Control control;
@@ -40,7 +44,8 @@ struct ControlLayout {
 
 inline constexpr int TwipsPerPixel = 15;  // at 96 dots per inch
 inline constexpr int ClientWidthTwips = 5420;
-inline constexpr int ClientHeightTwips = 3010;
+// The status line's three lines made the window taller than its first design (3010 twips).
+inline constexpr int ClientHeightTwips = 3750;
 // TRANSLATORS: the window's title: what the window does.
 inline constexpr std::string_view WindowCaption = TrMark("Firmware Update");
 
@@ -49,7 +54,7 @@ inline constexpr int ProgressFillRed = 128, ProgressFillGreen = 128, ProgressFil
 
 // The caption labels are wide enough for their captions in every language (the fit tests measure
 // them), the same for every language; the value labels take the rest of the frame.
-inline constexpr std::array<ControlLayout, 13> MainWindowLayout = {{
+inline constexpr std::array<ControlLayout, 14> MainWindowLayout = {{
     {Control::DeviceFrame, "Frame1", Control::frmMain, 120, 0, 5175, 1695, "", 0},
     {Control::ManufacturerCaption, "Label4", Control::DeviceFrame, 120, 240, 1800, 285,
      // TRANSLATORS: the captions in front of the device's strings, as its maker wrote them.
@@ -68,7 +73,12 @@ inline constexpr std::array<ControlLayout, 13> MainWindowLayout = {{
      8},
     {Control::ProgressTrack, "Picture1", Control::frmMain, 120, 1860, 5175, 195, "", 12},
     {Control::ProgressFill, "Pic", Control::frmMain, 180, 1920, 5055, 75, "", 11},
-    {Control::btnUpgradeFW, "btnUpgradeFW", Control::frmMain, 900, 2280, 3615, 495,
+    // As wide as the window allows, and three lines high: the longest texts of the languages
+    // wider than English take three lines of the window's font, those of Japanese and Chinese
+    // three of the taller CJK faces (the fit tests measure them); the outline faces of scaled
+    // screens are wider than the bitmap face at 96 dpi.
+    {Control::lblStatus, "lblStatus", Control::frmMain, 60, 2130, 5295, 810, "", 13},
+    {Control::btnUpgradeFW, "btnUpgradeFW", Control::frmMain, 900, 3015, 3615, 495,
      // TRANSLATORS: the button that starts the update; while it runs, it says what it does
      // ("Switching to bootloader...").
      TrMark("Upgrade Firmware"), 9},

@@ -13,13 +13,15 @@ std::string FirmwareImagePath(const std::string& programFolder) {
 #endif
 }
 
+std::string ShortImageReason(std::uint64_t bytes) {
+  return Format(TrN("it holds {count} byte, less than one record of {record} bytes",
+                    "it holds {count} bytes, less than one record of {record} bytes", bytes),
+                {{"count", GroupedNumber(bytes)}, {"record", std::to_string(FlashRecordSize)}});
+}
+
 bool CheckFirmwareImage(const FirmwareImage& image, std::string& error) {
   if (image.WholeRecords() == 0) {
-    error = Format(
-        TrN("it holds {count} byte, less than one record of {record} bytes",
-            "it holds {count} bytes, less than one record of {record} bytes", image.bytes.size()),
-        {{"count", GroupedNumber(image.bytes.size())},
-         {"record", std::to_string(FlashRecordSize)}});
+    error = ShortImageReason(image.bytes.size());
     return false;
   }
   return true;
@@ -43,6 +45,27 @@ bool DiskFirmwareImageFile::Load(const std::string& path, FirmwareImage& image,
   }
   image.signature = ImageSignature::Verified;
   return true;
+}
+
+bool DiskFirmwareImageFile::Check(const std::string& path, ImageCheck& check) {
+  check = ImageCheck{};
+  if (!ProbeRegularFile(path, MaxFirmwareImageBytes, check.bytes, check.error)) return false;
+  if (check.bytes < FlashRecordSize) {
+    check.error = ShortImageReason(check.bytes);
+    return false;
+  }
+  if (keys_.empty()) return true;
+  // The signature is over the whole image: only then is the image read.
+  FirmwareImage image;
+  if (!ReadRegularFile(path, MaxFirmwareImageBytes, image.bytes, check.error) ||
+      !CheckFirmwareImage(image, check.error)) {
+    return false;
+  }
+  check.bytes = image.bytes.size();
+  check.verdict = CheckFirmwareSignature(keys_, path, image.bytes, check.error);
+  check.signature = check.verdict == SignatureVerdict::Verified ? ImageSignature::Verified
+                                                                : ImageSignature::Refused;
+  return check.verdict == SignatureVerdict::Verified;
 }
 
 }  // namespace dalvorn

@@ -41,10 +41,24 @@ struct FirmwareImage {
   }
 };
 
-// Where the update gets its image from: read once, whole, on the click.
+// What a look at the image before the click found: its size, and its signature when the build
+// has keys; or, refused, why (`error`, and `signature` Refused when that is the reason).
+struct ImageCheck {
+  std::uint64_t bytes = 0;
+  ImageSignature signature = ImageSignature::NotChecked;
+  SignatureVerdict verdict = SignatureVerdict::Verified;  // why, when refused for its signature
+  std::string error;
+};
+
+// Where the update gets its image from: read once, whole, on the click, and looked at before.
 class FirmwareImageFile {
  public:
   virtual ~FirmwareImageFile() = default;
+
+  // Whether Load would take the image at `path` now, by the same rules, reading only what they
+  // need: the file's size and kind, and, with keys, the image and its signature. False with
+  // `check.error` set to the reason Load would give. Never changes the file.
+  virtual bool Check(const std::string& path, ImageCheck& check) = 0;
 
   // Reads the image at `path` into `image`. False with `error` set to the reason when the
   // image is refused: it cannot be opened, is not a regular file, cannot be read to its end,
@@ -62,6 +76,7 @@ class DiskFirmwareImageFile final : public FirmwareImageFile {
   explicit DiskFirmwareImageFile(FirmwareKeys keys) : keys_(std::move(keys)) {}
 
   bool Load(const std::string& path, FirmwareImage& image, std::string& error) override;
+  bool Check(const std::string& path, ImageCheck& check) override;
 
  private:
   FirmwareKeys keys_;
@@ -70,5 +85,8 @@ class DiskFirmwareImageFile final : public FirmwareImageFile {
 // The checks on an image's contents once read: false with `error` set when it holds no whole
 // record.
 bool CheckFirmwareImage(const FirmwareImage& image, std::string& error);
+
+// Why an image of `bytes` bytes, less than one record, is refused.
+std::string ShortImageReason(std::uint64_t bytes);
 
 }  // namespace dalvorn

@@ -14,6 +14,10 @@ class UpdateWindow {
   virtual void SetUpgradeCaption(const std::string& text) = 0;
   virtual void SetUpgradeEnabled(bool enabled) = 0;
 
+  // The status line under the progress bar (status_texts.h): what the window tells the person
+  // beside the button's caption.
+  virtual void SetStatusText(const std::string& text) = 0;
+
   // The progress bar; widths are in twips.
   virtual void SetProgressVisible(bool visible) = 0;
   virtual void SetProgressWidth(float twips) = 0;

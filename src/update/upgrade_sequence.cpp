@@ -9,6 +9,7 @@
 #include "device/find_the_hid.h"
 #include "text/translation.h"
 #include "update/feature_reports.h"
+#include "update/status_texts.h"
 #include "update/upgrade_captions.h"
 
 namespace dalvorn {
@@ -252,6 +253,7 @@ UpgradeOutcome RunUpgradeSequence(UpgradeContext& c) {
 
   FirmwareImage image;
   if (const auto refused = RefusedBeforeSending(c, image)) return *refused;
+  c.window.SetStatusText(UpdateStartedText());
 
   // From here on every search takes the device clicked, and no other of its kind.
   NoteDeviceIdentity(s, c.platform);

@@ -1,37 +1,46 @@
 #!/usr/bin/env python3
 """Reads the Qt window through AT-SPI, as a screen reader does, while the emulated runner
-updates the emulated device in real time.
+follows a device plugged in after the window is up and then updates it, in real time.
 
     read_qt_window.py RUNNER PROGRAM_DIR [SECONDS]
 
-Starts RUNNER (the emulated runner) with --real-time over PROGRAM_DIR, finds its window in
-the accessibility tree, checks the names, values, roles and states a screen reader reads,
-presses the button through its AT-SPI action, follows the progress bar's value until the
-window closes itself and checks the exit status. Prints what it read. Exits 1 on a failure.
-Needs a display, a D-Bus session bus and the AT-SPI registry. With LANGUAGE=de in the
+Starts RUNNER (the emulated runner) with --real-time over PROGRAM_DIR, the device plugged in
+4 s after the load, finds its window in the accessibility tree, reads the status line asking
+for the device and sees it change once the device has arrived; checks the names, values, roles
+and states a screen reader reads, presses the button through its AT-SPI action, follows the
+progress bar's value until the window closes itself and checks the exit status. Also checks
+the window's title on the X display: the caption alone. Prints what it read. Exits 1 on a
+failure. Needs a display, a D-Bus session bus and the AT-SPI registry. With LANGUAGE=de in the
 environment, the runner speaks German and the names read are the German ones.
 """
+import json
 import os
 import subprocess
 import sys
+import tempfile
 import time
 
 import pyatspi
 
-# The captions in English and in German: the window, its four caption labels (in the order of
-# the values below), the button, and the button's captions during the update.
+# The texts in English and in German: the window, its four caption labels (in the order of the
+# values below), the button, the button's captions during the update, and the status line
+# asking for the device and saying it is ready (its first sentence).
 CAPTIONS = {
     "": ("Firmware Update", ("Manufacturer", "Product", "Version", "Serial Number"),
          "Upgrade Firmware",
-         {"Switching to bootloader...", "Updating firmware...", "Finishing..."}),
+         {"Switching to bootloader...", "Updating firmware...", "Finishing..."},
+         "Connect the device to update its firmware.", "Ready to update."),
     "de": ("Firmware-Aktualisierung", ("Hersteller", "Produkt", "Version", "Seriennummer"),
            "Firmware aktualisieren",
            {"Wechsel in den Bootloader...", "Firmware wird aktualisiert...",
-            "Wird abgeschlossen..."}),
+            "Wird abgeschlossen..."},
+           "Schließen Sie das Gerät an, um seine Firmware zu aktualisieren.",
+           "Bereit zur Aktualisierung."),
 }
-WINDOW, LABELS, BUTTON, PHASES = CAPTIONS[os.environ.get("LANGUAGE", "")]
+WINDOW, LABELS, BUTTON, PHASES, CONNECT, READY = CAPTIONS[os.environ.get("LANGUAGE", "")]
 # The built-in scenario's device, as the window shows it.
 VALUES = dict(zip(LABELS, (" Dalvorn", " Widget", " 1.2", " 0001")))
+SCENARIO = {"device": {"plugged_at_ms": 4000}}
 
 failures = []
 
@@ -58,8 +67,17 @@ def walk(acc):
             yield from walk(child)
 
 
+def status_line(frame):
+    """The label under the bar that says what the click will do."""
+    for a in walk(frame):
+        if a.getRole() == pyatspi.ROLE_LABEL and (a.name.startswith(CONNECT) or
+                                                   a.name.startswith(READY)):
+            return a
+    return None
+
+
 def find_window(pid, deadline):
-    """The runner's top-level frame, once its contents are filled in."""
+    """The runner's top-level frame, once its status line says something."""
     desktop = pyatspi.Registry.getDesktop(0)
     while time.monotonic() < deadline:
         for app in desktop:
@@ -67,15 +85,39 @@ def find_window(pid, deadline):
                 if app is None or app.get_process_id() != pid:
                     continue
                 for frame in app:
-                    if frame is not None and frame.name == WINDOW:
-                        labels = [a for a in walk(frame) if a.name == LABELS[-1]
-                                  and text_of(a)]
-                        if labels:
-                            return frame
+                    if frame is not None and frame.name == WINDOW and \
+                            status_line(frame) is not None:
+                        return frame
             except Exception:  # the tree changes while it is read
                 pass
         time.sleep(0.1)
     return None
+
+
+def follow_status(frame, deadline):
+    """Reads the status line until it says the device is ready; the names read, in order."""
+    names = []
+    while time.monotonic() < deadline:
+        try:
+            line = status_line(frame)
+            if line is not None and (not names or names[-1] != line.name):
+                names.append(line.name)
+            if names and names[-1].startswith(READY):
+                break
+        except Exception:  # the tree changes while it is read
+            pass
+        time.sleep(0.05)
+    return names
+
+
+def window_titles():
+    """The names of the windows on the X display, as a window manager shows them."""
+    try:
+        tree = subprocess.run(["xwininfo", "-root", "-tree"], capture_output=True, text=True,
+                              timeout=10).stdout
+    except (OSError, subprocess.TimeoutExpired):
+        return None
+    return [line.split('"')[1] for line in tree.splitlines() if line.count('"') >= 2]
 
 
 def by_role(frame, role):
@@ -90,7 +132,11 @@ def main():
     runner, program_dir = sys.argv[1], sys.argv[2]
     seconds = float(sys.argv[3]) if len(sys.argv) > 3 else 60
     deadline = time.monotonic() + seconds
-    proc = subprocess.Popen([runner, "--program-dir", program_dir, "--real-time"])
+    scenario = tempfile.NamedTemporaryFile("w", suffix=".json", delete=False)
+    json.dump(SCENARIO, scenario)
+    scenario.close()
+    proc = subprocess.Popen([runner, scenario.name, "--program-dir", program_dir, "--real-time",
+                             "--idle-ms", "7000"])
     try:
         frame = find_window(proc.pid, deadline)
         if frame is None:
@@ -98,6 +144,30 @@ def main():
             return 1
         print("window: %r (%s)" % (frame.name, frame.getRoleName()))
         check(frame.getRole() == pyatspi.ROLE_FRAME, "the window is not a frame")
+        titles = window_titles()
+        if titles is not None:
+            ours = [t for t in titles if t.startswith(WINDOW)]
+            print("title bar: %r" % ours)
+            check(ours and all(t == WINDOW for t in ours),
+                  "the title bar is not the caption alone: %r" % ours)
+
+        # The status line: it asks for the device, with the button unavailable, then says it
+        # is ready once the device has come.
+        first = status_line(frame)
+        waiting = [b for b in by_role(frame, pyatspi.ROLE_PUSH_BUTTON) if b.name == BUTTON]
+        if first is not None and first.name == CONNECT and waiting:
+            check(not states(waiting[0]).contains(pyatspi.STATE_ENABLED),
+                  "the button is enabled with no device")
+        statuses = follow_status(frame, deadline)
+        print("status line: %r" % statuses)
+        check(bool(statuses) and statuses[0] == CONNECT,
+              "the status line did not first ask for the device")
+        check(bool(statuses) and statuses[-1].startswith(READY),
+              "the status line did not change when the device arrived")
+        find_labels_deadline = time.monotonic() + 5
+        while time.monotonic() < find_labels_deadline and not [
+                a for a in walk(frame) if a.name == LABELS[-1] and text_of(a)]:
+            time.sleep(0.1)
 
         # The value labels: named by their caption, their text is the value.
         labels = by_role(frame, pyatspi.ROLE_LABEL)
@@ -180,6 +250,7 @@ def main():
         if proc.poll() is None:
             proc.kill()
             proc.wait()
+        os.unlink(scenario.name)
     print("accessibility (AT-SPI): %s" % ("FAILED" if failures else "passed"))
     return 1 if failures else 0
 

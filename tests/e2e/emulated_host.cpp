@@ -37,9 +37,12 @@ EmulatedHost::EmulatedHost(const std::string& scenarioJson, long imageBytes,
       tracingView(view, trace),
       injectingView(tracingView),
       imageFile(disk, trace),
+      idleWatch(scenario, clock, folder.string()),
+      tracingWatch(idleWatch, trace),
       frm(platform, injectingView, imageFile,
           powerService == PowerService::Emulated ? static_cast<PowerGuard&>(power)
-                                                 : NoPowerService()) {
+                                                 : NoPowerService(),
+          tracingWatch) {
   if (imageBytes >= 0) {
     std::ofstream out(ImagePath(), std::ios::binary);
     for (long i = 0; i < imageBytes; ++i) {

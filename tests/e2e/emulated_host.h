@@ -9,10 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "emulated_idle_watch.h"
 #include "emulated_platform.h"
 #include "emulated_power.h"
 #include "headless_program.h"
 #include "pump_injections.h"
+#include "trace/tracing_idle_watch.h"
 #include "trace/tracing_image_file.h"
 #include "trace/tracing_power_guard.h"
 #include "trace/tracing_window.h"
@@ -34,6 +36,9 @@ class EmulatedHost {
   ~EmulatedHost();
 
   void Load();  // Form_Load
+  // Lets `ms` virtual milliseconds pass idle: the scenario's notifications and the window's
+  // quiet timer are told as they fall due (the runner's --idle-ms).
+  void Idle(std::int64_t ms) { idleWatch.Idle(ms); }
   void Click() { view.Click(); }
   void Close() { view.CloseAsCloseBox(); }
   // Ends the program as the runner does: terminate handling, flash line, exit line.
@@ -68,6 +73,8 @@ class EmulatedHost {
   emulator::PumpInjectingView injectingView;
   DiskFirmwareImageFile disk;
   TracingFirmwareImageFile imageFile;
+  emulator::EmulatedIdleWatch idleWatch;
+  TracingIdleWatch tracingWatch;
   FrmMain frm;
 
  private:

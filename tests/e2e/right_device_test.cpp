@@ -15,6 +15,7 @@ TEST_P(RightDevice, GetsTheFirmwareOnlyInItsBootloaderAndIsJudgedAfterItsRestart
   const RightDeviceCase& c = GetParam();
   EmulatedHost host(c.scenario, 4000);
   host.Load();
+  host.Idle(c.idleMs);
   host.Click();
   const int exitCode = host.Finish();
   EXPECT_EQ(

@@ -30,33 +30,53 @@ struct Refusal {
   const char* name;
   std::function<void(const fs::path&)> make;
   const char* reason;
+  const char* reasonBeforeTheClick;  // the look before the click reads nothing of the file
 };
 
+// Each image the click refuses, made before the load (the status line says why and the button
+// stays disabled: the click sends nothing) and made after it, unseen by the window (the click's
+// own check refuses it, tells why and sends nothing).
 TEST(SafeUpdate, AnImageThatCannotBeUsedIsRefusedBeforeTheDeviceIsSentAByte) {
   const Refusal refusals[] = {
-      {"missing", [](const fs::path&) {}, "No such file or directory"},
-      {"directory", [](const fs::path& p) { fs::create_directories(p); }, "directory"},
+      {"missing", [](const fs::path&) {}, "No such file or directory", nullptr},
+      {"directory", [](const fs::path& p) { fs::create_directories(p); }, "directory", nullptr},
       {"FIFO", [](const fs::path& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); },
-       "not a regular file"},
+       "not a regular file", nullptr},
       {"read error", [](const fs::path& p) { fs::create_symlink("/proc/self/mem", p); },
-       "Input/output error"},
-      {"empty", [](const fs::path& p) { std::ofstream(p, std::ios::binary); }, "0 bytes"},
+       "Input/output error", "it holds 0 bytes"},
+      {"empty", [](const fs::path& p) { std::ofstream(p, std::ios::binary); }, "0 bytes", nullptr},
       {"39 bytes",
        [](const fs::path& p) { std::ofstream(p, std::ios::binary) << std::string(39, 'x'); },
-       "39 bytes"},
+       "39 bytes", nullptr},
       {"over 16 MiB",
        [](const fs::path& p) {
          { std::ofstream create(p, std::ios::binary); }
          fs::resize_file(p, MaxFirmwareImageBytes + 1);
        },
-       "larger than 16,777,216 bytes"},
+       "larger than 16,777,216 bytes", nullptr},
   };
   for (const char* mode : {"app", "boot"}) {
     for (const Refusal& r : refusals) {
       SCOPED_TRACE(std::string(mode) + ", " + r.name);
-      EmulatedHost host(std::string(R"({"device": {"mode": ")") + mode + "\"}}", -1);
-      r.make(host.ImagePath());
+      const std::string scenario = std::string(R"({"device": {"mode": ")") + mode + "\"}}";
+      {
+        EmulatedHost before(scenario, -1);
+        r.make(before.ImagePath());
+        before.Load();
+        const std::string status = before.view.captions[Control::lblStatus];
+        EXPECT_EQ(status.rfind("The firmware image \"Varnholt.bin\" cannot be read: ", 0), 0u);
+        const char* said = r.reasonBeforeTheClick != nullptr ? r.reasonBeforeTheClick : r.reason;
+        EXPECT_NE(status.find(said), std::string::npos) << status;
+        EXPECT_FALSE(before.view.enabled[Control::btnUpgradeFW]);
+        before.Click();
+        EXPECT_EQ(before.Finish(), 0);
+        EXPECT_TRUE(before.Events("image").empty());
+      }
+
+      EmulatedHost host(scenario, 4000);
       host.Load();
+      fs::remove(host.ImagePath());
+      r.make(host.ImagePath());
       const std::size_t loaded = host.Trace().size();
       host.Click();
       EXPECT_EQ(host.Finish(), 2);

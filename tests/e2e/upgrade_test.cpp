@@ -98,6 +98,7 @@ struct EndCase {
   UpgradeOutcome outcome;
   int exitStatus;
   std::size_t blocksTaken;
+  bool imageGoneAtTheClick = false;  // removed after the load, unseen by the window
 };
 
 TEST(Upgrade, EndsWithAnExitStatusThatTellsTheOutcome) {
@@ -111,7 +112,7 @@ TEST(Upgrade, EndsWithAnExitStatusThatTellsTheOutcome) {
       {"probe fails in bootloader mode",
        R"({"device": {"boot": {"strings": {"product": "Boot"}}}})", 200, UpgradeOutcome::Failed, 1,
        0},
-      {"image missing", R"({"device": {}})", -1, UpgradeOutcome::Refused, 2, 0},
+      {"image missing at the click", R"({"device": {}})", 200, UpgradeOutcome::Refused, 2, 0, true},
       {"in bootloader mode at the click", R"({"device": {"mode": "boot"}})", 200,
        UpgradeOutcome::Updated, 0, 5},
   };
@@ -119,6 +120,7 @@ TEST(Upgrade, EndsWithAnExitStatusThatTellsTheOutcome) {
     SCOPED_TRACE(c.name);
     EmulatedHost host(c.scenario, c.imageBytes);
     host.Load();
+    if (c.imageGoneAtTheClick) std::filesystem::remove(host.ImagePath());
     host.Click();
     EXPECT_EQ(host.frm.Outcome(), c.outcome);
     EXPECT_EQ(host.Finish(), c.exitStatus);
@@ -130,8 +132,10 @@ TEST(Upgrade, EndsWithAnExitStatusThatTellsTheOutcome) {
 }
 
 TEST(Upgrade, AMissingImageIsNamedInAMessageBoxAndNeverCreated) {
-  EmulatedHost host(R"({"device": {}})", -1);
+  // Gone after the load: the window has not seen it go, and the click's own check refuses it.
+  EmulatedHost host(R"({"device": {}})");
   host.Load();
+  std::filesystem::remove(host.ImagePath());
   host.Click();
   ASSERT_EQ(host.view.messageBoxes.size(), 1u);
   EXPECT_NE(host.view.messageBoxes[0].find(host.ImagePath().string()), std::string::npos);

@@ -24,9 +24,11 @@ TEST(RunnerOptionsParsing, ReadsTheDocumentedOptionsAndRefusesOthers) {
          EXPECT_FALSE(o.scenarioPath);
          EXPECT_FALSE(o.click || o.closeAfterLoad || o.realTime);
          EXPECT_EQ(o.closeAtPump, 0);
+         EXPECT_EQ(o.idleMs, 0);
        }},
       {{"s.json", "--click", "--close-at-pump", "3", "--click-at-pump", "1", "--real-time",
-        "--program-dir", "/d", "--trace", "t", "--screenshot", "p.png", "--close-after-load"},
+        "--program-dir", "/d", "--trace", "t", "--screenshot", "p.png", "--close-after-load",
+        "--idle-ms", "60000"},
        true,
        [](const RunnerOptions& o) {
          EXPECT_EQ(o.scenarioPath, "s.json");
@@ -36,9 +38,12 @@ TEST(RunnerOptionsParsing, ReadsTheDocumentedOptionsAndRefusesOthers) {
          EXPECT_EQ(o.programDir, "/d");
          EXPECT_EQ(o.tracePath, "t");
          EXPECT_EQ(o.screenshotPath, "p.png");
+         EXPECT_EQ(o.idleMs, 60000);
        }},
       {{"--close-at-pump", "0"}, false, nullptr},
       {{"--close-at-pump", "2x"}, false, nullptr},
+      {{"--idle-ms", "-1"}, false, nullptr},
+      {{"--idle-ms", "2147483648"}, false, nullptr},
       {{"--click-at-pump"}, false, nullptr},
       {{"--trace"}, false, nullptr},
       {{"--clicks"}, false, nullptr},

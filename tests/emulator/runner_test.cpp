@@ -12,6 +12,7 @@
 
 #include "../signature/signed_run_cases.h"
 #include "emulated_platform.h"
+#include "follow_cases.h"
 #include "qt/qt_runner.h"
 #include "right_device_cases.h"
 #include "ui/qt/qt_application.h"
@@ -130,10 +131,12 @@ INSTANTIATE_TEST_SUITE_P(
                         1u);
               EXPECT_LT(IndexOf(lines, "device", "arrived"), IndexOf(lines, "window", "unload"));
             }},
+        // Removed while the window idles, and clicked before the quiet time is over: the
+        // window still shows it ready, and the click's own check refuses it.
         RunCase{"NoImage",
-                "",
-                -1,
-                {"--click"},
+                R"({"program_folder": [{"at_ms": 100, "remove": "Varnholt.bin"}]})",
+                4096,
+                {"--idle-ms", "200", "--click"},
                 2,
                 [](const Lines& lines) {
                   const std::size_t open = IndexOf(lines, "image", "load");
@@ -143,6 +146,23 @@ INSTANTIATE_TEST_SUITE_P(
                   EXPECT_LT(IndexOf(lines, "window", "message_box"),
                             IndexOf(lines, "window", "unload"));
                   EXPECT_EQ(lines[lines.size() - 2]["bytes"], 0);
+                }},
+        // None at the load: the status line names it, and the button takes no click.
+        RunCase{"NoImageAtTheLoad",
+                "",
+                -1,
+                {"--click"},
+                0,
+                [](const Lines& lines) {
+                  const std::size_t status = IndexOf(lines, "window", "status");
+                  ASSERT_LT(status, lines.size());
+                  EXPECT_EQ(lines[status]["text"].get<std::string>().rfind(
+                                "The firmware image \"Varnholt.bin\" cannot be read: ", 0),
+                            0u);
+                  EXPECT_EQ(lines[status + 1]["op"], "enabled");
+                  EXPECT_EQ(lines[status + 1]["value"], false);
+                  EXPECT_EQ(IndexOf(lines, "image", "load"), lines.size());
+                  EXPECT_EQ(IndexOf(lines, "window", "message_box"), lines.size());
                 }},
         RunCase{"NoDeviceClickDoesNothing",
                 R"({"device": {"present": false}})",
@@ -230,6 +250,15 @@ TEST_P(RightDeviceRun, GetsTheFirmwareOnlyInItsBootloaderAndIsJudgedAfterItsRest
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, RightDeviceRun, ::testing::ValuesIn(testing::RightDeviceCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+class FollowRun : public ::testing::TestWithParam<testing::FollowCase> {};
+
+TEST_P(FollowRun, SaysWhatTheClickWillDoAndDoesIt) {
+  EXPECT_EQ(testing::RunFollowCase(GetParam(), QtRunner), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, FollowRun, ::testing::ValuesIn(testing::FollowCases()),
                          [](const auto& info) { return std::string(info.param.name); });
 
 class SignedImageRun : public ::testing::TestWithParam<testing::signature::SignedRunCase> {};
@@ -331,7 +360,7 @@ TEST(EmulatedRunScreenshot, IsTheClientAreaAfterLoad) {
   EXPECT_EQ(RunEmulated(options, *g_app), 0);
   const QImage shot(QString::fromStdString(folder.File("s.png")));
   EXPECT_EQ(shot.width(), 361);
-  EXPECT_EQ(shot.height(), 201);
+  EXPECT_EQ(shot.height(), 250);
 }
 
 }  // namespace

@@ -247,6 +247,13 @@ TEST(ScenarioRefused, NamesTheFieldThatIsWrong) {
       {R"({"device": {"plugged_at_ms": 5, "unplugged_at_ms": 5}})", "device.unplugged_at_ms"},
       {R"({"interfaces": [{"plugged_at_ms": "soon"}]})", "interfaces[0].plugged_at_ms"},
       {R"({"interfaces": [{"unplugged_at_ms": 4294967296}]})", "interfaces[0].unplugged_at_ms"},
+      {R"({"program_folder": {}})", "program_folder"},
+      {R"({"program_folder": [{"copy": "a.bin"}]})", "program_folder[0]"},
+      {R"({"program_folder": [{"at_ms": 1, "copy": "a", "remove": "b"}]})", "program_folder[0]"},
+      {R"({"program_folder": [{"at_ms": 1, "copy": "../x.bin"}]})", "program_folder[0].copy"},
+      {R"({"program_folder": [{"at_ms": 1, "copy": "a", "to": "d\\V.bin"}]})",
+       "program_folder[0].to"},
+      {R"({"program_folder": [{"at_ms": 1, "remove": ".."}]})", "program_folder[0].remove"},
   };
   for (const auto& [text, field] : table) {
     try {

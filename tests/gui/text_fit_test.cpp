@@ -1,6 +1,6 @@
 // Nothing cut: every text of every language, the pseudo-language's included, measured in the Qt
 // window's real fonts (DejaVu Sans; Noto Sans CJK, which fontconfig falls back to, for Japanese
-// and Chinese) against the control that shows it.
+// and Chinese) against the control that shows it; the status line wrapped in its lines.
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -58,6 +58,17 @@ TEST_P(TextFitTest, EveryTextFitsItsControl) {
           EXPECT_LE(metrics.horizontalAdvance(text), widget->contentsRect().width());
           EXPECT_LE(metrics.height(), widget->contentsRect().height());
         }
+        break;
+      }
+      case ShownText::Where::StatusLine: {
+        // Wrapped at word boundaries: no word past the line's edge and no line below it.
+        auto* line = qobject_cast<QLabel*>(view.ControlWidget(shown.control));
+        ASSERT_NE(line, nullptr);
+        const QRect room = line->contentsRect();
+        const QRect needed = line->fontMetrics().boundingRect(QRect(0, 0, room.width(), 100000),
+                                                              Qt::TextWordWrap, text);
+        EXPECT_LE(needed.width(), room.width());
+        EXPECT_LE(needed.height(), room.height());
         break;
       }
       case ShownText::Where::MessageBox: {

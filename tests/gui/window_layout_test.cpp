@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "qt/qt_window_driver.h"
+#include "status_line_samples.h"
 #include "ui/qt/qt_application.h"
 #include "ui/qt/qt_window_view.h"
 
@@ -45,7 +46,8 @@ const std::vector<Placement> kPlacements = {
     {Control::lblSerialNumber, true, {132, 88, 204, 22}, ""},
     {Control::ProgressTrack, false, {8, 124, 345, 13}, nullptr},
     {Control::ProgressFill, false, {12, 128, 337, 5}, nullptr},
-    {Control::btnUpgradeFW, false, {60, 152, 241, 33}, "Upgrade Firmware"},
+    {Control::lblStatus, false, {4, 142, 353, 54}, ""},
+    {Control::btnUpgradeFW, false, {60, 201, 241, 33}, "Upgrade Firmware"},
     {Control::UnusedLoadButton, false, {8, 196, 345, 33}, "2. Load Firmware"},
 };
 
@@ -55,11 +57,11 @@ class WindowLayoutTest : public ::testing::Test {
   QtWindowView view;
 };
 
-TEST_F(WindowLayoutTest, ClientAreaIsFixedAt361By201) {
+TEST_F(WindowLayoutTest, ClientAreaIsFixedAt361By250) {
   QWidget* window = view.Window();
-  EXPECT_EQ(window->size(), QSize(361, 201));
-  EXPECT_EQ(window->minimumSize(), QSize(361, 201));
-  EXPECT_EQ(window->maximumSize(), QSize(361, 201));
+  EXPECT_EQ(window->size(), QSize(361, 250));
+  EXPECT_EQ(window->minimumSize(), QSize(361, 250));
+  EXPECT_EQ(window->maximumSize(), QSize(361, 250));
   EXPECT_FALSE(window->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
   EXPECT_TRUE(window->windowFlags().testFlag(Qt::WindowCloseButtonHint));
   EXPECT_EQ(window->windowTitle(), QStringLiteral("Firmware Update"));
@@ -86,7 +88,7 @@ TEST_F(WindowLayoutTest, BarLiesInsideItsTroughAndAboveIt) {
   EXPECT_EQ(bar, trough.adjusted(4, 4, -4, -4));
   view.SetVisible(Control::ProgressFill, true);
   const QImage image = emulator::GrabClientArea(view);
-  ASSERT_EQ(image.size(), QSize(361, 201));
+  ASSERT_EQ(image.size(), QSize(361, 250));
   EXPECT_EQ(image.pixelColor(bar.center()), QColor(128, 128, 255));
   EXPECT_EQ(image.pixelColor(bar.right(), bar.bottom()), QColor(128, 128, 255));
   // Where the bar has been shortened, the trough shows again.
@@ -136,6 +138,21 @@ TEST_F(WindowLayoutTest, FontIsNineSansSerifPoints) {
     SCOPED_TRACE(label->text().toStdString());
     EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width());
     EXPECT_LE(label->fontMetrics().height(), label->height());
+  }
+}
+
+// The status line wraps at word boundaries within its lines, whatever it says.
+TEST_F(WindowLayoutTest, EveryStatusTextFitsTheStatusLine) {
+  auto* line = qobject_cast<QLabel*>(W(Control::lblStatus));
+  ASSERT_NE(line, nullptr);
+  EXPECT_TRUE(line->wordWrap());
+  EXPECT_GE(line->height(), 2 * line->fontMetrics().lineSpacing());
+  for (const std::string& text : testing::StatusLineSamples()) {
+    SCOPED_TRACE(text);
+    const QRect needed = line->fontMetrics().boundingRect(
+        QRect(0, 0, line->width(), 10000), Qt::TextWordWrap, QString::fromStdString(text));
+    EXPECT_LE(needed.width(), line->width());
+    EXPECT_LE(needed.height(), line->height());
   }
 }
 

@@ -42,7 +42,7 @@ class LoadedWindowTest : public ::testing::Test {
   FrmMain frm{platform, view, image};
 };
 
-TEST_F(LoadedWindowTest, ComesUpWithoutDeviceBlankAndReady) {
+TEST_F(LoadedWindowTest, ComesUpWithoutDeviceBlankAndSaysWhyTheButtonIsDisabled) {
   EXPECT_TRUE(view.Window()->isVisible());
   EXPECT_FALSE(view.ControlWidget(Control::ProgressFill)->isVisible());
   EXPECT_FALSE(view.ControlWidget(Control::UnusedLoadButton)->isVisible());
@@ -52,7 +52,13 @@ TEST_F(LoadedWindowTest, ComesUpWithoutDeviceBlankAndReady) {
   EXPECT_EQ(view.Caption(Control::lblVersion), " ");
   EXPECT_EQ(view.Caption(Control::lblSerialNumber), "");
   EXPECT_EQ(view.Caption(Control::btnUpgradeFW), "Upgrade Firmware");
-  EXPECT_TRUE(view.ControlWidget(Control::btnUpgradeFW)->isEnabled());
+  // No image in the program folder: the click could not start an update.
+  EXPECT_EQ(view.Caption(Control::lblStatus).rfind("The firmware image \"Varnholt.bin\" cannot", 0),
+            0u);
+  EXPECT_FALSE(view.ControlWidget(Control::btnUpgradeFW)->isEnabled());
+  EXPECT_NE(view.Window()->focusWidget(), view.ControlWidget(Control::btnUpgradeFW));
+  // Enabled later, the button takes the focus the window had nowhere else.
+  view.SetEnabled(Control::btnUpgradeFW, true);
   EXPECT_EQ(view.Window()->focusWidget(), view.ControlWidget(Control::btnUpgradeFW));
 }
 
@@ -71,8 +77,10 @@ TEST_F(LoadedWindowTest, CloseBoxClosesBothHandlesOnceAndHides) {
 }
 
 TEST_F(LoadedWindowTest, ClickWithoutDeviceChangesNothing) {
+  // A click that reached the handler (one queued before the button was disabled).
+  frm.btnUpgradeFW_Click();
   ClickUpgradeButton(view);
-  EXPECT_TRUE(view.ControlWidget(Control::btnUpgradeFW)->isEnabled());
+  EXPECT_FALSE(view.ControlWidget(Control::btnUpgradeFW)->isEnabled());
   EXPECT_EQ(view.Caption(Control::btnUpgradeFW), "Upgrade Firmware");
   EXPECT_FALSE(frm.Unloaded());
   EXPECT_EQ(frm.ExitCode(), 0);

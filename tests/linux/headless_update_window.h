@@ -19,6 +19,7 @@ class HeadlessUpdateWindow final : public UpdateWindow {
 
   void SetUpgradeCaption(const std::string& text) override { caption = text; }
   void SetUpgradeEnabled(bool enabled) override { upgradeEnabled = enabled; }
+  void SetStatusText(const std::string&) override {}
   void SetProgressVisible(bool) override {}
   void SetProgressWidth(float) override {}
   void RepaintProgress() override {}

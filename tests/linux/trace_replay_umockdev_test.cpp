@@ -97,7 +97,6 @@ TEST(RecordOnHidraw, ANodeOfTheDeviceThatCannotBeOpenedIsToldWithItsReason) {
   std::filesystem::path folder;
   const auto recorded = Record(host, std::vector<std::uint8_t>(80, 1), folder);
   const std::string stderrText = ::testing::internal::GetCapturedStderr();
-  std::filesystem::remove(FirmwareImagePath(folder.string()));
 
   bool toldInTrace = false;
   for (const auto& line : recorded) {
@@ -109,6 +108,7 @@ TEST(RecordOnHidraw, ANodeOfTheDeviceThatCannotBeOpenedIsToldWithItsReason) {
   EXPECT_NE(stderrText.find(node + " cannot be opened: ENOENT"), std::string::npos) << stderrText;
   EXPECT_NE(stderrText.find("udev rule"), std::string::npos);
   EXPECT_EQ(testing::ReplayDifference(recorded, folder), "");
+  std::filesystem::remove(FirmwareImagePath(folder.string()));
 }
 
 }  // namespace

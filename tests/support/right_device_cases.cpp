@@ -86,9 +86,10 @@ std::string RunRightDeviceCase(const RightDeviceCase& c, const Runner& run) {
   std::string image(10 * 40, '\0');
   for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<char>(i * 7 + 3);
   folder.Write("Varnholt.bin", image);
-  const RunnerRun r = RunRunner(
-      run, {folder.Write("scenario.json", c.scenario), "--click", "--program-dir", folder.Path()},
-      folder);
+  std::vector<std::string> args = IdleArguments(c);
+  args.insert(args.end(), {folder.Write("scenario.json", c.scenario), "--click", "--program-dir",
+                           folder.Path()});
+  const RunnerRun r = RunRunner(run, args, folder);
   std::size_t flashed = 0;
   std::string wrong = "no flash line\n";
   for (const nlohmann::json& line : r.lines) {

@@ -25,14 +25,26 @@ struct RightDeviceCase {
   // limits. 0: not checked.
   std::int64_t boxAfterMs;
   std::int64_t boxBeforeMs;
+  // Virtual milliseconds the window idles between its load and the click (the runners'
+  // --idle-ms).
+  std::int64_t idleMs = 0;
 };
+
+// The runner's options for the case's idle time, beside --click.
+inline std::vector<std::string> IdleArguments(const RightDeviceCase& c) {
+  if (c.idleMs == 0) return {};
+  return {"--idle-ms", std::to_string(c.idleMs)};
+}
 
 inline void PrintTo(const RightDeviceCase& c, std::ostream* os) {
   *os << c.name;
 }
 
-#define DALVORN_SECOND_DEVICE \
-  R"({"vendor": "0x1209", "product": "0x0001", "strings": {"serial": "0043"}})"
+// Plugged in 100 ms after the load and clicked 100 ms later, before the window's quiet time is
+// over: the window still shows one device, and the click's own count refuses the update.
+#define DALVORN_SECOND_DEVICE                                                   \
+  R"({"vendor": "0x1209", "product": "0x0001", "strings": {"serial": "0043"},)" \
+  R"( "plugged_at_ms": 100})"
 
 // Another device of the kind plugged in while the device is away, in its mode (its product ID),
 // at a time, and where in the enumeration order.
@@ -74,10 +86,10 @@ inline const RightDeviceCase RightDeviceCases[] = {
      "disconnected at data block 3 of", 0, 0},
     {"ASecondDeviceBeforeIt",
      R"({"interfaces": [)" DALVORN_SECOND_DEVICE R"(, {"target": true}], "device": {}})", 2, 0,
-     "2 devices of this kind are connected", 0, 0},
+     "2 devices of this kind are connected", 0, 0, 200},
     {"ASecondDeviceAfterIt",
      R"({"interfaces": [{"target": true}, )" DALVORN_SECOND_DEVICE R"(], "device": {}})", 2, 0,
-     "Nothing was sent to the device", 0, 0},
+     "Nothing was sent to the device", 0, 0, 200},
     {"OneDeviceWithTwoInterfaces",
      R"({"interfaces": [{"target": true}, {"vendor": "0x1209", "product": "0x0001",
                           "physical": "target"}], "device": {}})",

@@ -1,8 +1,10 @@
 #include "shown_texts.h"
 
 #include "file/regular_file.h"
+#include "status_line_samples.h"
 #include "text/built_in_catalogues.h"
 #include "text/translation.h"
+#include "update/block_transfer.h"
 #include "update/firmware_image.h"
 #include "update/upgrade_captions.h"
 #include "update/upgrade_sequence.h"
@@ -19,6 +21,16 @@ std::vector<ShownText> EveryShownText() {
   for (std::string_view caption : UpgradeCaptions) {
     texts.push_back({Where::Control, Control::btnUpgradeFW, Tr(caption)});
   }
+
+  // The status line's longest texts, and each of its sentences with a count in the forms the
+  // languages give two, five and twenty-two.
+  std::vector<std::string> status = testing::StatusLineSamples();
+  for (std::size_t count : {2, 5, 22}) status.push_back(DevicesOfTheKindText(count));
+  for (std::int64_t seconds : {0, 60, 120, 300, 1320}) {
+    const auto blocks = static_cast<std::uint64_t>(seconds * 1'000'000 / BlockPaceMicroseconds);
+    status.push_back(ReadyToUpdateText((blocks + 1) * FlashRecordSize));
+  }
+  for (std::string& text : status) texts.push_back({Where::StatusLine, Control::lblStatus, text});
 
   FirmwareImage oneByte;
   oneByte.bytes.resize(1);

@@ -11,7 +11,8 @@
 namespace dalvorn {
 
 struct ShownText {
-  enum class Where { Title, Control, MessageBox } where;
+  // StatusLine: wrapped at word boundaries within the status line's lines.
+  enum class Where { Title, Control, StatusLine, MessageBox } where;
   Control control;  // for Control: the label or button that shows it
   std::string text;
 };

@@ -44,14 +44,14 @@ int RunInTheField(const char* power, const std::filesystem::path& folder,
   DiskFirmwareImageFile image;
   HeadlessView window;
   const int exitCode =
-      RunProgram(window, host, image, hostPower,
+      RunProgram(window, host, image, hostPower, NoIdleWatchService(),
                  [&](WindowView& view, HidPlatform& platform, FirmwareImageFile& file,
-                     PowerGuard& guard, const MainWindowHooks& hooks) {
+                     PowerGuard& guard, IdleWatch& watch, const MainWindowHooks& hooks) {
                    const auto clickThenClose = [&] {
                      window.Click();
                      window.Unload();
                    };
-                   return RunMainWindow(clickThenClose, view, platform, file, hooks, guard);
+                   return RunMainWindow(clickThenClose, view, platform, file, hooks, guard, watch);
                  });
   ::unsetenv("DALVORN_TRACE");
   return exitCode;

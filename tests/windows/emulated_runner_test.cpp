@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "emulated_platform.h"
+#include "follow_cases.h"
 #include "right_device_cases.h"
 #include "win32/win32_runner.h"
 
@@ -79,22 +80,28 @@ TEST_P(Win32RunnerTest, RunsTheWholeWindowAndTracesIt) {
 
 const char* const NoDevice = R"({"device": {"present": false}})";
 const char* const RefusesBlock3 = R"({"device": {"refuse_block": 3}})";
+// Removed while the window idles, and clicked before the quiet time is over: the click's own
+// check refuses it.
+const char* const ImageRemoved =
+    R"({"program_folder": [{"at_ms": 100, "remove": "Varnholt.bin"}]})";
 
 INSTANTIATE_TEST_SUITE_P(
     Runs, Win32RunnerTest,
-    ::testing::Values(RunCase{"WholeUpdate", nullptr, true, {"--click"}, 0, 400, false},
-                      RunCase{"NoDeviceClickDoesNothing", NoDevice, true, {"--click"}, 0, 0, false},
-                      RunCase{"ImageMissing", nullptr, false, {"--click"}, 2, 0, true},
-                      RunCase{"ClosedDuringTheTransfer",
-                              nullptr,
-                              true,
-                              {"--click", "--close-at-pump", "3"},
-                              3,
-                              0,
-                              false},
-                      RunCase{"RefusedBlock", RefusesBlock3, true, {"--click"}, 1, 80, true},
-                      RunCase{
-                          "ClosedAfterLoad", nullptr, true, {"--close-after-load"}, 0, 0, false}),
+    ::testing::Values(
+        RunCase{"WholeUpdate", nullptr, true, {"--click"}, 0, 400, false},
+        RunCase{"NoDeviceClickDoesNothing", NoDevice, true, {"--click"}, 0, 0, false},
+        RunCase{"ImageMissing", ImageRemoved, true, {"--idle-ms", "200", "--click"}, 2, 0, true},
+        // None at the load: the button takes no click.
+        RunCase{"ImageMissingAtTheLoad", nullptr, false, {"--click"}, 0, 0, false},
+        RunCase{"ClosedDuringTheTransfer",
+                nullptr,
+                true,
+                {"--click", "--close-at-pump", "3"},
+                3,
+                0,
+                false},
+        RunCase{"RefusedBlock", RefusesBlock3, true, {"--click"}, 1, 80, true},
+        RunCase{"ClosedAfterLoad", nullptr, true, {"--close-after-load"}, 0, 0, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 class Win32RightDeviceRun : public ::testing::TestWithParam<testing::RightDeviceCase> {};
@@ -106,7 +113,16 @@ TEST_P(Win32RightDeviceRun, GetsTheFirmwareOnlyInItsBootloaderAndIsJudgedAfterIt
 INSTANTIATE_TEST_SUITE_P(Table, Win32RightDeviceRun, ::testing::ValuesIn(testing::RightDeviceCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(Win32RunnerScreenshotTest, IsThe361By201ClientArea) {
+class Win32FollowRun : public ::testing::TestWithParam<testing::FollowCase> {};
+
+TEST_P(Win32FollowRun, SaysWhatTheClickWillDoAndDoesIt) {
+  EXPECT_EQ(testing::RunFollowCase(GetParam(), RunEmulatedWin32), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, Win32FollowRun, ::testing::ValuesIn(testing::FollowCases()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Win32RunnerScreenshotTest, IsThe361By250ClientArea) {
   ScratchFolder folder;
   RunnerOptions options;
   options.programDir = folder.Path();
@@ -122,7 +138,7 @@ TEST(Win32RunnerScreenshotTest, IsThe361By201ClientArea) {
     return (head[at] << 24) | (head[at + 1] << 16) | (head[at + 2] << 8) | head[at + 3];
   };
   EXPECT_EQ(big32(16), 361);
-  EXPECT_EQ(big32(20), 201);
+  EXPECT_EQ(big32(20), 250);
 }
 
 TEST(Win32RunnerScenarioTest, AnUnreadableScenarioIsTheRunnersOwnFailure) {

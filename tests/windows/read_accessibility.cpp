@@ -129,6 +129,11 @@ void CheckLoadedWindow(HWND window) {
               Narrow(b.value).c_str(), RoleName(b.role).c_str(),
               (b.state & STATE_SYSTEM_INVISIBLE) != 0);
   Check(b.ok && b.role == ROLE_SYSTEM_PROGRESSBAR, "the bar is not a progress bar");
+  // The status line: static text whose name is what it says.
+  const Read s = ReadControl(Control(window, dalvorn::Control::lblStatus, false));
+  std::printf("status line: name [%s] role %s\n", Narrow(s.name).c_str(), RoleName(s.role).c_str());
+  Check(s.ok && s.name.rfind(L"Ready to update.", 0) == 0 && s.role == ROLE_SYSTEM_STATICTEXT,
+        "the status line");
   const Read k = ReadControl(Control(window, dalvorn::Control::btnUpgradeFW, false));
   std::printf("button: name [%s] role %s unavailable %d focused %d\n", Narrow(k.name).c_str(),
               RoleName(k.role).c_str(), (k.state & STATE_SYSTEM_UNAVAILABLE) != 0,

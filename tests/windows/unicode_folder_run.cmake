@@ -3,7 +3,8 @@
 #   1. the runner and the demo image copied into OUT/FOLDER, run with no --program-dir (its
 #      own folder) and the trace and screenshot in that folder: the image is loaded, exit 0;
 #   2. a directory named Varnholt.bin in OUT/FOLDER/directory, given with --program-dir: the
-#      image is refused as a directory (not as a missing file), a message box, exit 2.
+#      image is refused as a directory (not as a missing file) in the status line, the button
+#      stays disabled, exit 0.
 #   cmake -DRUNNER=... [-DRUNNER_EMULATOR=wine] -DIMAGE=... -DOUT=... -DFOLDER=... -P this
 #
 # Under Wine the Unix locale decides the ANSI code page. C.UTF-8 is always installed and Wine
@@ -53,7 +54,7 @@ if(NOT EXISTS ${folder}/window.png)
 endif()
 
 # 2. A directory where the image should be.
-run_runner(2 ${folder}/directory/trace.jsonl --program-dir ${folder}/directory)
-expect_line("\"ev\":\"image\",\"op\":\"load\",\"error\":\"it is a directory, not a file\"")
-expect_line("\"ev\":\"window\",\"op\":\"message_box\"")
-expect_line("^{\"t\":[0-9]+,\"ev\":\"exit\",\"code\":2}$")
+run_runner(0 ${folder}/directory/trace.jsonl --program-dir ${folder}/directory)
+expect_line("\"op\":\"status\",\"text\":\"The firmware image .*: it is a directory, not a file.\"")
+expect_line("\"op\":\"enabled\",\"control\":\"btnUpgradeFW\",\"value\":false")
+expect_line("^{\"t\":[0-9]+,\"ev\":\"exit\",\"code\":0}$")

@@ -11,8 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "status_line_samples.h"
 #include "ui/win32/win32_accessible.h"
 #include "ui/win32/win32_layout.h"
+#include "ui/win32/win32_system.h"
 #include "ui/win32/win32_window_view.h"
 #include "win32/png_writer.h"
 #include "win32/win32_window_driver.h"
@@ -82,6 +84,21 @@ int DrawnCharacterHeight(HWND control) {
   return metrics.tmHeight - metrics.tmInternalLeading;
 }
 
+// The height that `text` takes in a control's font, wrapped at its width.
+int WrappedHeight(HWND control, const std::wstring& text) {
+  HDC dc = ::GetDC(control);
+  HGDIOBJ old =
+      ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0)));
+  RECT r;
+  ::GetClientRect(control, &r);
+  r.bottom = 10000;
+  ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r,
+              DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_LEFT);
+  ::SelectObject(dc, old);
+  ::ReleaseDC(control, dc);
+  return r.bottom - r.top;
+}
+
 // Text that must fit a control in its font at the window's DPI.
 bool Fits(HWND control, const std::wstring& text, int margin) {
   HDC dc = ::GetDC(control);
@@ -106,6 +123,7 @@ TEST_F(Win32AccessibilityTest, AtEveryDpiTheWindowScalesAndNothingIsClipped) {
   view_.SetWidth(Control::ProgressFill, 5055.0f * 0.6f);
   view_.SetEnabled(Control::btnUpgradeFW, false);
   view_.SetCaption(Control::btnUpgradeFW, "Updating firmware...");
+  view_.SetCaption(Control::lblStatus, "Keep the device connected until the update has finished.");
   const char* folder = std::getenv("DALVORN_SCREENSHOTS");
   for (int dpi : {96, 144, 192}) {
     SCOPED_TRACE(dpi);
@@ -125,6 +143,13 @@ TEST_F(Win32AccessibilityTest, AtEveryDpiTheWindowScalesAndNothingIsClipped) {
     for (const wchar_t* caption : {L"Upgrade Firmware", L"Switching to bootloader...",
                                    L"Updating firmware...", L"Finishing..."}) {
       EXPECT_TRUE(Fits(Of(Control::btnUpgradeFW), caption, 8)) << caption;
+    }
+    // The status line: every text within its lines, wrapped at word boundaries.
+    RECT line;
+    ::GetClientRect(Of(Control::lblStatus), &line);
+    for (const std::string& text : testing::StatusLineSamples()) {
+      EXPECT_LE(WrappedHeight(Of(Control::lblStatus), win32::Utf8ToWide(text)), line.bottom)
+          << text;
     }
     const ClientImage shot = emulator::GrabClientArea(view_);
     const win32::PixelRect client = win32::ToPixels(win32::DesignRect(Control::frmMain), dpi);

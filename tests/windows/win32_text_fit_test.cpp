@@ -2,8 +2,9 @@
 // included, measured with GetTextExtentPoint32W in the font the window gives its controls for
 // the language (under Wine: its own "MS Sans Serif" and Tahoma, and Debian's Noto Sans CJK JP
 // and SC for Japanese and Chinese), against the control that shows it, with a glyph for every
-// letter; the title in the system's caption font. A message box is laid out by the system,
-// which wraps its text and grows it.
+// letter (the status line wrapped with DrawTextW as its static control wraps it); the title in
+// the system's caption font. A message box is laid out by the system, which wraps its text and
+// grows it.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -24,6 +25,22 @@ struct Measured {
   SIZE size{};
   int missing = 0;
 };
+
+// The text wrapped at word boundaries in `control`'s width, as a static control draws it.
+SIZE MeasureWrapped(HWND control, const std::string& text) {
+  HDC dc = ::GetDC(control);
+  HGDIOBJ previous =
+      ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0)));
+  const std::wstring wide = win32::Utf8ToWide(text);
+  RECT r{};
+  ::GetClientRect(control, &r);
+  r.bottom = 100000;
+  ::DrawTextW(dc, wide.c_str(), static_cast<int>(wide.size()), &r,
+              DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_LEFT);
+  ::SelectObject(dc, previous);
+  ::ReleaseDC(control, dc);
+  return SIZE{r.right - r.left, r.bottom - r.top};
+}
 
 Measured Measure(HWND control, const std::string& text, HFONT font = nullptr) {
   if (font == nullptr) font = reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0));
@@ -75,6 +92,14 @@ TEST_P(Win32TextFitTest, EveryTextFitsItsControl) {
       EXPECT_LE(m.size.cx + margin, room.right);
       EXPECT_LE(m.size.cy, room.bottom);
       EXPECT_EQ(m.missing, 0);  // no box in place of a letter
+    } else if (shown.where == ShownText::Where::StatusLine) {
+      HWND line = static_cast<HWND>(view.ControlWindow(shown.control));
+      RECT room{};
+      ::GetClientRect(line, &room);
+      const SIZE needed = MeasureWrapped(line, shown.text);
+      EXPECT_LE(needed.cx, room.right);
+      EXPECT_LE(needed.cy, room.bottom);
+      EXPECT_EQ(Measure(line, shown.text).missing, 0);
     }
   }
   ::DeleteObject(captionFont);

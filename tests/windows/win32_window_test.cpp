@@ -57,7 +57,7 @@ TEST_F(Win32WindowTest, ClientAreaIsLaidOutFromTwipsAtTheWindowsDpi) {
   EXPECT_EQ(client.bottom, expected.height);
   if (view_.Dpi() == win32::DefaultDpi) {
     EXPECT_EQ(client.right, 361);
-    EXPECT_EQ(client.bottom, 201);
+    EXPECT_EQ(client.bottom, 250);
   }
 }
 
@@ -99,9 +99,9 @@ TEST_F(Win32WindowTest, StackingAndTabOrderFollowTheTabIndex) {
   for (HWND w = ::GetWindow(Main(), GW_CHILD); w != nullptr; w = ::GetWindow(w, GW_HWNDNEXT)) {
     order.push_back(w);
   }
-  const std::vector<HWND> expected = {Of(Control::DeviceFrame), Of(Control::btnUpgradeFW),
+  const std::vector<HWND> expected = {Of(Control::DeviceFrame),      Of(Control::btnUpgradeFW),
                                       Of(Control::UnusedLoadButton), Of(Control::ProgressFill),
-                                      Of(Control::ProgressTrack)};
+                                      Of(Control::ProgressTrack),    Of(Control::lblStatus)};
   EXPECT_EQ(order, expected);
   // The keyboard reaches only the upgrade button; the hidden load button is skipped.
   view_.Show();

@@ -128,7 +128,7 @@ void MakeAccessibleValueLabel(QLabel* label, const QString& name, QLabel* captio
 
 void MakeAccessibleProgressBar(QWidget* bar) {
   InstallFactory();
-  bar->setProperty(PercentProperty, 100);  // laid out at its full width
+  bar->setProperty(PercentProperty, 0);  // hidden, and no update has run
   // TRANSLATORS: the progress bar's name, for screen readers.
   bar->setAccessibleName(QString::fromStdString(Tr("Progress")));
 }

@@ -49,7 +49,6 @@ QIcon ApplicationIcon() {
 
 void SetUpApplication(QApplication& app) {
   QApplication::setApplicationName(ToQString(ApplicationName));
-  QApplication::setApplicationDisplayName(ToQString(ApplicationName));
   QApplication::setApplicationVersion(ToQString(ApplicationVersion));
   QApplication::setDesktopFileName(QStringLiteral("dalvorn-firmware-update"));
   QApplication::setWindowIcon(ApplicationIcon());
@@ -78,12 +77,13 @@ std::string UseSystemLanguageWithQt() {
 }
 
 int RunMainWindow(QtWindowView& qtWindow, WindowView& view, HidPlatform& platform,
-                  FirmwareImageFile& image, const MainWindowHooks& hooks, PowerGuard& power) {
+                  FirmwareImageFile& image, const MainWindowHooks& hooks, PowerGuard& power,
+                  IdleWatch& watch) {
   // An unload before the loop runs cannot end the loop; there is then no loop to run.
   const auto eventLoop = [&qtWindow] {
     if (!qtWindow.Unloaded()) QApplication::exec();
   };
-  return RunMainWindow(eventLoop, view, platform, image, hooks, power);
+  return RunMainWindow(eventLoop, view, platform, image, hooks, power, watch);
 }
 
 }  // namespace dalvorn

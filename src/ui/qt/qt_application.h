@@ -7,6 +7,7 @@
 
 #include "device/hid_platform.h"
 #include "device/power_guard.h"
+#include "ui/idle_watch.h"
 #include "ui/window_view.h"
 #include "update/firmware_image.h"
 
@@ -35,6 +36,6 @@ std::string UseSystemLanguageWithQt();
 // (a trace, for one). Returns the program's exit status.
 int RunMainWindow(QtWindowView& qtWindow, WindowView& view, HidPlatform& platform,
                   FirmwareImageFile& image, const MainWindowHooks& hooks = {},
-                  PowerGuard& power = NoPowerService());
+                  PowerGuard& power = NoPowerService(), IdleWatch& watch = NoIdleWatchService());
 
 }  // namespace dalvorn

@@ -176,6 +176,12 @@ QWidget* QtMainWindow::MakeControl(const ControlLayout& row, QWidget* container)
       return MakeBar(container);
     case Control::btnUpgradeFW:
       return new QPushButton(QString::fromStdString(ShownCaption(row)), container);
+    case Control::lblStatus: {
+      // Wraps at word boundaries; its text is its accessible name, announced when it changes.
+      QLabel* label = MakeLabel(row.caption, container);
+      label->setWordWrap(true);
+      return label;
+    }
     case Control::UnusedLoadButton: {
       // Laid out but never shown: hidden before the window first shows, out of the tab chain.
       auto* button = new QPushButton(QString::fromStdString(ShownCaption(row)), container);

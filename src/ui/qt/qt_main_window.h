@@ -49,9 +49,7 @@ class QtMainWindow final : public QWidget {
   QWidget* MakeControl(const ControlLayout& row, QWidget* container);
   void SetTabOrder();
 
-  static constexpr std::size_t ControlCount =
-      static_cast<std::size_t>(Control::UnusedLoadButton) + 1;
-  std::array<QWidget*, ControlCount> widgets_{};
+  std::array<QWidget*, static_cast<std::size_t>(ControlCount)> widgets_{};
   std::function<void()> closeHandler_;
 };
 

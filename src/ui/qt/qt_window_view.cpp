@@ -81,7 +81,14 @@ void QtWindowView::SetVisible(Control control, bool visible) {
 }
 
 void QtWindowView::SetEnabled(Control control, bool enabled) {
-  if (QWidget* widget = ControlWidget(control)) widget->setEnabled(enabled);
+  QWidget* widget = ControlWidget(control);
+  if (widget == nullptr) return;
+  widget->setEnabled(enabled);
+  // A disabled button let go of the focus; enabled again, it takes it back when nothing else
+  // holds it, so that the keyboard reaches it at once.
+  if (enabled && control == Control::btnUpgradeFW && window_->focusWidget() == nullptr) {
+    widget->setFocus(Qt::OtherFocusReason);
+  }
 }
 
 void QtWindowView::SetCaption(Control control, const std::string& text) {

@@ -111,7 +111,9 @@ class ControlAccessible final : public IAccessible {
   HRESULT STDMETHODCALLTYPE get_accName(VARIANT child, BSTR* name) override {
     const AccessibleState* state = nullptr;
     if (HRESULT hr = Check(child, name, state); hr != S_OK) return hr;
-    return Text(state->kind == AccessibleKind::PushButton ? TextOf(control_) : state->name, name);
+    const bool named =
+        state->kind == AccessibleKind::PushButton || state->kind == AccessibleKind::StatusLine;
+    return Text(named ? TextOf(control_) : state->name, name);
   }
   HRESULT STDMETHODCALLTYPE get_accValue(VARIANT child, BSTR* value) override {
     const AccessibleState* state = nullptr;
@@ -129,9 +131,9 @@ class ControlAccessible final : public IAccessible {
     const AccessibleState* state = nullptr;
     if (HRESULT hr = Check(child, role, state); hr != S_OK) return hr;
     role->vt = VT_I4;
-    role->lVal = state->kind == AccessibleKind::ValueLabel    ? ROLE_SYSTEM_STATICTEXT
-                 : state->kind == AccessibleKind::ProgressBar ? ROLE_SYSTEM_PROGRESSBAR
-                                                              : ROLE_SYSTEM_PUSHBUTTON;
+    role->lVal = state->kind == AccessibleKind::ProgressBar  ? ROLE_SYSTEM_PROGRESSBAR
+                 : state->kind == AccessibleKind::PushButton ? ROLE_SYSTEM_PUSHBUTTON
+                                                             : ROLE_SYSTEM_STATICTEXT;
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE get_accState(VARIANT child, VARIANT* out) override {
@@ -292,6 +294,10 @@ int ProgressPercent(HWND bar) {
 
 void NotifyValueChanged(HWND control) {
   ::NotifyWinEvent(EVENT_OBJECT_VALUECHANGE, control, OBJID_CLIENT, CHILDID_SELF);
+}
+
+void NotifyNameChanged(HWND control) {
+  ::NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, control, OBJID_CLIENT, CHILDID_SELF);
 }
 
 int PercentOfWidth(float width, float fullWidth) {

@@ -5,8 +5,10 @@
 namespace dalvorn {
 
 int RunMainWindow(Win32WindowView& window, WindowView& view, HidPlatform& platform,
-                  FirmwareImageFile& image, const MainWindowHooks& hooks, PowerGuard& power) {
-  return RunMainWindow([&window] { window.RunMessageLoop(); }, view, platform, image, hooks, power);
+                  FirmwareImageFile& image, const MainWindowHooks& hooks, PowerGuard& power,
+                  IdleWatch& watch) {
+  return RunMainWindow([&window] { window.RunMessageLoop(); }, view, platform, image, hooks, power,
+                       watch);
 }
 
 }  // namespace dalvorn

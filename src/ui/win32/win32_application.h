@@ -4,6 +4,7 @@
 
 #include "device/hid_platform.h"
 #include "device/power_guard.h"
+#include "ui/idle_watch.h"
 #include "ui/win32/win32_window_view.h"
 #include "ui/window_view.h"
 #include "update/firmware_image.h"
@@ -15,6 +16,6 @@ namespace dalvorn {
 // Returns the program's exit status.
 int RunMainWindow(Win32WindowView& window, WindowView& view, HidPlatform& platform,
                   FirmwareImageFile& image, const MainWindowHooks& hooks = {},
-                  PowerGuard& power = NoPowerService());
+                  PowerGuard& power = NoPowerService(), IdleWatch& watch = NoIdleWatchService());
 
 }  // namespace dalvorn

@@ -44,6 +44,6 @@ TwipsRect DesignRect(Control control);
 std::string_view CaptionOfRow(Control valueLabel);
 
 // Controls, the window included, for tables indexed by Control.
-inline constexpr int ControlCount = static_cast<int>(Control::UnusedLoadButton) + 1;
+using ::dalvorn::ControlCount;
 
 }  // namespace dalvorn::win32

@@ -158,9 +158,10 @@ void Win32WindowView::CreateControls() {
   // The bar's accessible name: it shows no text of its own.
   // TRANSLATORS: the progress bar's name, for screen readers.
   win32::MakeAccessible(bar, win32::AccessibleKind::ProgressBar, win32::Utf8ToWide(Tr("Progress")));
-  win32::SetProgressPercent(bar, 100);  // laid out at its full width
   win32::MakeAccessible(AsWindow(windows_[Index(Control::btnUpgradeFW)]),
                         win32::AccessibleKind::PushButton, {});
+  win32::MakeAccessible(AsWindow(windows_[Index(Control::lblStatus)]),
+                        win32::AccessibleKind::StatusLine, {});
 }
 
 void Win32WindowView::ApplyDpi(int dpi) {
@@ -242,14 +243,23 @@ void Win32WindowView::SetVisible(Control control, bool visible) {
 }
 
 void Win32WindowView::SetEnabled(Control control, bool enabled) {
-  ::EnableWindow(AsWindow(windows_[Index(control)]), enabled ? TRUE : FALSE);
+  HWND target = AsWindow(windows_[Index(control)]);
+  ::EnableWindow(target, enabled ? TRUE : FALSE);
+  // A disabled button let go of the focus; enabled again in the active window, it takes it
+  // back when nothing else holds it, so that the keyboard reaches it at once.
+  HWND window = AsWindow(windows_[0]);
+  if (enabled && control == Control::btnUpgradeFW && ::GetActiveWindow() == window &&
+      (::GetFocus() == nullptr || ::GetFocus() == window)) {
+    ::SetFocus(target);
+  }
 }
 
 void Win32WindowView::SetCaption(Control control, const std::string& text) {
   HWND target = AsWindow(windows_[Index(control)]);
   ::SetWindowTextW(target, win32::Utf8ToWide(text).c_str());
-  // A value label's text is its accessible value (the system reports name changes itself).
+  // A value label's text is its accessible value; the status line's its name, announced.
   if (IsValueLabel(control)) win32::NotifyValueChanged(target);
+  if (control == Control::lblStatus) win32::NotifyNameChanged(target);
 }
 
 void Win32WindowView::Repaint(Control control) {
@@ -285,14 +295,41 @@ void Win32WindowView::PumpEvents() {
 void Win32WindowView::RunMessageLoop() {
   MSG msg;
   while (!unloaded_ || quitPending_) {
-    const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
-    if (got == 0) {
-      quitPending_ = false;
+    if (!HandleNextEvent(INFINITE)) {
+      // The quit request: taken off the queue here, once.
+      if (::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) quitPending_ = false;
       break;
     }
-    if (got < 0) break;
-    Dispatch(AsWindow(windows_[0]), msg);
   }
+}
+
+bool Win32WindowView::HandleNextEvent(std::uint32_t milliseconds) {
+  MSG msg;
+  for (;;) {
+    if (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) {
+        ::PostQuitMessage(static_cast<int>(msg.wParam));  // left for the message loop
+        return false;
+      }
+      Dispatch(AsWindow(windows_[0]), msg);
+      return true;
+    }
+    // Nothing waits: sleep until a message or the handle wakes the thread, never polling.
+    HANDLE handle = static_cast<HANDLE>(watchedHandle_);
+    const DWORD count = handle != nullptr ? 1 : 0;
+    const DWORD woken = ::MsgWaitForMultipleObjectsEx(
+        count, count != 0 ? &handle : nullptr, milliseconds, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    if (count != 0 && woken == WAIT_OBJECT_0) {
+      if (signalled_) signalled_();
+      return true;
+    }
+    if (woken != WAIT_OBJECT_0 + count) return false;  // the time is up, or the wait failed
+  }
+}
+
+void Win32WindowView::WatchHandle(void* handle, std::function<void()> signalled) {
+  watchedHandle_ = handle;
+  signalled_ = std::move(signalled);
 }
 
 void Win32WindowView::Unload() {
@@ -313,6 +350,7 @@ void Win32WindowView::MessageBox(const std::string& text) {
 std::intptr_t Win32WindowView::HandleMessage(void* handle, unsigned message, std::uintptr_t wParam,
                                              std::intptr_t lParam) {
   HWND window = AsWindow(handle);  // also before CreateWindowExW has returned it
+  if (hook_ && windows_[0] != nullptr && hook_(message, wParam, lParam)) return 0;
   switch (message) {
     case WM_COMMAND: {
       HWND button = AsWindow(windows_[Index(Control::btnUpgradeFW)]);

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "ui/win32/win32_layout.h"
@@ -39,7 +40,20 @@ class Win32WindowView final : public WindowView {
 
   // Handles the window's messages until it has been unloaded.
   void RunMessageLoop();
+  // Waits up to `milliseconds` (0xFFFFFFFF: for ever) for a message or the watched handle, and
+  // handles what came: a message dispatched, the handle's `signalled` run. False when nothing
+  // came in time or the quit request came (it is then left for the message loop).
+  bool HandleNextEvent(std::uint32_t milliseconds);
   bool Unloaded() const { return unloaded_; }
+
+  // What a watch of the system adds to the window (win32_idle_watch.h): `hook` sees each
+  // message of the main window first and returns true for one it has handled; `signalled` runs
+  // from the message loop each time `handle` (a waitable HANDLE) is signalled. Empty or null
+  // to stop.
+  using MessageHook =
+      std::function<bool(unsigned message, std::uintptr_t wParam, std::intptr_t lParam)>;
+  void SetMessageHook(MessageHook hook) { hook_ = std::move(hook); }
+  void WatchHandle(void* handle, std::function<void()> signalled);
 
   // The native windows (HWND values), for whatever acts on the window from outside its
   // behaviour: the emulated runner's clicks and screenshots, the tests.
@@ -67,6 +81,9 @@ class Win32WindowView final : public WindowView {
   int dpi_ = win32::DefaultDpi;
   bool unloaded_ = false;
   bool quitPending_ = false;
+  MessageHook hook_;
+  void* watchedHandle_ = nullptr;  // HANDLE
+  std::function<void()> signalled_;
 };
 
 }  // namespace dalvorn
