@@ -59,8 +59,7 @@ void SetUpApplication(QApplication& app) {
 std::string UseSystemLanguageWithQt() {
   const std::string language = UseSystemLanguage();
   if (language.empty()) return language;
-  // The name Qt shows with the window's title, in the language too.
-  QApplication::setApplicationDisplayName(QString::fromStdString(ShownApplicationName()));
+  // No display name for Qt: it would add one to the window's title, which is the caption alone.
   if (language == PseudoLanguage) {
     static PseudoQtTexts pseudo;
     QCoreApplication::installTranslator(&pseudo);
