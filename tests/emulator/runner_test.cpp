@@ -241,7 +241,7 @@ INSTANTIATE_TEST_SUITE_P(
                                   }),
                             1u);
                 }}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& instance) { return instance.param.name; });
 
 class RightDeviceRun : public ::testing::TestWithParam<testing::RightDeviceCase> {};
 
@@ -250,7 +250,7 @@ TEST_P(RightDeviceRun, GetsTheFirmwareOnlyInItsBootloaderAndIsJudgedAfterItsRest
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, RightDeviceRun, ::testing::ValuesIn(testing::RightDeviceCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 class FollowRun : public ::testing::TestWithParam<testing::FollowCase> {};
 
@@ -259,7 +259,7 @@ TEST_P(FollowRun, SaysWhatTheClickWillDoAndDoesIt) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, FollowRun, ::testing::ValuesIn(testing::FollowCases()),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 class SignedImageRun : public ::testing::TestWithParam<testing::signature::SignedRunCase> {};
 
@@ -269,7 +269,7 @@ TEST_P(SignedImageRun, TakesOnlyAnImageTheMakerSignedAndRefusesOthersBeforeAnyRe
 
 INSTANTIATE_TEST_SUITE_P(Table, SignedImageRun,
                          ::testing::ValuesIn(testing::signature::SignedRunCases()),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 // Runs with `args` and returns the exit status, keeping what the runner wrote on stderr.
 int RunCapturingErrors(const std::vector<std::string>& args, const std::string& ownFolder,

@@ -120,7 +120,7 @@ TEST_P(FullUpdate, FlashHoldsTheImagesWholeRecords) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Hidraw, FullUpdate, ::testing::ValuesIn(UpdateCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 struct FailureCase {
   const char* name;
@@ -160,7 +160,7 @@ TEST_P(FailedUpdate, StopsAtTheBlockAndSaysWhy) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Hidraw, FailedUpdate, ::testing::ValuesIn(FailureCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 struct TwoDevicesCase {
   const char* name;
@@ -217,7 +217,7 @@ TEST_P(TwoDevices, AreRefusedBeforeEitherIsSentAnything) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Hidraw, TwoDevices, ::testing::ValuesIn(TwoDevicesCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 }  // namespace
 }  // namespace dalvorn::linuxtest

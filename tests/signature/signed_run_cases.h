@@ -22,7 +22,7 @@ namespace dalvorn::testing::signature {
 struct SignedRunCase {
   const char* name;
   std::vector<std::string_view> keys;  // PEM texts given with --public-key
-  enum class Sig { ByA, ByB, None, Directory, Truncated } sig;
+  enum class Sig { SignedByA, SignedByB, None, Directory, Truncated } sig;
   bool flipImage;  // one bit of the image changed after it was signed
   int exitCode;
   const char* reason;  // as the status line says it; nullptr: the image is taken
@@ -31,14 +31,19 @@ struct SignedRunCase {
 inline const std::vector<SignedRunCase>& SignedRunCases() {
   using Sig = SignedRunCase::Sig;
   static const std::vector<SignedRunCase> cases = {
-      {"GoodSignatureUpdates", {MakerAPem}, Sig::ByA, false, 0, nullptr},
-      {"SecondKeySigns", {MakerAPem, MakerBPem}, Sig::ByB, false, 0, nullptr},
+      {"GoodSignatureUpdates", {MakerAPem}, Sig::SignedByA, false, 0, nullptr},
+      {"SecondKeySigns", {MakerAPem, MakerBPem}, Sig::SignedByB, false, 0, nullptr},
       {"NoKeyChecksNothing", {}, Sig::None, true, 0, nullptr},
       {"NoSignatureFile", {MakerAPem}, Sig::None, false, 0, "there is no signature file"},
       {"SignatureIsAFolder", {MakerAPem}, Sig::Directory, false, 0, "cannot be read"},
       {"MalformedSignature", {MakerAPem}, Sig::Truncated, false, 0, "is malformed"},
-      {"AnotherMakersKey", {MakerAPem}, Sig::ByB, false, 0, "matches none of the maker's keys"},
-      {"FlippedImage", {MakerAPem}, Sig::ByA, true, 0, "matches none of the maker's keys"},
+      {"AnotherMakersKey",
+       {MakerAPem},
+       Sig::SignedByB,
+       false,
+       0,
+       "matches none of the maker's keys"},
+      {"FlippedImage", {MakerAPem}, Sig::SignedByA, true, 0, "matches none of the maker's keys"},
   };
   return cases;
 }
@@ -55,10 +60,10 @@ inline std::vector<std::string> WriteSignedRunFiles(const SignedRunCase& c,
   if (c.flipImage) image[77] ^= 0x10;
   write("Varnholt.bin", image.data(), image.size());
   switch (c.sig) {
-    case SignedRunCase::Sig::ByA:
+    case SignedRunCase::Sig::SignedByA:
       write("Varnholt.bin.sig", ByALowS.data(), ByALowS.size());
       break;
-    case SignedRunCase::Sig::ByB:
+    case SignedRunCase::Sig::SignedByB:
       write("Varnholt.bin.sig", ByB.data(), ByB.size());
       break;
     case SignedRunCase::Sig::Truncated:

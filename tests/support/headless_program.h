@@ -31,8 +31,8 @@ class HeadlessView final : public WindowView {
   // The width set last, else the design width, as the toolkits lay it out at 96 dots per inch.
   float Width(Control control) const override;
   void SetWidth(Control control, float twips) override { widths[control] = twips; }
-  void SetVisible(Control control, bool visible) override { this->visible[control] = visible; }
-  void SetEnabled(Control control, bool enabled) override { this->enabled[control] = enabled; }
+  void SetVisible(Control control, bool on) override { visible[control] = on; }
+  void SetEnabled(Control control, bool on) override { enabled[control] = on; }
   void SetCaption(Control control, const std::string& text) override { captions[control] = text; }
   void Repaint(Control) override {}
   void PumpEvents() override {

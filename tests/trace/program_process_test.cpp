@@ -179,7 +179,7 @@ TEST_P(RealProgramTrace, NeverStopsTheProgramNorReplacesTheImage) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Traces, RealProgramTrace, ::testing::ValuesIn(kProgramCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 TEST(RealProgramTrace, ToAPipeWithAReaderIsWrittenAsTheProgramRuns) {
   const Installed installed("pipe-read");
@@ -296,7 +296,7 @@ TEST_P(RunnerTrace, EndsWithItsOwnStatusAndNeverHangs) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, RunnerTrace, ::testing::ValuesIn(kRunnerCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 // Runs `args` off screen and reads its standard output to the end, or for two minutes at most:
 // the bytes it wrote there, of which `tail` keeps the last few thousand. Sets `status`.

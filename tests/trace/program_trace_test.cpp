@@ -56,7 +56,7 @@ TEST_P(ProgramTraceFile, NeverChangesTheRunAndTellsWhatWentWrong) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, ProgramTraceFile, ::testing::ValuesIn(kCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 }  // namespace
 }  // namespace dalvorn::testing

@@ -96,7 +96,7 @@ TEST_P(Replay, OfADerivedScenarioLeavesTheSameNormalisedTrace) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenarios, Replay, ::testing::ValuesIn(kCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 // The decorator over a platform that writes no trace of its own gives, line for line and with
 // the same times, what that platform writes of itself.

@@ -144,7 +144,7 @@ TEST_P(TraceFileOpen, TakesOnlyWhatMayBeWrittenAndTouchesNothingElse) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, TraceFileOpen, ::testing::ValuesIn(kOpenCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 TEST(TraceFileWrite, FailsWithTheReasonOnAPipeWhoseReaderHasGone) {
   IgnoreBrokenPipes();

@@ -148,7 +148,7 @@ TEST_P(HostileTrace, EndsWithStatus66NamingTheFileAndTheLine) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, HostileTrace, ::testing::ValuesIn(HostileCases()),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 struct SpecialFileCase {
   const char* name;
@@ -192,7 +192,7 @@ TEST_P(SpecialFile, IsRefusedOrReadAsWhatItIsNeverBlocking) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, SpecialFile, ::testing::ValuesIn(kSpecialFiles),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 // A recorded run, as a file and as text.
 struct Recorded {

@@ -102,7 +102,7 @@ INSTANTIATE_TEST_SUITE_P(
                 false},
         RunCase{"RefusedBlock", RefusesBlock3, true, {"--click"}, 1, 80, true},
         RunCase{"ClosedAfterLoad", nullptr, true, {"--close-after-load"}, 0, 0, false}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& instance) { return std::string(instance.param.name); });
 
 class Win32RightDeviceRun : public ::testing::TestWithParam<testing::RightDeviceCase> {};
 
@@ -111,7 +111,7 @@ TEST_P(Win32RightDeviceRun, GetsTheFirmwareOnlyInItsBootloaderAndIsJudgedAfterIt
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, Win32RightDeviceRun, ::testing::ValuesIn(testing::RightDeviceCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 class Win32FollowRun : public ::testing::TestWithParam<testing::FollowCase> {};
 
@@ -120,7 +120,7 @@ TEST_P(Win32FollowRun, SaysWhatTheClickWillDoAndDoesIt) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, Win32FollowRun, ::testing::ValuesIn(testing::FollowCases()),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 TEST(Win32RunnerScreenshotTest, IsThe361By250ClientArea) {
   ScratchFolder folder;

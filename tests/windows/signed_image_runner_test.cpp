@@ -17,7 +17,7 @@ TEST_P(Win32SignedImageRun, TakesOnlyAnImageTheMakerSignedAndRefusesOthersBefore
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, Win32SignedImageRun, ::testing::ValuesIn(sig::SignedRunCases()),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 }  // namespace
 }  // namespace dalvorn::emulator
