@@ -91,7 +91,7 @@ TEST_P(TextFitTest, EveryTextFitsItsControl) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, TextFitTest, ::testing::ValuesIn(LanguagesToMeasure()),
-                         [](const auto& info) { return LanguageTestName(info.param); });
+                         [](const auto& instance) { return LanguageTestName(instance.param); });
 
 }  // namespace
 }  // namespace dalvorn

@@ -106,7 +106,7 @@ TEST_P(Win32TextFitTest, EveryTextFitsItsControl) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, Win32TextFitTest, ::testing::ValuesIn(LanguagesToMeasure()),
-                         [](const auto& info) { return LanguageTestName(info.param); });
+                         [](const auto& instance) { return LanguageTestName(instance.param); });
 
 }  // namespace
 }  // namespace dalvorn
