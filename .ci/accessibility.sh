@@ -6,7 +6,7 @@
 #      which save the window's screenshots at 100, 150 and 200 %;
 #   4. on a private Xvfb with its own D-Bus session and AT-SPI registry, runs the emulated
 #      runner in real time and reads its window through AT-SPI while the update runs
-#      (tests/accessibility/read_qt_window.py).
+#      (tests/accessibility/read_qt_window.py), in English and in German (LANGUAGE=de).
 # Usage: .ci/accessibility.sh [BUILD_DIR]   (default: build/accessibility in the repository)
 # The screenshots and the reader's report are left in BUILD_DIR/ci-accessibility.
 set -euo pipefail
@@ -26,7 +26,7 @@ step_prefix="accessibility"
 step "packages"
 packages=(cmake ninja-build g++ qt6-base-dev qt6-qpa-plugins libgl-dev googletest
           nlohmann-json3-dev xvfb xauth dbus dbus-x11 at-spi2-core python3 python3-pyatspi
-          fonts-dejavu-core x11-utils)
+          fonts-dejavu-core gettext x11-utils)
 install_missing "${packages[@]}"
 
 # --- 2. Build ------------------------------------------------------------------------------
@@ -68,15 +68,20 @@ for _ in $(seq 50); do
 done
 /usr/bin/python3 "$1" "$2" "$3" 90
 '
-status=0
-DISPLAY=:$display QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 \
-  timeout 180 dbus-run-session -- bash -c "$session" session \
-  "$root/tests/accessibility/read_qt_window.py" "$runner" "$demo" </dev/null \
-  >"$out/at-spi.txt" 2>"$out/at-spi.stderr" || status=$?
-cat "$out/at-spi.txt"
-if [[ $status -ne 0 ]]; then
-  tail -n 30 "$out/at-spi.stderr" >&2
-  echo "accessibility: the AT-SPI reader failed ($status)" >&2
-  exit 1
-fi
+# In English, then in German (LANGUAGE=de: the names read are the German captions).
+for language in "" de; do
+  report=$out/at-spi${language:+-$language}
+  status=0
+  DISPLAY=:$display QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 \
+    LC_ALL=C.UTF-8 LANGUAGE=$language \
+    timeout 180 dbus-run-session -- bash -c "$session" session \
+    "$root/tests/accessibility/read_qt_window.py" "$runner" "$demo" </dev/null \
+    >"$report.txt" 2>"$report.stderr" || status=$?
+  cat "$report.txt"
+  if [[ $status -ne 0 ]]; then
+    tail -n 30 "$report.stderr" >&2
+    echo "accessibility: the AT-SPI reader failed ($status)${language:+ in $language}" >&2
+    exit 1
+  fi
+done
 step "done: report and screenshots in $out"

@@ -2,7 +2,7 @@
 # Checks what the Win32 emulated runner left after a whole update under Wine (.ci/windows.sh,
 # step "emulated runner"): its trace ends with exit 0 and has the window's show, unload and
 # terminate lines and the device's unlock; the device flashed exactly the image's whole 40-byte
-# blocks, once, and came back in application mode; the screenshot is a 361 x 226 PNG.
+# blocks, once, and came back in application mode; the screenshot is a 361 x 250 PNG.
 # Prints one line of totals; on a fault exits non-zero with "emulated trace: WHY".
 # Usage: .ci/check-emulated-run.py TRACE.jsonl IMAGE.bin SCREENSHOT.png
 import hashlib
@@ -42,8 +42,8 @@ def main():
         fail("the device did not come back in application mode")
     with open(shot, "rb") as f:
         png = f.read(24)
-    if png[:8] != b"\x89PNG\r\n\x1a\n" or struct.unpack(">II", png[16:24]) != (361, 226):
-        fail("the screenshot is not a 361 x 226 PNG")
+    if png[:8] != b"\x89PNG\r\n\x1a\n" or struct.unpack(">II", png[16:24]) != (361, 250):
+        fail("the screenshot is not a 361 x 250 PNG")
     print("emulated trace: %d lines, %d bytes flashed, exit 0" % (len(lines), whole))
 
 

@@ -21,7 +21,7 @@ source .ci/lib.sh
 step_prefix="linux backend"
 
 step "packages"
-install_missing g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev nlohmann-json3-dev \
+install_missing g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev nlohmann-json3-dev gettext \
   libudev-dev libsystemd-dev libssl-dev umockdev libumockdev-dev clang libclang-rt-14-dev \
   qemu-system-x86 busybox-static cpio xz-utils \
   qt6-base-dev qt6-qpa-plugins libgl-dev udev xvfb xauth xdotool fonts-dejavu-core

@@ -83,11 +83,11 @@ import -window root "$work/installed-screen.png"
 frame="$((WIDTH + 2))x$((HEIGHT + 22))+$((X - 1))+$((Y - 21))"
 convert "$work/installed-screen.png" -crop "$frame" \
   +repage "$work/installed-window.png"
-# The four value labels (lblManuf...: left 1680 twips, tops 240/600/960/1320, 330 high) are blank:
-# one colour each, inside a margin.
+# The four value labels (lblManuf...: left 2100 twips, tops 240/600/960/1320, 330 high, at least
+# 3060 wide) are blank: one colour each, inside a margin.
 for top in 240 600 960 1320; do
   colours=$(convert "$work/installed-screen.png" \
-    -crop "200x14+$((X + 1680 / 15 + 4))+$((Y + top / 15 + 4))" +repage -format %k info:)
+    -crop "190x14+$((X + 2100 / 15 + 4))+$((Y + top / 15 + 4))" +repage -format %k info:)
   [[ $colours -eq 1 ]] || { echo "a value label at $top twips is not blank" >&2; exit 1; }
 done
 echo "the value labels are blank (no device)"

@@ -116,8 +116,8 @@ run_and_press() {
   sleep 1  # let the window manager frame it
   geometry() { xwininfo -id "$window" | sed -n "s/^ *$1: *//p"; }
   X=$(geometry 'Absolute upper-left X') Y=$(geometry 'Absolute upper-left Y') WIDTH=$(geometry Width)
-  # Upgrade Firmware: left 900, top 2655, 3615 x 495 twips; its middle, in pixels.
-  xdotool mousemove "$((X + (900 + 3615 / 2) / 15))" "$((Y + (2655 + 495 / 2) / 15))" click 1
+  # Upgrade Firmware: left 900, top 3015, 3615 x 495 twips; its middle, in pixels.
+  xdotool mousemove "$((X + (900 + 3615 / 2) / 15))" "$((Y + (3015 + 495 / 2) / 15))" click 1
 }
 # wait_exit RUN: sets status to the program's exit status once it has ended (at most 30 s).
 wait_exit() {

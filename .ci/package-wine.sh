@@ -5,10 +5,13 @@
 #      Start-menu entry, and the Add/Remove Programs entry with version and publisher;
 #   2. the installed program started once: its window comes up and is closed as its close
 #      box does (close_window.exe from the Windows build), exit status 0;
-#   3. the uninstaller /S: nothing of the program is left (folder, shortcut, registry entry).
+#   3. the uninstaller /S: nothing of the program is left (folder, shortcut, registry entry);
+#   4. the same in a German Windows (the locale de_DE.UTF-8): the Start-menu entry and the
+#      installed window in German, removed by an uninstaller run in English.
 # With DALVORN_SIGN_CA=CERT.pem it checks the installed uninstaller's signature against it.
 # With DALVORN_INSTALLER_SCREENSHOTS=DIR it also walks through the installer's pages with the
-# keyboard first, saving each page as DIR/packaging-installer-N.png.
+# keyboard first, saving each page as DIR/packaging-installer-N.png, and the first page in
+# German as DIR/packaging-installer-de.png.
 # Wine runs in the C.UTF-8 locale, whatever the caller's (use_utf8_locale, .ci/lib.sh).
 # Usage: .ci/package-wine.sh INSTALLER.exe WINDOWS_BUILD WORK
 set -euo pipefail
@@ -127,3 +130,37 @@ wait_for 30 gone || {
   exit 1
 }
 echo "uninstalled: nothing of the program is left"
+
+step "in a German Windows"
+# The installer and the program in the Windows display's language (Wine takes it from the
+# locale): the Start-menu entry is named in German, the installed window speaks German, and the
+# uninstaller, run in English, still removes the entry.
+"$wineserver" -k >/dev/null 2>&1 || true
+de=(env LC_ALL=de_DE.UTF-8 LANG=de_DE.UTF-8)
+de_shortcut="${shortcut%/*}/Dalvorn Firmware-Aktualisierung.lnk"
+if [[ -n ${DALVORN_INSTALLER_SCREENSHOTS:-} ]]; then
+  "${de[@]}" "$wine" "$installer" </dev/null >/dev/null 2>&1 &
+  setup_pid=$!
+  id=
+  wait_for 30 eval 'id=$(xdotool search --onlyvisible --name "Dalvorn Firmware-Aktualisierung" | head -n 1)'
+  sleep 2
+  import -window "$id" "$shots/packaging-installer-de.png"
+  xdotool windowfocus --sync "$id" key Escape
+  sleep 1
+  xdotool key Return  # "Do you really want to quit?": yes
+  wait "$setup_pid" || true
+fi
+"${de[@]}" "$wine" "$installer" /S </dev/null
+[[ -f $de_shortcut ]] || { echo "no German Start-menu entry" >&2; ls "${shortcut%/*}" >&2; exit 1; }
+(cd "$folder" && exec timeout 120 "${de[@]}" "$wine" "$program" </dev/null) &
+program_pid=$!
+timeout 90 "$wine" "$close_window" 60 "$(winepath -w "$work/installed-window-de.png")" \
+  </dev/null | tr -d '\r' >"$work/window-de.txt" || true
+wait "$program_pid" || true
+grep -Fxq 'btnUpgradeFW=[Firmware aktualisieren]' "$work/window-de.txt" ||
+  { cat "$work/window-de.txt"; echo "the installed program does not speak German" >&2; exit 1; }
+"$wineserver" -k >/dev/null 2>&1 || true
+w "$folder/uninstall.exe" /S
+gone() { [[ ! -e $folder && ! -e $de_shortcut ]] && ! w reg query "$key" >/dev/null 2>&1; }
+wait_for 30 gone || { echo "the German install left files or its entry behind" >&2; exit 1; }
+echo "in German: Start-menu entry and window in German, uninstalled"

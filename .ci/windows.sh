@@ -27,7 +27,7 @@ step_prefix="windows"
 # --- 1. Packages -------------------------------------------------------------------------
 step "packages"
 packages=(cmake ninja-build g++-mingw-w64-x86-64-posix wine64 wine fonts-wine xvfb
-          googletest nlohmann-json3-dev python3)
+          googletest nlohmann-json3-dev python3 gettext fonts-noto-cjk)
 install_missing "${packages[@]}"
 
 # --- Wine session and display --------------------------------------------------------------

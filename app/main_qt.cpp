@@ -19,6 +19,7 @@ int main(int argc, char* argv[]) {
   dalvorn::IgnoreBrokenPipes();
   QApplication app(argc, argv);
   dalvorn::SetUpApplication(app);
+  dalvorn::UseSystemLanguageWithQt();
   const auto platform = dalvorn::MakeOsPlatform();
   const auto power = dalvorn::MakeOsPowerGuard();
   dalvorn::DiskFirmwareImageFile image(dalvorn::BuiltInFirmwareKeys());

@@ -5,6 +5,7 @@
 #include "device/os_platform.h"
 #include "device/power_guard.h"
 #include "program_run.h"
+#include "text/language_choice.h"
 #include "ui/win32/win32_application.h"
 #include "ui/win32/win32_idle_watch.h"
 #include "ui/win32/win32_window_view.h"
@@ -14,6 +15,7 @@
 
 int WINAPI WinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, LPSTR /*commandLine*/,
                    int /*show*/) {
+  dalvorn::UseSystemLanguage();
   const std::unique_ptr<dalvorn::HidPlatform> platform = dalvorn::MakeOsPlatform();
   dalvorn::DiskFirmwareImageFile image(dalvorn::BuiltInFirmwareKeys());
   dalvorn::Win32WindowView window;

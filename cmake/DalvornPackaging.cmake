@@ -34,6 +34,18 @@ if(WIN32)
     set(DALVORN_NSIS_IMAGE 0)
   endif()
   set(DALVORN_NSIS_SIGNATURE ${_dalvorn_ship_signature})
+  # The installer's languages and the Start-menu entry's name in each, from po/ (made again
+  # when a translation changes).
+  include(${_dalvorn_pkg}/windows/installer_languages.cmake)
+  configure_file(${_dalvorn_res}/${DALVORN_PACKAGE_NAME}.desktop.in
+                 ${_dalvorn_win}/installer/${DALVORN_PACKAGE_NAME}.desktop @ONLY)
+  set(DALVORN_NSIS_LANGUAGES ${_dalvorn_win}/installer/languages.nsh)
+  dalvorn_write_installer_languages(${_dalvorn_win}/installer/${DALVORN_PACKAGE_NAME}.desktop
+                                    ${DALVORN_NSIS_LANGUAGES})
+  foreach(lang IN LISTS DALVORN_LANGUAGES)
+    set_property(DIRECTORY ${PROJECT_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+                 ${DALVORN_PO_DIR}/${lang}.po)
+  endforeach()
   configure_file(${_dalvorn_pkg}/windows/installer.nsi.in ${PROJECT_BINARY_DIR}/installer.nsi
                  @ONLY)
   return()
@@ -43,15 +55,45 @@ if(NOT DALVORN_QT)
 endif()
 
 # --- Desktop integration ------------------------------------------------------------------
+# Written in English at configure time (generated/linux/, where scripts/update-po.sh takes their
+# texts from), then translated from po/ at build time into generated/linux/translated/: the
+# desktop entry's Name, GenericName, Comment and Keywords (msgfmt --desktop), the metainfo's
+# name, summary and description (msgfmt --xml, with gettext's rules for metainfo). A title or
+# summary a maker changed has no translation yet, and stays as written.
 set(_dalvorn_lin ${DALVORN_GENERATED_DIR}/linux)
 set(_dalvorn_name ${DALVORN_PACKAGE_NAME})
-configure_file(${_dalvorn_res}/${_dalvorn_name}.desktop.in ${_dalvorn_lin}/${_dalvorn_name}.desktop
-               @ONLY)
-configure_file(${_dalvorn_pkg}/linux/metainfo.xml.in
-               ${_dalvorn_lin}/${DALVORN_APPSTREAM_ID}.metainfo.xml @ONLY)
-install(FILES ${_dalvorn_lin}/${_dalvorn_name}.desktop
+set(_dalvorn_desktop ${_dalvorn_name}.desktop)
+set(_dalvorn_metainfo ${DALVORN_APPSTREAM_ID}.metainfo.xml)
+configure_file(${_dalvorn_res}/${_dalvorn_desktop}.in ${_dalvorn_lin}/${_dalvorn_desktop} @ONLY)
+configure_file(${_dalvorn_pkg}/linux/metainfo.xml.in ${_dalvorn_lin}/${_dalvorn_metainfo} @ONLY)
+set(_dalvorn_po_files "")
+foreach(lang IN LISTS DALVORN_LANGUAGES)
+  list(APPEND _dalvorn_po_files ${DALVORN_PO_DIR}/${lang}.po)
+endforeach()
+add_custom_command(
+  OUTPUT ${_dalvorn_lin}/translated/${_dalvorn_desktop}
+         ${_dalvorn_lin}/translated/${_dalvorn_metainfo}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${_dalvorn_lin}/translated
+  COMMAND ${DALVORN_MSGFMT} --desktop --template=${_dalvorn_lin}/${_dalvorn_desktop}
+          -d ${DALVORN_PO_DIR} -o ${_dalvorn_lin}/translated/${_dalvorn_desktop}
+  COMMAND ${DALVORN_MSGFMT} --xml --template=${_dalvorn_lin}/${_dalvorn_metainfo}
+          -d ${DALVORN_PO_DIR} -o ${_dalvorn_lin}/translated/${_dalvorn_metainfo}
+  DEPENDS ${_dalvorn_lin}/${_dalvorn_desktop} ${_dalvorn_lin}/${_dalvorn_metainfo}
+          ${DALVORN_PO_DIR}/LINGUAS ${_dalvorn_po_files}
+  COMMENT "Translating the desktop entry and the metainfo"
+  VERBATIM)
+add_custom_target(dalvorn_desktop_files ALL
+                  DEPENDS ${_dalvorn_lin}/translated/${_dalvorn_desktop}
+                          ${_dalvorn_lin}/translated/${_dalvorn_metainfo})
+# Built with the program, which scripts/package.sh builds alone before it installs.
+add_dependencies(dalvorn-firmware-update dalvorn_desktop_files)
+# The template and the catalogues brought up to date with the sources (scripts/update-po.sh).
+add_custom_target(update-po
+                  COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/update-po.sh ${PROJECT_BINARY_DIR}
+                  COMMENT "Updating po/ from the sources" VERBATIM)
+install(FILES ${_dalvorn_lin}/translated/${_dalvorn_desktop}
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-install(FILES ${_dalvorn_lin}/${DALVORN_APPSTREAM_ID}.metainfo.xml
+install(FILES ${_dalvorn_lin}/translated/${_dalvorn_metainfo}
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 foreach(size 16 32 48 64 128 256)
   install(FILES ${_dalvorn_res}/${_dalvorn_name}-${size}.png
@@ -116,6 +158,9 @@ Varnholt.bin, lies in /opt/${_dalvorn_name}/.")
 # Dependencies from the binary (dpkg-shlibdeps) alone: on Debian 12 Qt's X11 platform plugin
 # comes with libqt6gui6 (CI checks the package in a minimal root without recommends).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The fonts for Japanese and Chinese texts, and Qt's own texts (a message box's button) in the
+# person's language; without them those texts show in English or in another font.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk, qt6-translations-l10n")
 configure_file(${_dalvorn_pkg}/linux/postinst ${_dalvorn_lin}/control/postinst COPYONLY)
 configure_file(${_dalvorn_pkg}/linux/postrm ${_dalvorn_lin}/control/postrm COPYONLY)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${_dalvorn_lin}/control/postinst

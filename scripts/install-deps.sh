@@ -7,7 +7,7 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../.ci/lib.sh"
 install_missing \
   g++ cmake ninja-build pkg-config ca-certificates \
-  qt6-base-dev libgl-dev fonts-dejavu-core \
+  qt6-base-dev libgl-dev fonts-dejavu-core fonts-noto-cjk qt6-translations-l10n gettext \
   nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev \
   libudev-dev umockdev libumockdev-dev libsystemd-dev python3-dbusmock dbus libssl-dev openssl \
   "$@"

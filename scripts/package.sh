@@ -43,7 +43,7 @@ targets=${DALVORN_PACKAGE_TARGETS:-deb windows}
 step_prefix="package"
 
 step "packages"
-deps=(cmake ninja-build dpkg-dev file openssl)
+deps=(cmake ninja-build dpkg-dev file openssl gettext)
 [[ $targets == *deb* ]] && deps+=(g++ pkg-config qt6-base-dev libgl-dev libudev-dev
                                   nlohmann-json3-dev libssl-dev)
 [[ $targets == *windows* ]] && deps+=(g++-mingw-w64-x86-64-posix nlohmann-json3-dev

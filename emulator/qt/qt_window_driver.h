@@ -13,7 +13,7 @@ namespace dalvorn::emulator {
 void ClickUpgradeButton(QtWindowView& view);
 // As the close box: the window unloads.
 void CloseAsCloseBox(QtWindowView& view);
-// The client area as it is painted now, one pixel per device-independent pixel (361 x 226).
+// The client area as it is painted now, one pixel per device-independent pixel (361 x 250).
 QImage GrabClientArea(const QtWindowView& view);
 
 }  // namespace dalvorn::emulator

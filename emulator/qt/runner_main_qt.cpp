@@ -21,6 +21,7 @@ int main(int argc, char* argv[]) {
   dalvorn::IgnoreBrokenPipes();
   QApplication app(argc, argv);
   dalvorn::SetUpApplication(app);
+  dalvorn::UseSystemLanguageWithQt();
   std::vector<std::string> arguments;
   for (const QString& argument : QCoreApplication::arguments().mid(1)) {
     arguments.push_back(argument.toStdString());

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "runner_options.h"
+#include "text/language_choice.h"
 #include "text/text_codec.h"
 #include "win32/win32_runner.h"
 
@@ -43,6 +44,7 @@ std::vector<std::string> Arguments() {
 }  // namespace
 
 int main() {
+  dalvorn::UseSystemLanguage();
   const std::vector<std::string> arguments = Arguments();
   if (arguments.size() == 1 && (arguments[0] == "--help" || arguments[0] == "-h")) {
     std::cout << dalvorn::emulator::RunnerUsage();

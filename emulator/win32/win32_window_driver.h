@@ -12,7 +12,7 @@ namespace dalvorn::emulator {
 void ClickUpgradeButton(Win32WindowView& view);
 // As the close box: the window unloads.
 void CloseAsCloseBox(Win32WindowView& view);
-// The client area as it is painted now (361 x 226 at 96 dots per inch).
+// The client area as it is painted now (361 x 250 at 96 dots per inch).
 ClientImage GrabClientArea(Win32WindowView& view);
 
 }  // namespace dalvorn::emulator

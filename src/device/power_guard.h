@@ -4,12 +4,15 @@
 #pragma once
 
 #include <memory>
+#include <string_view>
+
+#include "text/translation.h"
 
 namespace dalvorn {
 
 // Why the program holds the machine awake, as the system shows it (a shutdown that waits, the
-// list of inhibitors).
-inline constexpr const char* PowerHoldReason = "Updating the firmware of a device";
+// list of inhibitors), in English; shown through Tr.
+inline constexpr std::string_view PowerHoldReason = TrMark("Updating the firmware of a device");
 
 struct BatteryState {
   // False when there is no battery or its charge cannot be read; the other fields then mean

@@ -1,12 +1,21 @@
 #include "file/regular_file.h"
 
 #include "file/system_file.h"
-#include "text/text_codec.h"
+#include "text/translation.h"
 
 namespace dalvorn {
 
+std::string DirectoryReason() {
+  return Tr("it is a directory, not a file");
+}
+
+std::string NotRegularFileReason() {
+  return Tr("it is not a regular file");
+}
+
 std::string TooLargeReason(std::uint64_t maxBytes) {
-  return "it is larger than " + WithThousands(maxBytes) + " bytes";
+  return Format(TrN("it is larger than {size} byte", "it is larger than {size} bytes", maxBytes),
+                {{"size", GroupedNumber(maxBytes)}});
 }
 
 namespace {

@@ -19,13 +19,9 @@ bool ReadRegularFile(const std::string& path, std::uint64_t maxBytes,
 bool ProbeRegularFile(const std::string& path, std::uint64_t maxBytes, std::uint64_t& size,
                       std::string& error);
 
-// The reasons every system gives alike.
-inline std::string DirectoryReason() {
-  return "it is a directory, not a file";
-}
-inline std::string NotRegularFileReason() {
-  return "it is not a regular file";
-}
+// The reasons every system gives alike, in the person's language.
+std::string DirectoryReason();
+std::string NotRegularFileReason();
 std::string TooLargeReason(std::uint64_t maxBytes);
 
 }  // namespace dalvorn

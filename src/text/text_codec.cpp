@@ -192,16 +192,6 @@ std::string TrimSystemText(std::string_view text) {
   return std::string(text.substr(0, n));
 }
 
-std::string WithThousands(std::uint64_t value) {
-  const std::string digits = std::to_string(value);
-  std::string text;
-  for (std::size_t i = 0; i < digits.size(); ++i) {
-    if (i != 0 && (digits.size() - i) % 3 == 0) text.push_back(',');
-    text.push_back(digits[i]);
-  }
-  return text;
-}
-
 #ifndef _WIN32
 std::string ErrnoText(int error) {
 #ifdef __GLIBC__

@@ -5,7 +5,9 @@
 
 #include "device/device_codes.h"
 #include "device/find_the_hid.h"
+#include "text/translation.h"
 #include "update/feature_reports.h"
+#include "update/upgrade_captions.h"
 
 namespace dalvorn {
 namespace {
@@ -91,7 +93,7 @@ TransferOutcome SendFlashData(UpgradeContext& c, const FirmwareImage& image) {
     outcome.result = TransferResult::NoAnswer;
     return outcome;
   }
-  c.window.SetUpgradeCaption("Updating firmware...");
+  c.window.SetUpgradeCaption(Tr(UpdatingCaption));
 
   // Per block: send, show the progress, let the window handle its events, then pause for
   // what is left of the pace since the send returned, so the bar and the pump do not slow
@@ -120,7 +122,7 @@ TransferOutcome SendFlashData(UpgradeContext& c, const FirmwareImage& image) {
     c.platform.SleepUntil(sent + BlockPaceMicroseconds);
   }
 
-  c.window.SetUpgradeCaption("Finishing...");
+  c.window.SetUpgradeCaption(Tr(FinishingCaption));
   c.window.SetProgressWidth(0);
   outcome.result = WaitForRestart(c, sent);
   return outcome;

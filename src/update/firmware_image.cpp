@@ -1,7 +1,7 @@
 #include "update/firmware_image.h"
 
 #include "file/regular_file.h"
-#include "text/text_codec.h"
+#include "text/translation.h"
 
 namespace dalvorn {
 
@@ -14,8 +14,9 @@ std::string FirmwareImagePath(const std::string& programFolder) {
 }
 
 std::string ShortImageReason(std::uint64_t bytes) {
-  return "it holds " + WithThousands(bytes) + (bytes == 1 ? " byte" : " bytes") +
-         ", less than one record of " + std::to_string(FlashRecordSize) + " bytes";
+  return Format(TrN("it holds {count} byte, less than one record of {record} bytes",
+                    "it holds {count} bytes, less than one record of {record} bytes", bytes),
+                {{"count", GroupedNumber(bytes)}, {"record", std::to_string(FlashRecordSize)}});
 }
 
 bool CheckFirmwareImage(const FirmwareImage& image, std::string& error) {

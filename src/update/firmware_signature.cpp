@@ -5,15 +5,16 @@
 
 #include "dalvorn/firmware_keys.h"
 #include "file/regular_file.h"
+#include "text/translation.h"
 #include "update/signature_crypto.h"
 
 namespace dalvorn {
 namespace {
 
 // The signature file's own name, as the person sees it beside the image.
-std::string QuotedName(const std::string& path) {
+std::string FileName(const std::string& path) {
   const std::size_t slash = path.find_last_of("/\\");
-  return "\"" + (slash == std::string::npos ? path : path.substr(slash + 1)) + "\"";
+  return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 // Whether nothing at all lies at `path` (UTF-8); only asks the file system, opens nothing.
@@ -66,41 +67,45 @@ SignatureVerdict VerifyFirmwareSignature(const FirmwareKeys& keys,
   return SignatureVerdict::NoMatch;
 }
 
+std::string SignatureRefusalReason(SignatureVerdict verdict, const std::string& name,
+                                   const std::string& error) {
+  switch (verdict) {
+    case SignatureVerdict::Verified:
+      break;
+    case SignatureVerdict::NoSignatureFile:
+      return Format(Tr("there is no signature file \"{name}\" beside it"), {{"name", name}});
+    case SignatureVerdict::Unreadable:
+      return Format(Tr("its signature file \"{name}\" cannot be read ({error})"),
+                    {{"name", name}, {"error", error}});
+    case SignatureVerdict::Malformed:
+      return Format(Tr("its signature file \"{name}\" is malformed (it is not one DER-encoded "
+                       "ECDSA P-256 signature)"),
+                    {{"name", name}});
+    case SignatureVerdict::NoMatch:
+      return Format(Tr("its signature \"{name}\" does not match any of the maker's keys (the image "
+                       "was changed, or signed by someone else)"),
+                    {{"name", name}});
+    case SignatureVerdict::CheckFailed:
+      return Format(Tr("its signature could not be checked ({error})"), {{"error", error}});
+  }
+  return {};
+}
+
 SignatureVerdict CheckFirmwareSignature(const FirmwareKeys& keys, const std::string& imagePath,
                                         const std::vector<std::uint8_t>& image,
                                         std::string& reason) {
   const std::string path = SignaturePath(imagePath);
-  const std::string name = QuotedName(path);
+  const std::string name = FileName(path);
   std::vector<std::uint8_t> signature;
   std::string error;
   if (!ReadRegularFile(path, MaxSignatureFileBytes, signature, error)) {
-    if (NothingAt(path)) {
-      reason = "there is no signature file " + name + " beside it";
-      return SignatureVerdict::NoSignatureFile;
-    }
-    reason = "its signature file " + name + " cannot be read (" + error + ")";
-    return SignatureVerdict::Unreadable;
+    const SignatureVerdict verdict =
+        NothingAt(path) ? SignatureVerdict::NoSignatureFile : SignatureVerdict::Unreadable;
+    reason = SignatureRefusalReason(verdict, name, error);
+    return verdict;
   }
   const SignatureVerdict verdict = VerifyFirmwareSignature(keys, image, signature, error);
-  switch (verdict) {
-    case SignatureVerdict::Verified:
-      reason.clear();
-      break;
-    case SignatureVerdict::Malformed:
-      reason = "its signature file " + name +
-               " is malformed (it is not one DER-encoded ECDSA P-256 signature)";
-      break;
-    case SignatureVerdict::NoMatch:
-      reason = "its signature " + name +
-               " does not match any of the maker's keys (the image was changed, or signed by "
-               "someone else)";
-      break;
-    case SignatureVerdict::CheckFailed:
-    case SignatureVerdict::NoSignatureFile:
-    case SignatureVerdict::Unreadable:
-      reason = "its signature could not be checked (" + error + ")";
-      break;
-  }
+  reason = SignatureRefusalReason(verdict, name, error);
   return verdict;
 }
 

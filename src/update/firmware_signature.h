@@ -45,6 +45,12 @@ SignatureVerdict VerifyFirmwareSignature(const FirmwareKeys& keys,
                                          const std::vector<std::uint8_t>& signature,
                                          std::string& systemError);
 
+// Why a signature was refused, written to follow "is not signed by the maker: ", in the
+// person's language: `name` is the signature file's name, `error` the reader's or the system's
+// reason where the verdict has one. Empty for Verified.
+std::string SignatureRefusalReason(SignatureVerdict verdict, const std::string& name,
+                                   const std::string& error);
+
 // Reads the signature beside `imagePath` and checks it over `image`, the image's bytes as already
 // read. Anything but Verified sets `reason`, written to follow "is not signed by the maker: ".
 SignatureVerdict CheckFirmwareSignature(const FirmwareKeys& keys, const std::string& imagePath,

@@ -1,62 +1,77 @@
 #include "update/status_texts.h"
 
+#include "text/translation.h"
 #include "update/block_transfer.h"
 
 namespace dalvorn {
 
 std::string ConnectDeviceText() {
-  return "Connect the device to update its firmware.";
+  return Tr("Connect the device to update its firmware.");
 }
 
 std::string ReadyToUpdateText(std::uint64_t imageBytes) {
-  return "Ready to update. " + DurationText(TransferSeconds(imageBytes));
+  // TRANSLATORS: {duration} is one of the sentences "It takes about 3 minutes." below.
+  return Format(Tr("Ready to update. {duration}"),
+                {{"duration", DurationText(TransferSeconds(imageBytes))}});
 }
 
 std::string InBootloaderText() {
-  return "The device is in its bootloader: an earlier update did not finish. Upgrade Firmware "
-         "installs the firmware again.";
+  return Tr(
+      // TRANSLATORS: "Upgrade Firmware" is the button's caption, as the button shows it.
+      "The device is in its bootloader: an earlier update did not finish. Upgrade Firmware "
+      "installs the firmware again.");
 }
 
 std::string DevicesOfTheKindText(std::size_t count) {
-  return std::to_string(count) +
-         " devices of this kind are connected. Disconnect all but the one to update.";
+  // TRANSLATORS: said only of two devices or more.
+  return Format(TrN("{count} device of this kind is connected. Disconnect all but the one to "
+                    "update.",
+                    "{count} devices of this kind are connected. Disconnect all but the one to "
+                    "update.",
+                    count),
+                {{"count", std::to_string(count)}});
 }
 
 std::string ImageProblemText(const std::string& fileName, const ImageCheck& check) {
   if (check.signature == ImageSignature::Refused) {
-    return "The firmware image \"" + fileName +
-           "\" is not signed by the maker: " + SignatureReasonInShort(check.verdict) + ".";
+    return Format(Tr("The firmware image \"{name}\" is not signed by the maker: {reason}."),
+                  {{"name", fileName}, {"reason", SignatureReasonInShort(check.verdict)}});
   }
-  return "The firmware image \"" + fileName + "\" cannot be read: " + check.error + ".";
+  // TRANSLATORS: {reason} is one of the reasons a file cannot be read, or the system's own text.
+  return Format(Tr("The firmware image \"{name}\" cannot be read: {reason}."),
+                {{"name", fileName}, {"reason", check.error}});
 }
 
 std::string SignatureReasonInShort(SignatureVerdict verdict) {
   switch (verdict) {
     case SignatureVerdict::NoSignatureFile:
-      return "there is no signature file beside it";
+      return Tr("there is no signature file beside it");
     case SignatureVerdict::Unreadable:
-      return "its signature file cannot be read";
+      return Tr("its signature file cannot be read");
     case SignatureVerdict::Malformed:
-      return "its signature file is malformed";
+      return Tr("its signature file is malformed");
     case SignatureVerdict::NoMatch:
-      return "its signature matches none of the maker's keys";
+      return Tr("its signature matches none of the maker's keys");
     case SignatureVerdict::Verified:
     case SignatureVerdict::CheckFailed:
       break;
   }
-  return "its signature could not be checked";
+  return Tr("its signature could not be checked");
 }
 
 std::string UpdateStartedText() {
-  return "Keep the device connected until the update has finished.";
+  return Tr("Keep the device connected until the update has finished.");
 }
 
 std::string DurationText(std::int64_t seconds) {
-  if (seconds < 60) return "It takes less than a minute.";
+  if (seconds < 60) return Tr("It takes less than a minute.");
   // Whole minutes, to the nearest; "a minute" up to a minute and a half.
   const std::int64_t minutes = (seconds + 30) / 60;
-  if (minutes < 2) return "It takes about a minute.";
-  return "It takes about " + std::to_string(minutes) + " minutes.";
+  if (minutes < 2) return Tr("It takes about a minute.");
+  // TRANSLATORS: said only of two minutes or more.
+  return Format(TrN("It takes about {count} minute.", "It takes about {count} minutes.",
+                    static_cast<std::uint64_t>(minutes)),
+                {{"count", std::to_string(minutes)}});
 }
 
 std::int64_t TransferSeconds(std::uint64_t imageBytes) {

@@ -21,7 +21,7 @@ std::string InBootloaderText();
 // `count` (two or more) devices of the kind, counted by physical device.
 std::string DevicesOfTheKindText(std::size_t count);
 // The image `fileName` refused as the click would refuse it, with the click's reason; for its
-// signature, the reason in short (the line has room for two lines of text).
+// signature, the reason in short (the line has room for three lines of text).
 std::string ImageProblemText(const std::string& fileName, const ImageCheck& check);
 std::string SignatureReasonInShort(SignatureVerdict verdict);
 // Once the update has started: the device must stay connected to its end.

@@ -7,8 +7,10 @@
 #include "device/device_count.h"
 #include "device/device_identity.h"
 #include "device/find_the_hid.h"
+#include "text/translation.h"
 #include "update/feature_reports.h"
 #include "update/status_texts.h"
+#include "update/upgrade_captions.h"
 
 namespace dalvorn {
 namespace {
@@ -16,11 +18,6 @@ namespace {
 constexpr std::uint32_t SwitchPause = 100;
 // On its battery, a machine with less charge than this may die before the update ends.
 constexpr int LowestBatteryPercentage = 25;
-
-constexpr const char* NothingSent = " Nothing was sent to the device.";
-constexpr const char* RetryAdvice =
-    " The firmware update failed and the device is left in bootloader mode: start the program "
-    "again to retry the update.";
 
 enum class BootloaderWait {
   Found,
@@ -59,7 +56,7 @@ BootloaderWait WaitForBootloader(UpgradeContext& c, std::int64_t sinceUs) {
 BootloaderWait SwitchToBootloader(UpgradeContext& c, std::vector<std::uint8_t>& commandReport,
                                   std::int64_t& entryUs) {
   DeviceSession& s = c.session;
-  c.window.SetUpgradeCaption("Switching to bootloader...");
+  c.window.SetUpgradeCaption(Tr(SwitchingCaption));
   BuildBootEntryMessage(commandReport);
   SendFeatureReport(s, c.platform, commandReport);
   entryUs = c.platform.SteadyMicroseconds();
@@ -67,11 +64,6 @@ BootloaderWait SwitchToBootloader(UpgradeContext& c, std::vector<std::uint8_t>& 
   c.platform.Sleep(SwitchPause);
   FindTheHid(s, c.platform);
   return WaitForBootloader(c, entryUs);
-}
-
-std::string BatteryTooLowText(int percentage) {
-  return "The battery is at " + std::to_string(percentage) +
-         " %. Connect the power supply, then start the update again.";
 }
 
 // Tells the person and unloads the window; the device has been sent nothing it could act on.
@@ -107,88 +99,149 @@ std::optional<UpgradeOutcome> RefusedBeforeSending(UpgradeContext& c, FirmwareIm
   }
   const DeviceSession& s = c.session;
   if (!CarriesMessagesOfItsMode(s.DeviceAttrs.ProductID, s.DeviceReportLength)) {
-    return Stop(
-        c,
-        ReportsTooShortText(s.DeviceAttrs.ProductID == BootProductID, s.DeviceReportLength) +
-            NothingSent,
-        UpgradeOutcome::Refused);
+    return Stop(c,
+                ReportsTooShortText(s.DeviceAttrs.ProductID == BootProductID, s.DeviceReportLength),
+                UpgradeOutcome::Refused);
   }
   return std::nullopt;
 }
 
 }  // namespace
 
+std::string BatteryTooLowText(int percentage) {
+  return Format(Tr("The battery is at {percent} %. Connect the power supply, then start the "
+                   "update again."),
+                {{"percent", std::to_string(percentage)}});
+}
+
 std::string ImageRefusalText(const std::string& path, const std::string& reason) {
-  return "The firmware image \"" + path + "\" cannot be read: " + reason + "." + NothingSent;
+  // TRANSLATORS: {reason} is one of the reasons below ("it is a directory, not a file") or the
+  // system's own text ("No such file or directory").
+  return Format(Tr("The firmware image \"{path}\" cannot be read: {reason}. Nothing was sent to "
+                   "the device."),
+                {{"path", path}, {"reason", reason}});
 }
 
 std::string UnsignedImageText(const std::string& path, const std::string& reason) {
-  return "The firmware image \"" + path + "\" is not signed by the maker: " + reason + "." +
-         NothingSent;
+  return Format(Tr("The firmware image \"{path}\" is not signed by the maker: {reason}. Nothing "
+                   "was sent to the device."),
+                {{"path", path}, {"reason", reason}});
 }
 
 std::string TooManyDevicesText(std::size_t count) {
-  return std::to_string(count) +
-         " devices of this kind are connected. Disconnect all but the one to update, then start "
-         "the update again." +
-         NothingSent;
+  // TRANSLATORS: said only of two devices or more.
+  return Format(TrN("{count} device of this kind is connected. Disconnect all but the one to "
+                    "update, then start the update again. Nothing was sent to the device.",
+                    "{count} devices of this kind are connected. Disconnect all but the one to "
+                    "update, then start the update again. Nothing was sent to the device.",
+                    count),
+                {{"count", std::to_string(count)}});
 }
 
+// The device's report length in whole sentences; English says "bytes" of every length, one
+// included.
 std::string ReportsTooShortText(bool bootloader, std::uint16_t reportLength) {
-  const std::string bytes = std::to_string(reportLength) + " bytes";
+  std::string text;
   if (bootloader) {
-    return "The device's bootloader takes reports of " + bytes +
-           ", too short for the firmware's 40-byte blocks.";
+    text =
+        // TRANSLATORS: English says "bytes" in both forms; write the form each count takes.
+        TrN("The device's bootloader takes reports of {count} bytes, too short for the firmware's "
+            "40-byte blocks. Nothing was sent to the device.",
+            "The device's bootloader takes reports of {count} bytes, too short for the firmware's "
+            "40-byte blocks. Nothing was sent to the device.",
+            reportLength);
+  } else {
+    text =
+        // TRANSLATORS: English says "bytes" in both forms; write the form each count takes.
+        TrN("The device takes reports of {count} bytes, too short for the message that switches it "
+            "to its bootloader. Nothing was sent to the device.",
+            "The device takes reports of {count} bytes, too short for the message that switches it "
+            "to its bootloader. Nothing was sent to the device.",
+            reportLength);
   }
-  return "The device takes reports of " + bytes +
-         ", too short for the message that switches it to its bootloader.";
+  return Format(text, {{"count", std::to_string(reportLength)}});
 }
 
 std::string BootloaderTooShortText(std::uint16_t reportLength) {
-  return ReportsTooShortText(true, reportLength) +
-         " Nothing was written. The device is left in bootloader mode with its firmware "
-         "untouched: unplug it and plug it in again to restart it. This program cannot update "
-         "this device.";
+  return Format(
+      // TRANSLATORS: English says "bytes" in both forms; write the form each count takes.
+      TrN("The device's bootloader takes reports of {count} bytes, too short for the firmware's "
+          "40-byte blocks. Nothing was written. The device is left in bootloader mode with its "
+          "firmware untouched: unplug it and plug it in again to restart it. This program cannot "
+          "update this device.",
+          "The device's bootloader takes reports of {count} bytes, too short for the firmware's "
+          "40-byte blocks. Nothing was written. The device is left in bootloader mode with its "
+          "firmware untouched: unplug it and plug it in again to restart it. This program cannot "
+          "update this device.",
+          reportLength),
+      {{"count", std::to_string(reportLength)}});
 }
 
 std::string AnotherDeviceText() {
-  return "Another device of this kind was connected during the update. Nothing was written: "
-         "disconnect the other device, then start the program again to update the device (it "
-         "may be waiting in bootloader mode).";
+  return Tr(
+      "Another device of this kind was connected during the update. Nothing was written: "
+      "disconnect the other device, then start the program again to update the device (it "
+      "may be waiting in bootloader mode).");
 }
 
 std::string NotSwitchedText() {
-  return "The device did not switch to its bootloader. Nothing was written: it still runs its "
-         "current firmware.";
+  return Tr(
+      "The device did not switch to its bootloader. Nothing was written: it still runs its "
+      "current firmware.");
 }
 
 std::string TransferFailureText(const TransferOutcome& outcome) {
-  const std::string block =
-      std::to_string(outcome.refusedBlock) + " of " + std::to_string(outcome.blockCount);
+  std::string text;
   switch (outcome.result) {
     case TransferResult::BlockRefused:
-      return "The device refused data block " + block + "." + RetryAdvice;
+      text =
+          Tr("The device refused data block {block} of {count}. The firmware update failed "
+             "and the device is left in bootloader mode: start the program again to retry "
+             "the update.");
+      break;
     case TransferResult::Disconnected:
-      return "The device disconnected at data block " + block + "." + RetryAdvice;
+      text =
+          Tr("The device disconnected at data block {block} of {count}. The firmware update "
+             "failed and the device is left in bootloader mode: start the program again to "
+             "retry the update.");
+      break;
     case TransferResult::NoAnswer:
-      return std::string("The device did not answer before the firmware was sent.") + RetryAdvice;
+      text =
+          Tr("The device did not answer before the firmware was sent. The firmware update "
+             "failed and the device is left in bootloader mode: start the program again to "
+             "retry the update.");
+      break;
     case TransferResult::BackInBootloader:
-      return std::string("The device restarted in bootloader mode, not with the new firmware.") +
-             RetryAdvice;
+      text =
+          Tr("The device restarted in bootloader mode, not with the new firmware. The firmware "
+             "update failed and the device is left in bootloader mode: start the program "
+             "again to retry the update.");
+      break;
     case TransferResult::NotRestarted:
-      return std::string("The device did not restart after the firmware was sent.") + RetryAdvice;
+      text =
+          Tr("The device did not restart after the firmware was sent. The firmware update "
+             "failed and the device is left in bootloader mode: start the program again to "
+             "retry the update.");
+      break;
     case TransferResult::NoDevice:
-      return std::string("The device was not found before the firmware was sent.") + RetryAdvice;
+      text =
+          Tr("The device was not found before the firmware was sent. The firmware update "
+             "failed and the device is left in bootloader mode: start the program again to "
+             "retry the update.");
+      break;
     case TransferResult::AnotherDevice:
-      return "Another device of this kind was connected during the update: the program cannot "
+      text =
+          Tr("Another device of this kind was connected during the update: the program cannot "
              "tell whether the device restarted with the new firmware. The firmware update "
              "failed and the device is left in bootloader mode: disconnect the other device, "
-             "then start the program again to retry the update.";
+             "then start the program again to retry the update.");
+      break;
     case TransferResult::BackInApplication:
     case TransferResult::WindowClosed:
       break;
   }
-  return "";
+  return Format(text, {{"block", std::to_string(outcome.refusedBlock)},
+                       {"count", std::to_string(outcome.blockCount)}});
 }
 
 UpgradeOutcome RunUpgradeSequence(UpgradeContext& c) {

@@ -20,16 +20,18 @@ inline constexpr std::int64_t SwitchTimeoutMicroseconds = 30'000'000;
 // and unloads the window. Does nothing (NotStarted) when no device was found.
 UpgradeOutcome RunUpgradeSequence(UpgradeContext& context);
 
-// The message box texts: an image refused, more than one device of the kind, a device that
-// never switched, all before anything was written; and a failed transfer.
+// The message box texts, in the person's language: a battery too low to start (`percentage` of
+// its charge left), an image refused, more than one device of the kind, a device that never
+// switched, all before anything was written; and a failed transfer.
+std::string BatteryTooLowText(int percentage);
 std::string ImageRefusalText(const std::string& path, const std::string& reason);
 // An image refused for its signature: not signed by the maker, and why.
 std::string UnsignedImageText(const std::string& path, const std::string& reason);
 std::string TooManyDevicesText(std::size_t count);
 std::string NotSwitchedText();
-// Reports too short for the messages of the device's mode (at the click, with NothingSent's
-// sentence added), and the bootloader found so after the switch; another device of the kind met
-// by a search after the switch, before any data was sent.
+// Reports too short for the messages of the device's mode (at the click, nothing sent), and the
+// bootloader found so after the switch; another device of the kind met by a search after the
+// switch, before any data was sent.
 std::string ReportsTooShortText(bool bootloader, std::uint16_t reportLength);
 std::string BootloaderTooShortText(std::uint16_t reportLength);
 std::string AnotherDeviceText();

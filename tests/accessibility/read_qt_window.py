@@ -10,7 +10,8 @@ for the device and sees it change once the device has arrived; checks the names,
 and states a screen reader reads, presses the button through its AT-SPI action, follows the
 progress bar's value until the window closes itself and checks the exit status. Also checks
 the window's title on the X display: the caption alone. Prints what it read. Exits 1 on a
-failure. Needs a display, a D-Bus session bus and the AT-SPI registry.
+failure. Needs a display, a D-Bus session bus and the AT-SPI registry. With LANGUAGE=de in the
+environment, the runner speaks German and the names read are the German ones.
 """
 import json
 import os
@@ -21,17 +22,25 @@ import time
 
 import pyatspi
 
-VALUES = {  # the built-in scenario's device, as the window shows it
-    "Manufacturer": " Dalvorn",
-    "Product": " Widget",
-    "Version": " 1.2",
-    "Serial Number": " 0001",
+# The texts in English and in German: the window, its four caption labels (in the order of the
+# values below), the button, the button's captions during the update, and the status line
+# asking for the device and saying it is ready (its first sentence).
+CAPTIONS = {
+    "": ("Firmware Update", ("Manufacturer", "Product", "Version", "Serial Number"),
+         "Upgrade Firmware",
+         {"Switching to bootloader...", "Updating firmware...", "Finishing..."},
+         "Connect the device to update its firmware.", "Ready to update."),
+    "de": ("Firmware-Aktualisierung", ("Hersteller", "Produkt", "Version", "Seriennummer"),
+           "Firmware aktualisieren",
+           {"Wechsel in den Bootloader...", "Firmware wird aktualisiert...",
+            "Wird abgeschlossen..."},
+           "Schließen Sie das Gerät an, um seine Firmware zu aktualisieren.",
+           "Bereit zur Aktualisierung."),
 }
-BUTTON = "Upgrade Firmware"
-CONNECT = "Connect the device to update its firmware."
-READY = "Ready to update."
+WINDOW, LABELS, BUTTON, PHASES, CONNECT, READY = CAPTIONS[os.environ.get("LANGUAGE", "")]
+# The built-in scenario's device, as the window shows it.
+VALUES = dict(zip(LABELS, (" Dalvorn", " Widget", " 1.2", " 0001")))
 SCENARIO = {"device": {"plugged_at_ms": 4000}}
-PHASES = {"Switching to bootloader...", "Updating firmware...", "Finishing..."}
 
 failures = []
 
@@ -76,7 +85,7 @@ def find_window(pid, deadline):
                 if app is None or app.get_process_id() != pid:
                     continue
                 for frame in app:
-                    if frame is not None and frame.name == "Firmware Update" and \
+                    if frame is not None and frame.name == WINDOW and \
                             status_line(frame) is not None:
                         return frame
             except Exception:  # the tree changes while it is read
@@ -137,9 +146,9 @@ def main():
         check(frame.getRole() == pyatspi.ROLE_FRAME, "the window is not a frame")
         titles = window_titles()
         if titles is not None:
-            ours = [t for t in titles if t.startswith("Firmware Update")]
+            ours = [t for t in titles if t.startswith(WINDOW)]
             print("title bar: %r" % ours)
-            check(ours and all(t == "Firmware Update" for t in ours),
+            check(ours and all(t == WINDOW for t in ours),
                   "the title bar is not the caption alone: %r" % ours)
 
         # The status line: it asks for the device, with the button unavailable, then says it
@@ -157,7 +166,7 @@ def main():
               "the status line did not change when the device arrived")
         find_labels_deadline = time.monotonic() + 5
         while time.monotonic() < find_labels_deadline and not [
-                a for a in walk(frame) if a.name == "Serial Number" and text_of(a)]:
+                a for a in walk(frame) if a.name == LABELS[-1] and text_of(a)]:
             time.sleep(0.1)
 
         # The value labels: named by their caption, their text is the value.

@@ -360,7 +360,7 @@ TEST(EmulatedRunScreenshot, IsTheClientAreaAfterLoad) {
   EXPECT_EQ(RunEmulated(options, *g_app), 0);
   const QImage shot(QString::fromStdString(folder.File("s.png")));
   EXPECT_EQ(shot.width(), 361);
-  EXPECT_EQ(shot.height(), 226);
+  EXPECT_EQ(shot.height(), 250);
 }
 
 }  // namespace

@@ -152,7 +152,7 @@ TEST_F(ScaledWindowTest, EverythingScalesAndNothingIsClipped) {
   // Drawn at the screen's resolution, the bar's light blue covers 60 % of its full width.
   QImage shot = view.Window()->grab().toImage();
   ASSERT_EQ(shot.width(), qRound(361 * scale));
-  ASSERT_EQ(shot.height(), qRound(226 * scale));
+  ASSERT_EQ(shot.height(), qRound(250 * scale));
   const int y = qRound(130 * scale);
   int blue = 0;
   for (int x = 0; x < shot.width(); ++x) blue += shot.pixelColor(x, y) == QColor(128, 128, 255);

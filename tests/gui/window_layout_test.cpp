@@ -32,21 +32,22 @@ struct Placement {
   const char* text;
 };
 
-// Pixel rectangles worked out by hand from the window's design (15 twips a pixel).
+// Pixel rectangles worked out by hand from the window's design (15 twips a pixel); the caption
+// labels are as wide as the longest caption of any language needs.
 const std::vector<Placement> kPlacements = {
     {Control::DeviceFrame, false, {8, 0, 345, 113}, ""},
-    {Control::ManufacturerCaption, true, {8, 16, 81, 19}, "Manufacturer"},
-    {Control::lblManuf, true, {104, 16, 236, 22}, ""},
-    {Control::ProductCaption, true, {8, 40, 81, 19}, "Product"},
-    {Control::lblProduct, true, {104, 40, 236, 22}, ""},
-    {Control::VersionCaption, true, {8, 64, 97, 19}, "Version"},
-    {Control::lblVersion, true, {104, 64, 236, 22}, ""},
-    {Control::SerialNumberCaption, true, {8, 88, 97, 19}, "Serial Number"},
-    {Control::lblSerialNumber, true, {104, 88, 232, 22}, ""},
+    {Control::ManufacturerCaption, true, {8, 16, 120, 19}, "Manufacturer"},
+    {Control::lblManuf, true, {132, 16, 208, 22}, ""},
+    {Control::ProductCaption, true, {8, 40, 120, 19}, "Product"},
+    {Control::lblProduct, true, {132, 40, 208, 22}, ""},
+    {Control::VersionCaption, true, {8, 64, 120, 19}, "Version"},
+    {Control::lblVersion, true, {132, 64, 208, 22}, ""},
+    {Control::SerialNumberCaption, true, {8, 88, 120, 19}, "Serial Number"},
+    {Control::lblSerialNumber, true, {132, 88, 204, 22}, ""},
     {Control::ProgressTrack, false, {8, 124, 345, 13}, nullptr},
     {Control::ProgressFill, false, {12, 128, 337, 5}, nullptr},
-    {Control::lblStatus, false, {4, 142, 353, 30}, ""},
-    {Control::btnUpgradeFW, false, {60, 177, 241, 33}, "Upgrade Firmware"},
+    {Control::lblStatus, false, {4, 142, 353, 54}, ""},
+    {Control::btnUpgradeFW, false, {60, 201, 241, 33}, "Upgrade Firmware"},
     {Control::UnusedLoadButton, false, {8, 196, 345, 33}, "2. Load Firmware"},
 };
 
@@ -56,11 +57,11 @@ class WindowLayoutTest : public ::testing::Test {
   QtWindowView view;
 };
 
-TEST_F(WindowLayoutTest, ClientAreaIsFixedAt361By226) {
+TEST_F(WindowLayoutTest, ClientAreaIsFixedAt361By250) {
   QWidget* window = view.Window();
-  EXPECT_EQ(window->size(), QSize(361, 226));
-  EXPECT_EQ(window->minimumSize(), QSize(361, 226));
-  EXPECT_EQ(window->maximumSize(), QSize(361, 226));
+  EXPECT_EQ(window->size(), QSize(361, 250));
+  EXPECT_EQ(window->minimumSize(), QSize(361, 250));
+  EXPECT_EQ(window->maximumSize(), QSize(361, 250));
   EXPECT_FALSE(window->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
   EXPECT_TRUE(window->windowFlags().testFlag(Qt::WindowCloseButtonHint));
   EXPECT_EQ(window->windowTitle(), QStringLiteral("Firmware Update"));
@@ -87,7 +88,7 @@ TEST_F(WindowLayoutTest, BarLiesInsideItsTroughAndAboveIt) {
   EXPECT_EQ(bar, trough.adjusted(4, 4, -4, -4));
   view.SetVisible(Control::ProgressFill, true);
   const QImage image = emulator::GrabClientArea(view);
-  ASSERT_EQ(image.size(), QSize(361, 226));
+  ASSERT_EQ(image.size(), QSize(361, 250));
   EXPECT_EQ(image.pixelColor(bar.center()), QColor(128, 128, 255));
   EXPECT_EQ(image.pixelColor(bar.right(), bar.bottom()), QColor(128, 128, 255));
   // Where the bar has been shortened, the trough shows again.
@@ -140,7 +141,7 @@ TEST_F(WindowLayoutTest, FontIsNineSansSerifPoints) {
   }
 }
 
-// The status line wraps at word boundaries within its two lines, whatever it says.
+// The status line wraps at word boundaries within its lines, whatever it says.
 TEST_F(WindowLayoutTest, EveryStatusTextFitsTheStatusLine) {
   auto* line = qobject_cast<QLabel*>(W(Control::lblStatus));
   ASSERT_NE(line, nullptr);

@@ -1,5 +1,5 @@
 // The longest texts the status line can show, for the layout tests of both windows: each must
-// fit the line's two lines at every DPI.
+// fit the line's lines at every DPI.
 #pragma once
 
 #include <string>

@@ -122,7 +122,7 @@ TEST_P(Win32FollowRun, SaysWhatTheClickWillDoAndDoesIt) {
 INSTANTIATE_TEST_SUITE_P(Table, Win32FollowRun, ::testing::ValuesIn(testing::FollowCases()),
                          [](const auto& instance) { return std::string(instance.param.name); });
 
-TEST(Win32RunnerScreenshotTest, IsThe361By226ClientArea) {
+TEST(Win32RunnerScreenshotTest, IsThe361By250ClientArea) {
   ScratchFolder folder;
   RunnerOptions options;
   options.programDir = folder.Path();
@@ -138,7 +138,7 @@ TEST(Win32RunnerScreenshotTest, IsThe361By226ClientArea) {
     return (head[at] << 24) | (head[at + 1] << 16) | (head[at + 2] << 8) | head[at + 3];
   };
   EXPECT_EQ(big32(16), 361);
-  EXPECT_EQ(big32(20), 226);
+  EXPECT_EQ(big32(20), 250);
 }
 
 TEST(Win32RunnerScenarioTest, AnUnreadableScenarioIsTheRunnersOwnFailure) {

@@ -144,7 +144,7 @@ TEST_F(Win32AccessibilityTest, AtEveryDpiTheWindowScalesAndNothingIsClipped) {
                                    L"Updating firmware...", L"Finishing..."}) {
       EXPECT_TRUE(Fits(Of(Control::btnUpgradeFW), caption, 8)) << caption;
     }
-    // The status line: every text within its two lines, wrapped at word boundaries.
+    // The status line: every text within its lines, wrapped at word boundaries.
     RECT line;
     ::GetClientRect(Of(Control::lblStatus), &line);
     for (const std::string& text : testing::StatusLineSamples()) {

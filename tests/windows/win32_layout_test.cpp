@@ -27,11 +27,12 @@ TEST_P(ToPixelsTest, RoundsEdgesToTheNearestPixel) {
 INSTANTIATE_TEST_SUITE_P(
     Dpis, ToPixelsTest,
     ::testing::Values(
-        // The client area: 5420 x 3390 twips is 361.3 x 226 pixels at 96 dpi.
-        RectCase{{0, 0, 5420, 3390}, 96, {0, 0, 361, 226}},
-        RectCase{{0, 0, 5420, 3390}, 120, {0, 0, 452, 283}},
-        RectCase{{0, 0, 5420, 3390}, 144, {0, 0, 542, 339}},
-        RectCase{{0, 0, 5420, 3390}, 192, {0, 0, 723, 452}},
+        // The client area: 5420 x 3750 twips is 361.3 x 250 pixels at 96 dpi (312.5, rounded
+        // up, at 120 dpi).
+        RectCase{{0, 0, 5420, 3750}, 96, {0, 0, 361, 250}},
+        RectCase{{0, 0, 5420, 3750}, 120, {0, 0, 452, 313}},
+        RectCase{{0, 0, 5420, 3750}, 144, {0, 0, 542, 375}},
+        RectCase{{0, 0, 5420, 3750}, 192, {0, 0, 723, 500}},
         // The bar at 96 dpi, full and half width; a width that is not a whole number of twips.
         RectCase{{180, 1920, 5055, 75}, 96, {12, 128, 337, 5}},
         RectCase{{180, 1920, 2527.5f, 75}, 96, {12, 128, 169, 5}},

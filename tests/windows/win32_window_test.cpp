@@ -57,7 +57,7 @@ TEST_F(Win32WindowTest, ClientAreaIsLaidOutFromTwipsAtTheWindowsDpi) {
   EXPECT_EQ(client.bottom, expected.height);
   if (view_.Dpi() == win32::DefaultDpi) {
     EXPECT_EQ(client.right, 361);
-    EXPECT_EQ(client.bottom, 226);
+    EXPECT_EQ(client.bottom, 250);
   }
 }
 

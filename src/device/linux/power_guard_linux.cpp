@@ -69,10 +69,11 @@ class LinuxPowerGuard final : public PowerGuard {
     sd_bus_message* reply = nullptr;
     int result = Connect();
     if (result >= 0) {
-      const std::string who(ApplicationName);
+      const std::string who = Tr(ApplicationName);
+      const std::string why = Tr(PowerHoldReason);
       result = sd_bus_call_method(bus_.get(), LoginService, LoginPath, LoginManager, "Inhibit",
                                   &error.error, &reply, "ssss", InhibitWhat, who.c_str(),
-                                  PowerHoldReason, "block");
+                                  why.c_str(), "block");
     }
     const Message owned(reply);
     int fd = -1;

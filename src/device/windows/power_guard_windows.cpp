@@ -71,8 +71,7 @@ class WindowsPowerGuard final : public PowerGuard {
       if (!sleepHeld_) failures += "SetThreadExecutionState: " + WindowsErrorText(::GetLastError());
     }
     if (window_ != nullptr && !shutdownHeld_) {
-      const std::string reason(PowerHoldReason);
-      const std::wstring wideReason(reason.begin(), reason.end());  // ASCII
+      const std::wstring wideReason = WideFromUtf8(Tr(PowerHoldReason));
       shutdownHeld_ = calls_.shutdownBlockReasonCreate(window_, wideReason.c_str());
       if (shutdownHeld_) {
         InterceptEndOfSession(window_);

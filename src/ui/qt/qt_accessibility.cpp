@@ -8,6 +8,8 @@
 #include <QWidget>
 #include <cmath>
 
+#include "text/translation.h"
+
 namespace dalvorn {
 namespace {
 
@@ -127,7 +129,8 @@ void MakeAccessibleValueLabel(QLabel* label, const QString& name, QLabel* captio
 void MakeAccessibleProgressBar(QWidget* bar) {
   InstallFactory();
   bar->setProperty(PercentProperty, 0);  // hidden, and no update has run
-  bar->setAccessibleName(QStringLiteral("Progress"));
+  // TRANSLATORS: the progress bar's name, for screen readers.
+  bar->setAccessibleName(QString::fromStdString(Tr("Progress")));
 }
 
 void SetProgressPercent(QWidget* bar, int percent) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QIcon>
+#include <string>
 
 #include "device/hid_platform.h"
 #include "device/power_guard.h"
@@ -24,6 +25,11 @@ QIcon ApplicationIcon();
 // icon, and leaves ending the program to the main window's unloading. Call once, right
 // after creating the QApplication.
 void SetUpApplication(QApplication& app);
+
+// Speaks the system's language from now on (text/language_choice.h), Qt's own texts (a
+// message box's buttons) included when the system has Qt's translations for it. Returns the
+// language, empty for English. Call once, after SetUpApplication, before the window is made.
+std::string UseSystemLanguageWithQt();
 
 // Runs the main window (ui/main_window_run.h) through the Qt event loop: `qtWindow` draws it;
 // `view` is what the window's behaviour drives, `qtWindow` itself or a view that forwards to it

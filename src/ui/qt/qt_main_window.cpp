@@ -95,7 +95,7 @@ QtMainWindow::QtMainWindow() {
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint);
-  setWindowTitle(ToQString(WindowCaption));
+  setWindowTitle(QString::fromStdString(ShownWindowCaption()));
   setFont(MainWindowFont());
   setFixedSize(TwipsToPixels(ClientWidthTwips), TwipsToPixels(ClientHeightTwips));
   widgets_[Index(Control::frmMain)] = this;
@@ -128,7 +128,7 @@ void QtMainWindow::NameValueLabels() {
         continue;
       }
       MakeAccessibleValueLabel(static_cast<QLabel*>(ControlWidget(value.control)),
-                               ToQString(row.caption),
+                               QString::fromStdString(ShownCaption(row)),
                                static_cast<QLabel*>(ControlWidget(row.control)));
     }
   }
@@ -159,7 +159,7 @@ void QtMainWindow::keyPressEvent(QKeyEvent* event) {
 QWidget* QtMainWindow::MakeControl(const ControlLayout& row, QWidget* container) {
   switch (row.control) {
     case Control::DeviceFrame: {
-      auto* frame = new QGroupBox(ToQString(row.caption), container);
+      auto* frame = new QGroupBox(QString::fromStdString(ShownCaption(row)), container);
       // The frame takes no input, but its labels keep their normal colours.
       frame->setAttribute(Qt::WA_TransparentForMouseEvents);
       frame->setFocusPolicy(Qt::NoFocus);
@@ -175,7 +175,7 @@ QWidget* QtMainWindow::MakeControl(const ControlLayout& row, QWidget* container)
     case Control::ProgressFill:
       return MakeBar(container);
     case Control::btnUpgradeFW:
-      return new QPushButton(ToQString(row.caption), container);
+      return new QPushButton(QString::fromStdString(ShownCaption(row)), container);
     case Control::lblStatus: {
       // Wraps at word boundaries; its text is its accessible name, announced when it changes.
       QLabel* label = MakeLabel(row.caption, container);
@@ -184,13 +184,13 @@ QWidget* QtMainWindow::MakeControl(const ControlLayout& row, QWidget* container)
     }
     case Control::UnusedLoadButton: {
       // Laid out but never shown: hidden before the window first shows, out of the tab chain.
-      auto* button = new QPushButton(ToQString(row.caption), container);
+      auto* button = new QPushButton(QString::fromStdString(ShownCaption(row)), container);
       button->setFocusPolicy(Qt::NoFocus);
       button->hide();
       return button;
     }
     default:
-      return MakeLabel(row.caption, container);
+      return MakeLabel(ShownCaption(row), container);
   }
 }
 

@@ -147,11 +147,9 @@ void QtWindowView::UnloadOnce() {
 }
 
 void QtWindowView::MessageBox(const std::string& text) {
-  QMessageBox box(
-      QMessageBox::Critical,
-      QString::fromUtf8(ApplicationName.data(), static_cast<qsizetype>(ApplicationName.size())),
-      QString::fromStdString(text), QMessageBox::Ok,
-      window_->isVisible() ? window_.get() : nullptr);
+  QMessageBox box(QMessageBox::Critical, QString::fromStdString(ShownApplicationName()),
+                  QString::fromStdString(text), QMessageBox::Ok,
+                  window_->isVisible() ? window_.get() : nullptr);
   box.setTextFormat(Qt::PlainText);
   box.exec();
 }

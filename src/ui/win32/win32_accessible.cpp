@@ -6,6 +6,8 @@
 #include <cmath>
 #include <string>
 
+#include "text/text_codec.h"
+#include "text/translation.h"
 #include "ui/win32/win32_accessible.h"
 
 namespace dalvorn::win32 {
@@ -157,7 +159,8 @@ class ControlAccessible final : public IAccessible {
     const AccessibleState* state = nullptr;
     if (HRESULT hr = Check(child, action, state); hr != S_OK) return hr;
     if (state->kind != AccessibleKind::PushButton) return DISP_E_MEMBERNOTFOUND;
-    return Text(L"Press", action);
+    // TRANSLATORS: what a screen reader says pressing the button does.
+    return Text(WideFromUtf8(Tr("Press")), action);
   }
   HRESULT STDMETHODCALLTYPE accDoDefaultAction(VARIANT child) override {
     const AccessibleState* state = nullptr;

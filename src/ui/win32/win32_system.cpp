@@ -2,7 +2,9 @@
 
 #include "ui/win32/win32_system.h"
 
+#include <array>
 #include <cstdlib>
+#include <string_view>
 
 #include "ui/win32/win32_layout.h"
 
@@ -46,6 +48,17 @@ int CharacterHeight(HFONT font) {
   ::SelectObject(dc, old);
   ::ReleaseDC(nullptr, dc);
   return metrics.tmHeight - metrics.tmInternalLeading;
+}
+
+// Whether the system has `face` itself: a font made for it reports that face, not a stand-in.
+bool HasFace(HFONT font, const wchar_t* face) {
+  HDC dc = ::GetDC(nullptr);
+  HGDIOBJ old = ::SelectObject(dc, font);
+  wchar_t got[LF_FACESIZE] = {};
+  ::GetTextFaceW(dc, LF_FACESIZE, got);
+  ::SelectObject(dc, old);
+  ::ReleaseDC(nullptr, dc);
+  return ::lstrcmpiW(got, face) == 0;
 }
 
 // GWLP_USERDATA of a picture box: its RGB colour, or FaceColour for the dialog background.
@@ -130,21 +143,65 @@ int MetricForDpi(int index, int dpi) {
   return ::GetSystemMetrics(index);
 }
 
-HFONT CreateWindowFont(int dpi) {
+namespace {
+
+// The faces for the language's letters when "MS Sans Serif" lacks them, best first, with the
+// character set that makes a system with none of them choose one that has the letters. The
+// last of each list is the one Debian has (Wine takes the system's fonts too), so that Japanese
+// and Chinese are drawn in their own forms of the characters there as well.
+struct ScriptFont {
+  std::array<const wchar_t*, 4> faces;
+  BYTE charset;
+};
+
+ScriptFont FontForLanguage(std::string_view language) {
+  if (language == "ja") {
+    return {{L"Yu Gothic UI", L"Meiryo UI", L"MS UI Gothic", L"Noto Sans CJK JP"},
+            SHIFTJIS_CHARSET};
+  }
+  if (language.starts_with("zh")) {
+    return {{L"Microsoft YaHei UI", L"Microsoft YaHei", L"SimSun", L"Noto Sans CJK SC"},
+            GB2312_CHARSET};
+  }
+  return {{L"Microsoft Sans Serif", L"Segoe UI", L"Tahoma", L"DejaVu Sans"},
+          language == "pl" ? static_cast<BYTE>(EASTEUROPE_CHARSET)
+                           : static_cast<BYTE>(DEFAULT_CHARSET)};
+}
+
+// Whether Windows-1252, the code page of "MS Sans Serif", has every letter of the language.
+bool WesternLetters(std::string_view language) {
+  for (std::string_view western : {"", "de", "es", "fr", "it", "pt_BR"}) {
+    if (language == western) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+HFONT CreateWindowFont(int dpi, std::string_view language) {
   const int height = FontHeight(FontPoints, dpi);
-  const auto make = [height](const wchar_t* face, DWORD precision) {
-    return ::CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, precision,
+  const auto make = [height](const wchar_t* face, BYTE charset, DWORD precision) {
+    return ::CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, charset, precision,
                          CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, face);
   };
+  if (!WesternLetters(language)) {
+    const ScriptFont script = FontForLanguage(language);
+    for (const wchar_t* face : script.faces) {
+      HFONT font = make(face, script.charset, OUT_TT_PRECIS);
+      if (font != nullptr && HasFace(font, face)) return font;
+      if (font != nullptr) ::DeleteObject(font);
+    }
+    return make(script.faces[0], script.charset, OUT_TT_PRECIS);
+  }
   const std::wstring face(FontFace);
-  HFONT font = make(face.c_str(), OUT_DEFAULT_PRECIS);
+  HFONT font = make(face.c_str(), ANSI_CHARSET, OUT_DEFAULT_PRECIS);
   if (dpi == DefaultDpi || font == nullptr) return font;
   // The face's bitmap sizes stop short of the larger heights of scaled screens: then its
   // outline successor, or the nearest outline face the system has, at the height asked for.
   for (const wchar_t* outline : {L"Microsoft Sans Serif", L"Tahoma", L"Arial"}) {
     if (std::abs(CharacterHeight(font) + height) <= 1) break;
     ::DeleteObject(font);
-    font = make(outline, OUT_TT_PRECIS);
+    font = make(outline, ANSI_CHARSET, OUT_TT_PRECIS);
   }
   return font;
 }

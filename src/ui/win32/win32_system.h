@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace dalvorn::win32 {
 
@@ -19,9 +20,13 @@ SIZE OuterSize(SIZE client, DWORD style, DWORD exStyle, int dpi);
 // A system metric at `dpi` (icon sizes).
 int MetricForDpi(int index, int dpi);
 
-// The window's font, "MS Sans Serif" 9 pt, at `dpi`. On a scaled screen, where that face's
-// bitmap sizes cannot give the height, the nearest outline face that can.
-HFONT CreateWindowFont(int dpi);
+// The window's font for `language` (text/translation.h), 9 pt at `dpi`: "MS Sans Serif" for
+// English and the languages whose letters its code page has (on a scaled screen, where that
+// face's bitmap sizes cannot give the height, the nearest outline face that can); otherwise an
+// outline face that has the language's letters: "Microsoft Sans Serif" (Polish, the
+// pseudo-language), "Yu Gothic UI" (Japanese), "Microsoft YaHei UI" (Chinese), or the next
+// the system has of a few of the kind (Noto Sans CJK where Wine takes Debian's fonts).
+HFONT CreateWindowFont(int dpi, std::string_view language);
 
 std::wstring Utf8ToWide(const std::string& text);
 

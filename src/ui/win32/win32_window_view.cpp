@@ -88,9 +88,6 @@ ControlKind KindOf(Control control) {
   }
 }
 
-// The bar's accessible name; it shows no text of its own.
-constexpr wchar_t ProgressBarName[] = L"Progress";
-
 }  // namespace
 
 Win32WindowView::Win32WindowView() {
@@ -100,7 +97,7 @@ Win32WindowView::Win32WindowView() {
   for (int i = 0; i < win32::ControlCount; ++i) {
     places_[static_cast<std::size_t>(i)] = win32::DesignRect(static_cast<Control>(i));
   }
-  const std::wstring caption = win32::Utf8ToWide(std::string(WindowCaption));
+  const std::wstring caption = win32::Utf8ToWide(ShownWindowCaption());
   HWND window =
       ::CreateWindowExW(MainExStyle, MainWindowClass, caption.c_str(), MainStyle, CW_USEDEFAULT,
                         CW_USEDEFAULT, 400, 300, nullptr, nullptr, Instance(), this);
@@ -133,7 +130,7 @@ void Win32WindowView::CreateControls() {
     HWND parent = row->container == Control::DeviceFrame
                       ? AsWindow(windows_[Index(Control::DeviceFrame)])
                       : window;
-    const std::wstring text = win32::Utf8ToWide(std::string(row->caption));
+    const std::wstring text = win32::Utf8ToWide(ShownCaption(*row));
     const auto id = static_cast<INT_PTR>(ControlId(row->control));
     HWND control =
         ::CreateWindowExW(kind.exStyle, kind.windowClass, text.c_str(), kind.style, 0, 0, 0, 0,
@@ -155,10 +152,12 @@ void Win32WindowView::CreateControls() {
   // What screen readers read.
   for (Control label : ValueLabels) {
     win32::MakeAccessible(AsWindow(windows_[Index(label)]), win32::AccessibleKind::ValueLabel,
-                          win32::Utf8ToWide(std::string(win32::CaptionOfRow(label))));
+                          win32::Utf8ToWide(Tr(win32::CaptionOfRow(label))));
   }
   HWND bar = AsWindow(windows_[Index(Control::ProgressFill)]);
-  win32::MakeAccessible(bar, win32::AccessibleKind::ProgressBar, ProgressBarName);
+  // The bar's accessible name: it shows no text of its own.
+  // TRANSLATORS: the progress bar's name, for screen readers.
+  win32::MakeAccessible(bar, win32::AccessibleKind::ProgressBar, win32::Utf8ToWide(Tr("Progress")));
   win32::MakeAccessible(AsWindow(windows_[Index(Control::btnUpgradeFW)]),
                         win32::AccessibleKind::PushButton, {});
   win32::MakeAccessible(AsWindow(windows_[Index(Control::lblStatus)]),
@@ -167,7 +166,7 @@ void Win32WindowView::CreateControls() {
 
 void Win32WindowView::ApplyDpi(int dpi) {
   dpi_ = dpi;
-  HFONT font = win32::CreateWindowFont(dpi);
+  HFONT font = win32::CreateWindowFont(dpi, CurrentLanguage());
   for (int i = 1; i < win32::ControlCount; ++i) {
     const auto control = static_cast<Control>(i);
     ::SendMessageW(AsWindow(windows_[Index(control)]), WM_SETFONT, reinterpret_cast<WPARAM>(font),
@@ -343,7 +342,7 @@ void Win32WindowView::Unload() {
 }
 
 void Win32WindowView::MessageBox(const std::string& text) {
-  const std::wstring title = win32::Utf8ToWide(std::string(ApplicationName));
+  const std::wstring title = win32::Utf8ToWide(ShownApplicationName());
   HWND owner = unloaded_ ? nullptr : AsWindow(windows_[0]);
   ::MessageBoxW(owner, win32::Utf8ToWide(text).c_str(), title.c_str(), MB_OK | MB_ICONEXCLAMATION);
 }
