@@ -14,6 +14,7 @@
 #include "scenario.h"
 #include "trace/trace_file.h"
 #include "trace/trace_writer.h"
+#include "trace/tracing_desktop_shell.h"
 #include "trace/tracing_idle_watch.h"
 #include "trace/tracing_image_file.h"
 #include "trace/tracing_window.h"
@@ -138,12 +139,14 @@ int RunEmulatedIn(const RunnerOptions& options,
   PumpInjectingView view(traced);
   EmulatedIdleWatch watch(scenario, clock, options.programDir);
   TracingIdleWatch tracedWatch(watch, trace);
+  // The emulated desktop: its taskbar and notifications are the trace's lines, whatever window.
+  TracingDesktopShell shell(NoDesktopService(), trace);
 
   MainWindowHooks hooks;
   hooks.afterLoad = [&] { ActAfterLoad(options, *window, view, watch); };
   hooks.beforeTerminate = [&] { trace.Window("terminate"); };
 
-  const int exitCode = window->Run(view, platform, image, hooks, power, tracedWatch);
+  const int exitCode = window->Run(view, platform, image, hooks, power, tracedWatch, shell);
   platform.WriteFlashLine();
   trace.Exit(exitCode);
   // A trace cut short (a full disk, a reader gone) must not pass for a whole one.

@@ -22,8 +22,9 @@ class QtRunnerWindow final : public RunnerWindow {
   void CloseAsCloseBox() override { emulator::CloseAsCloseBox(window_); }
   bool Unloaded() const override { return window_.Unloaded(); }
   int Run(WindowView& view, HidPlatform& platform, FirmwareImageFile& image,
-          const MainWindowHooks& hooks, PowerGuard& power, IdleWatch& watch) override {
-    return RunMainWindow(window_, view, platform, image, hooks, power, watch);
+          const MainWindowHooks& hooks, PowerGuard& power, IdleWatch& watch,
+          DesktopShell& shell) override {
+    return RunMainWindow(window_, view, platform, image, hooks, power, watch, shell);
   }
 
  private:

@@ -1,6 +1,7 @@
 #include "update/status_texts.h"
 
 #include "update/block_transfer.h"
+#include "update/transfer_progress.h"
 
 namespace dalvorn {
 
@@ -49,6 +50,25 @@ std::string SignatureReasonInShort(SignatureVerdict verdict) {
 
 std::string UpdateStartedText() {
   return "Keep the device connected until the update has finished.";
+}
+
+std::string TimeLeftText(std::int64_t seconds) {
+  const std::int64_t minutes = TimeLeftMinutes(seconds);
+  if (minutes == 0) return "Less than a minute left.";
+  if (minutes == 1) return "About a minute left.";
+  return "About " + std::to_string(minutes) + " minutes left.";
+}
+
+std::string TransferStatusText(std::int64_t seconds) {
+  return UpdateStartedText() + " " + TimeLeftText(seconds);
+}
+
+std::string WaitingForBootloaderText() {
+  return "Waiting for the device to start its bootloader...";
+}
+
+std::string WaitingForRestartText() {
+  return "Waiting for the device to restart...";
 }
 
 std::string DurationText(std::int64_t seconds) {

@@ -7,6 +7,7 @@
 #include "device/device_count.h"
 #include "device/find_the_hid.h"
 #include "update/feature_reports.h"
+#include "update/notification_texts.h"
 #include "update/status_texts.h"
 
 namespace dalvorn {
@@ -51,6 +52,7 @@ BootloaderWait SwitchToBootloader(UpgradeContext& c, std::vector<std::uint8_t>& 
   BuildBootEntryMessage(commandReport);
   SendFeatureReport(s, c.platform, commandReport);
   entryUs = c.platform.SteadyMicroseconds();
+  c.window.SetStatusText(WaitingForBootloaderText());
   CloseDeviceHandles(s, c.platform);
   c.platform.Sleep(SwitchPause);
   FindTheHid(s, c.platform);
@@ -94,6 +96,28 @@ std::optional<UpgradeOutcome> RefusedBeforeSending(UpgradeContext& c, FirmwareIm
     return Stop(c, TooManyDevicesText(devices), UpgradeOutcome::Refused);
   }
   return std::nullopt;
+}
+
+// The window was closed while the update ran: nothing more is shown, nothing notified.
+UpgradeOutcome Interrupted(UpgradeContext& c) {
+  c.shell.SetTaskbarState(TaskbarState::None);
+  return UpgradeOutcome::Interrupted;
+}
+
+// The end of a transfer, told to someone away from the window: the notification comes before
+// a failure's message box, which waits for the person, and the taskbar shows the failure while
+// the box is up.
+void TellTheEnd(UpgradeContext& c, const TransferOutcome& transfer) {
+  if (transfer.result == TransferResult::BackInApplication) {
+    c.shell.SetTaskbarState(TaskbarState::None);
+    c.shell.Notify(UpdatedTitle(), UpdatedBody(c.window.ProductShown(), c.window.VersionShown()));
+    return;
+  }
+  const std::string failure = TransferFailureText(transfer);
+  c.shell.SetTaskbarState(TaskbarState::Error);
+  c.shell.Notify(UpdateFailedTitle(), failure);
+  c.window.ShowMessageBox(failure);
+  c.shell.SetTaskbarState(TaskbarState::None);
 }
 
 }  // namespace
@@ -153,6 +177,7 @@ UpgradeOutcome RunUpgradeSequence(UpgradeContext& c) {
   FirmwareImage image;
   if (const auto refused = RefusedBeforeSending(c, image)) return *refused;
   c.window.SetStatusText(UpdateStartedText());
+  c.shell.SetTaskbarState(TaskbarState::Waiting);
 
   // Only a device found in bootloader mode gets the status read, the unlock and the data.
   std::int64_t sinceUs = c.platform.SteadyMicroseconds();
@@ -164,9 +189,13 @@ UpgradeOutcome RunUpgradeSequence(UpgradeContext& c) {
     s.DeviceFound = false;
     wait = WaitForBootloader(c, sinceUs);
   }
-  if (wait == BootloaderWait::WindowClosed) return UpgradeOutcome::Interrupted;
+  if (wait == BootloaderWait::WindowClosed) return Interrupted(c);
   if (wait == BootloaderWait::NeverSwitched) {
-    return Stop(c, NotSwitchedText(), UpgradeOutcome::Failed);
+    c.shell.SetTaskbarState(TaskbarState::Error);
+    c.window.ShowMessageBox(NotSwitchedText());
+    c.shell.SetTaskbarState(TaskbarState::None);
+    c.window.Unload();
+    return UpgradeOutcome::Failed;
   }
 
   std::vector<std::uint8_t> status(StatusReportSize, 0);
@@ -179,11 +208,11 @@ UpgradeOutcome RunUpgradeSequence(UpgradeContext& c) {
   const TransferOutcome transfer = SendFlashData(c, image);
   // After a close at a pump the window's unload has closed the handles; nothing more may
   // touch it.
-  if (transfer.result == TransferResult::WindowClosed) return UpgradeOutcome::Interrupted;
+  if (transfer.result == TransferResult::WindowClosed) return Interrupted(c);
 
   CloseDeviceHandles(s, c.platform);
   const bool updated = transfer.result == TransferResult::BackInApplication;
-  if (!updated) c.window.ShowMessageBox(TransferFailureText(transfer));
+  TellTheEnd(c, transfer);
   c.window.Unload();
   return updated ? UpgradeOutcome::Updated : UpgradeOutcome::Failed;
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "follow_cases.h"
+#include "progress_cases.h"
 #include "right_device_cases.h"
 #include "sha256.h"
 #include "win32/win32_runner.h"
@@ -196,6 +197,28 @@ TEST_P(Win32FollowRun, SaysWhatTheClickWillDoAndDoesIt) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, Win32FollowRun, ::testing::ValuesIn(testing::FollowCases()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+class Win32ProgressRun : public ::testing::TestWithParam<testing::ProgressCase> {};
+
+TEST_P(Win32ProgressRun, TellsTheWaitsTheTimeLeftTheTaskbarAndTheEnd) {
+  const testing::ProgressCase& c = GetParam();
+  ScratchFolder folder;
+  std::string image(static_cast<std::size_t>(c.imageBytes), '\0');
+  for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<char>(i * 7 + 3);
+  std::ofstream(folder.File("Varnholt.bin"), std::ios::binary) << image;
+  std::ofstream(folder.File("scenario.json")) << c.scenario;
+  std::vector<std::string> args = testing::ProgressArguments(c);
+  args.insert(args.end(), {folder.File("scenario.json"), "--program-dir", folder.Path(), "--trace",
+                           folder.File("trace.jsonl")});
+  RunnerOptions options;
+  std::string error;
+  ASSERT_TRUE(ParseRunnerOptions(args, ".", options, error)) << error;
+  const int exitCode = RunEmulatedWin32(options);
+  EXPECT_EQ(testing::CheckProgressRun(c, ReadTrace(folder.File("trace.jsonl")), exitCode), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, Win32ProgressRun, ::testing::ValuesIn(testing::ProgressCases()),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Win32RunnerScreenshotTest, IsThe361By226ClientArea) {
