@@ -73,9 +73,9 @@ inline constexpr std::uint16_t AppProductID = 0x${ids[1]};
 inline constexpr std::uint16_t BootProductID = 0x${ids[3]};
 }  // namespace dalvorn
 EOF
-g++ -std=c++20 -O1 -I"$work/device" -I"$source_dir/src" -I"$source_dir/tests/linux" \
-  "$source_dir/tests/signature/serve_fake_device.cpp" "$source_dir/tests/linux/fake_hid_host.cpp" \
-  "$source_dir/tests/linux/hid_device_model.cpp" $(pkg-config --cflags --libs umockdev-1.0) \
+g++ -std=c++20 -O1 -I"$work/device" -I"$source_dir/src" -I"$source_dir/tests/support" \
+  "$source_dir/tests/signature/serve_fake_device.cpp" "$source_dir/tests/support/fake_hid_host.cpp" \
+  "$source_dir/tests/support/hid_device_model.cpp" $(pkg-config --cflags --libs umockdev-1.0) \
   -o "$work/device/serve_fake_device"
 
 source "$(dirname "${BASH_SOURCE[0]}")/debian-root.sh"

@@ -74,7 +74,7 @@ runner=$build/emulator/win32/dalvorn-firmware-update-emulated.exe
 
 # --- 3. Only system DLLs -------------------------------------------------------------------
 step "imports"
-system_dlls='^(kernel32|user32|gdi32|hid|setupapi|msvcrt|advapi32|shell32|ole32|comctl32|version|bcrypt)\.dll$'
+system_dlls='^(kernel32|user32|gdi32|hid|setupapi|cfgmgr32|msvcrt|advapi32|shell32|ole32|comctl32|version|bcrypt)\.dll$'
 for exe in "$program" "$runner"; do
   [[ -f $exe ]] || continue
   dlls=$(x86_64-w64-mingw32-objdump -p "$exe" | awk '/DLL Name:/ {print tolower($3)}')

@@ -4,6 +4,7 @@
 
 #include <iostream>
 
+#include "device/desktop_shell.h"
 #include "device/device_monitor.h"
 #include "device/os_platform.h"
 #include "device/power_guard.h"
@@ -31,10 +32,12 @@ int main(int argc, char* argv[]) {
               << monitor->Error() << ")\n";
   }
   dalvorn::QtIdleWatch watch(monitor.get());
+  const auto shell = dalvorn::MakeOsDesktopShell();
   return dalvorn::RunProgram(
-      window, *platform, image, watch,
+      window, *platform, image, *power, watch, *shell,
       [&](dalvorn::WindowView& view, dalvorn::HidPlatform& hid, dalvorn::FirmwareImageFile& file,
-          dalvorn::IdleWatch& idle, const dalvorn::MainWindowHooks& hooks) {
-        return dalvorn::RunMainWindow(window, view, hid, file, hooks, *power, idle);
+          dalvorn::PowerGuard& guard, dalvorn::IdleWatch& idle, dalvorn::DesktopShell& desktop,
+          const dalvorn::MainWindowHooks& hooks) {
+        return dalvorn::RunMainWindow(window, view, hid, file, hooks, guard, idle, desktop);
       });
 }

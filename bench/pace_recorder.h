@@ -47,6 +47,10 @@ class PaceRecorder final : public HidPlatform {
                                          std::string& physical) override {
     return inner_.SetupDiGetDevicePropertyW(s, d, physical);
   }
+  std::int32_t CM_Get_DevNode_PropertyW(Handle s, const SpDeviceInterfaceData& d,
+                                        std::string& location) override {
+    return inner_.CM_Get_DevNode_PropertyW(s, d, location);
+  }
   std::uint32_t LastErrorCode() override { return inner_.LastErrorCode(); }
   Handle CreateFileA(const char* p, std::uint32_t a, std::uint32_t s, const SecurityAttributes* sa,
                      std::uint32_t c, std::uint32_t f, Handle t) override {

@@ -6,11 +6,11 @@
 // The trace is a real run of the emulated runner (DALVORN_RUNNER) whose data blocks are repeated
 // until the file holds DALVORN_TRACE_BENCH_MB megabytes (default 200); it is written once, to
 // the temporary folder, and removed at the end.
+//
+// One more row, `scenario_of_many_interfaces`, is `scenario` on the runner's trace of a host of
+// DALVORN_TRACE_BENCH_INTERFACES distinct interfaces (default 250,000) searched once: the tool
+// places each interface it meets in one step, so its time grows with the count, not its square.
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -20,39 +20,24 @@
 #include <string>
 #include <vector>
 
-extern char** environ;
+#include "child_process.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
+// Runs `argv` with its output thrown away: its exit status and peak resident set.
 struct Child {
   int status = -1;
   double peakMiB = 0;
 };
 
-// Runs `argv` with its output thrown away; its exit status and peak resident set.
 Child Run(const std::vector<std::string>& argv, const std::vector<std::string>& env = {}) {
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  std::vector<std::string> environment = env;
-  for (char** e = environ; *e != nullptr; ++e) environment.emplace_back(*e);
-  std::vector<char*> args, vars;
-  for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  for (const auto& v : environment) vars.push_back(const_cast<char*>(v.c_str()));
-  args.push_back(nullptr);
-  vars.push_back(nullptr);
-  pid_t pid = -1;
+  dalvorn::testing::ChildProcess process = dalvorn::testing::StartProcess(argv, env);
+  long peakKiB = 0;
   Child child;
-  if (::posix_spawn(&pid, args[0], &actions, nullptr, args.data(), vars.data()) == 0) {
-    int status = 0;
-    rusage usage{};
-    ::wait4(pid, &status, 0, &usage);
-    child.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    child.peakMiB = static_cast<double>(usage.ru_maxrss) / 1024.0;  // kilobytes on Linux
-  }
-  posix_spawn_file_actions_destroy(&actions);
+  child.status = dalvorn::testing::WaitForProcess(process, &peakKiB);
+  child.peakMiB = static_cast<double>(peakKiB) / 1024.0;
   return child;
 }
 
@@ -115,6 +100,41 @@ const LongTrace& Trace() {
   return trace;
 }
 
+// The runner's trace of a host of many interfaces of other devices, the device last, loaded
+// and closed: one search that meets every interface.
+class ManyInterfacesTrace {
+ public:
+  ManyInterfacesTrace()
+      : folder_(fs::temp_directory_path() /
+                ("dalvorn-trace-bench-many-" + std::to_string(::getpid()))) {
+    fs::create_directories(folder_);
+    const char* count = std::getenv("DALVORN_TRACE_BENCH_INTERFACES");
+    interfaces_ = count != nullptr ? std::stoull(count) : 250000;
+    {
+      std::ofstream scenario(folder_ / "scenario.json", std::ios::binary);
+      scenario << R"({"interfaces": [)";
+      for (std::uint64_t i = 0; i < interfaces_; ++i) {
+        scenario << (i == 0 ? "" : ",") << R"({"vendor": "0x046D", "product": "0xC52B"})";
+      }
+      scenario << "]}";
+    }
+    const Child runner = Run({DALVORN_RUNNER, (folder_ / "scenario.json").string(), "--program-dir",
+                              folder_.string(), "--close-after-load", "--trace", Path().string()},
+                             {"QT_QPA_PLATFORM=offscreen"});
+    if (runner.status != 0) throw std::runtime_error("the runner failed");
+    megabytes_ = static_cast<double>(fs::file_size(Path())) / 1e6;
+  }
+  ~ManyInterfacesTrace() { fs::remove_all(folder_); }
+  fs::path Path() const { return folder_ / "many.jsonl"; }
+  double Megabytes() const { return megabytes_; }
+  double Interfaces() const { return static_cast<double>(interfaces_); }
+
+ private:
+  fs::path folder_;
+  std::uint64_t interfaces_ = 0;
+  double megabytes_ = 0;
+};
+
 void BM_TraceTool(benchmark::State& state, std::vector<std::string> command) {
   const std::string path = Trace().Path().string();
   std::vector<std::string> argv = {DALVORN_TRACE_TOOL};
@@ -135,6 +155,22 @@ BENCHMARK_CAPTURE(BM_TraceTool, compare, std::vector<std::string>{"compare", "TR
     ->Iterations(1)
     ->UseRealTime();
 BENCHMARK_CAPTURE(BM_TraceTool, scenario, std::vector<std::string>{"scenario", "TRACE"})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->UseRealTime();
+
+void BM_ScenarioOfManyInterfaces(benchmark::State& state) {
+  static const ManyInterfacesTrace trace;
+  Child child;
+  for (auto _ : state) child = Run({DALVORN_TRACE_TOOL, "scenario", trace.Path().string()});
+  if (child.status != 0) state.SkipWithError("the trace tool failed");
+  state.counters["interfaces"] = trace.Interfaces();
+  state.counters["trace_MB"] = trace.Megabytes();
+  state.counters["peak_RSS_MiB"] = child.peakMiB;
+}
+
+BENCHMARK(BM_ScenarioOfManyInterfaces)
+    ->Name("BM_TraceTool/scenario_of_many_interfaces")
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1)
     ->UseRealTime();

@@ -44,6 +44,14 @@ foreach(_file IN LISTS _dalvorn_key_files)
                         "(openssl pkey -in maker-key.pem -pubout -out maker-key.pub.pem), and keep "
                         "the private key off the build machine (docs/signing.md).")
   endif()
+  # openssl reads the first block of a file and passes over the others unseen: one key a file,
+  # as the emulated runner's --public-key takes them.
+  string(REGEX MATCHALL "-----BEGIN " _blocks "${_text}")
+  list(LENGTH _blocks _block_count)
+  if(_block_count GREATER 1)
+    message(FATAL_ERROR "${_refuse} holds ${_block_count} PEM blocks: give each key in a file "
+                        "of its own")
+  endif()
   set(_der ${_dalvorn_key_dir}/key-${_dalvorn_key_number}.der)
   execute_process(COMMAND ${DALVORN_OPENSSL_PROGRAM} pkey -pubin -in "${_file}" -pubcheck -noout
                   RESULT_VARIABLE _status OUTPUT_QUIET ERROR_VARIABLE _error)

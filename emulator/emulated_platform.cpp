@@ -7,7 +7,7 @@
 
 #include "device/device_codes.h"
 #include "device/hid_guid.h"
-#include "sha256.h"
+#include "update/signature_crypto.h"
 
 namespace dalvorn::emulator {
 namespace {
@@ -30,6 +30,13 @@ std::string MakePlainPath(const PlainInterface& plain, std::size_t plainIndex) {
 }
 
 }  // namespace
+
+std::string Sha256Hex(const std::uint8_t* data, std::size_t size) {
+  Sha256Digest digest{};
+  std::string error;
+  if (!Sha256(data, size, digest, error)) return "failed: " + error;
+  return TraceWriter::Hex(digest.data(), digest.size());
+}
 
 EmulatedPlatform::EmulatedPlatform(const Scenario& scenario, EmulationClock& clock,
                                    TraceWriter& trace, std::string programFolder)
@@ -154,7 +161,7 @@ Handle EmulatedPlatform::SetupDiGetClassDevsA(const Guid& classGuid, const char*
     };
     for (std::size_t i = 0; i < scenario_.interfaces.size(); ++i) {
       if (i == scenario_.devicePosition) addDevice();
-      // The device's other interfaces come and go with it.
+      // Plain interfaces while plugged in; the device's other interfaces come and go with it.
       if (PlainPresent(scenario_.interfaces[i])) set.members.push_back(i);
     }
     if (scenario_.devicePosition >= scenario_.interfaces.size()) addDevice();
@@ -242,15 +249,42 @@ std::int32_t EmulatedPlatform::SetupDiGetDevicePropertyW(Handle deviceInfoSet,
     const std::size_t target = set->members[ref - 1];
     if (target == kDevice) {
       physicalDevice = TargetPhysical;
-    } else {
+      result = 1;
+    } else if (!scenario_.interfaces[target].physicalQueryFails) {
       physicalDevice = scenario_.interfaces[target].physical.value_or(plainPaths_[target]);
+      result = 1;
     }
-    result = 1;
   }
   Record(
       "SetupDiGetDevicePropertyW",
       TraceFields{{"physical", result != 0 ? TraceFields(physicalDevice) : TraceFields(nullptr)}},
       result);
+  return result;
+}
+
+// The location of an interface is the physical device it belongs to: the device's own
+// interfaces are at "target" wherever it re-enumerates, a plain interface at its `physical` or
+// on its own.
+std::int32_t EmulatedPlatform::CM_Get_DevNode_PropertyW(Handle deviceInfoSet,
+                                                        const SpDeviceInterfaceData& interfaceData,
+                                                        std::string& location) {
+  Sync();
+  std::int32_t result = 0;
+  location.clear();
+  const InterfaceSet* set = Find<InterfaceSet>(deviceInfoSet);
+  const std::uintptr_t ref = interfaceData.Reserved;
+  if (set != nullptr && ref >= 1 && ref <= set->members.size()) {
+    const std::size_t target = set->members[ref - 1];
+    if (target == kDevice) {
+      if (!scenario_.device.locationFails) location = TargetPhysical;
+    } else if (const PlainInterface& plain = scenario_.interfaces[target]; !plain.locationFails) {
+      location = plain.physical.value_or(plainPaths_[target]);
+    }
+    result = location.empty() ? 0 : 1;
+  }
+  Record("CM_Get_DevNode_PropertyW",
+         TraceFields{{"location", result != 0 ? TraceFields(location) : TraceFields(nullptr)}},
+         result);
   return result;
 }
 

@@ -19,6 +19,13 @@
 
 namespace dalvorn::emulator {
 
+// The SHA-256 of `size` bytes at `data` in lower-case hexadecimal, as the device's flash line
+// gives it: the system's cryptography, the signature check's (the system's reason when it fails).
+std::string Sha256Hex(const std::uint8_t* data, std::size_t size);
+inline std::string Sha256Hex(const std::vector<std::uint8_t>& data) {
+  return Sha256Hex(data.data(), data.size());
+}
+
 class EmulatedPlatform final : public HidPlatform {
  public:
   EmulatedPlatform(const Scenario& scenario, EmulationClock& clock, TraceWriter& trace,
@@ -42,6 +49,9 @@ class EmulatedPlatform final : public HidPlatform {
   std::int32_t SetupDiGetDevicePropertyW(Handle deviceInfoSet,
                                          const SpDeviceInterfaceData& interfaceData,
                                          std::string& physicalDevice) override;
+  std::int32_t CM_Get_DevNode_PropertyW(Handle deviceInfoSet,
+                                        const SpDeviceInterfaceData& interfaceData,
+                                        std::string& location) override;
   Handle CreateFileA(const char* path, std::uint32_t desiredAccess, std::uint32_t shareMode,
                      const SecurityAttributes* security, std::uint32_t creationDisposition,
                      std::uint32_t flags, Handle templateFile) override;

@@ -1,29 +1,25 @@
-// The host's power service played from the scenario's `power`: every question the update asks
-// and every hold it takes or lets go is a `power` line of the trace, on the emulation's clock.
+// The host's power service played from the scenario's `power`. It writes no trace of its own:
+// the runner wraps it in the program's TracingPowerGuard (trace/tracing_power_guard.h), as the
+// real program wraps the operating system's.
 #pragma once
 
 #include "device/power_guard.h"
 #include "scenario.h"
-#include "trace/trace_writer.h"
 
 namespace dalvorn::emulator {
 
 class EmulatedPowerGuard final : public PowerGuard {
  public:
-  EmulatedPowerGuard(const PowerScenario& power, TraceWriter& trace);
+  explicit EmulatedPowerGuard(const PowerScenario& power) : power_(power) {}
 
-  // `hold` with `result`: false when the scenario has the hold refused.
-  bool Hold() override;
-  // `release`, only when a hold was taken and not let go yet.
-  void Release() override;
-  // `battery` with `on_battery` and `percentage`, or `known: false` when the scenario's
-  // percentage is null.
+  // False when the scenario has the hold refused.
+  bool Hold() override { return !power_.holdRefused; }
+  void Release() override {}
+  // Not known when the scenario's percentage is null.
   BatteryState Battery() override;
 
  private:
   PowerScenario power_;
-  TraceWriter& trace_;
-  bool held_ = false;
 };
 
 }  // namespace dalvorn::emulator

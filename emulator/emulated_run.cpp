@@ -11,12 +11,14 @@
 #include "emulation_clock.h"
 #include "message_box_gate.h"
 #include "pump_injections.h"
+#include "run_time_limit.h"
 #include "scenario.h"
 #include "trace/trace_file.h"
 #include "trace/trace_writer.h"
 #include "trace/tracing_desktop_shell.h"
 #include "trace/tracing_idle_watch.h"
 #include "trace/tracing_image_file.h"
+#include "trace/tracing_power_guard.h"
 #include "trace/tracing_window.h"
 
 namespace dalvorn::emulator {
@@ -127,7 +129,8 @@ int RunEmulatedIn(const RunnerOptions& options,
   TraceWriter trace(traceFile.Stream(), clock);
   traceFile.TellFailuresOf(trace);
   EmulatedPlatform platform(scenario, clock, trace, options.programDir);
-  EmulatedPowerGuard power(scenario.power, trace);
+  EmulatedPowerGuard scenarioPower(scenario.power);
+  TracingPowerGuard power(scenarioPower, trace);
   DiskFirmwareImageFile disk(std::move(keys));
   TracingFirmwareImageFile image(disk, trace);
   const std::unique_ptr<RunnerWindow> window = makeWindow();
@@ -136,17 +139,24 @@ int RunEmulatedIn(const RunnerOptions& options,
   MessageBoxGate gate(window->View());
   gate.SetDismissed(!options.realTime);
   TracingWindowView traced(gate, trace);
-  PumpInjectingView view(traced);
+  PumpInjectingView injecting(traced);
+  TimeLimitedView view(injecting, clock, RunTimeLimitMs);
+  view.SetClose([&window] { window->CloseAsCloseBox(); });
   EmulatedIdleWatch watch(scenario, clock, options.programDir);
   TracingIdleWatch tracedWatch(watch, trace);
   // The emulated desktop: its taskbar and notifications are the trace's lines, whatever window.
   TracingDesktopShell shell(NoDesktopService(), trace);
 
   MainWindowHooks hooks;
-  hooks.afterLoad = [&] { ActAfterLoad(options, *window, view, watch); };
+  hooks.afterLoad = [&] { ActAfterLoad(options, *window, injecting, watch); };
   hooks.beforeTerminate = [&] { trace.Window("terminate"); };
 
-  const int exitCode = window->Run(view, platform, image, hooks, power, tracedWatch, shell);
+  int exitCode = window->Run(view, platform, image, hooks, power, tracedWatch, shell);
+  if (view.Reached()) {
+    std::cerr << kName << "the run was still going after " << RunTimeLimitMs / 3600000
+              << " hours on its clock (a device that never comes back?): its window was closed\n";
+    exitCode = RunTimeLimitExitStatus;
+  }
   platform.WriteFlashLine();
   trace.Exit(exitCode);
   // A trace cut short (a full disk, a reader gone) must not pass for a whole one.

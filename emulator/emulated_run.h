@@ -39,6 +39,27 @@ class RunnerWindow {
                   DesktopShell& shell) = 0;
 };
 
+// The runner's window over one toolkit's view: the toolkit's driver clicks and closes it as a
+// person does, and saves its client area as a PNG. The toolkit's RunMainWindow runs it.
+template <typename ToolkitView, void (*Click)(ToolkitView&), void (*Close)(ToolkitView&),
+          bool (*Save)(ToolkitView&, const std::string&)>
+class ToolkitRunnerWindow final : public RunnerWindow {
+ public:
+  WindowView& View() override { return window_; }
+  bool SaveScreenshot(const std::string& path) override { return Save(window_, path); }
+  void ClickUpgradeButton() override { Click(window_); }
+  void CloseAsCloseBox() override { Close(window_); }
+  bool Unloaded() const override { return window_.Unloaded(); }
+  int Run(WindowView& view, HidPlatform& platform, FirmwareImageFile& image,
+          const MainWindowHooks& hooks, PowerGuard& power, IdleWatch& watch,
+          DesktopShell& shell) override {
+    return RunMainWindow(window_, view, platform, image, hooks, power, watch, shell);
+  }
+
+ private:
+  ToolkitView window_;
+};
+
 // Runs once as the options say; the window is made by `makeWindow` once the scenario and the
 // trace are ready. Returns the program's exit status, or one of the runner's own statuses with
 // the reason on standard error.

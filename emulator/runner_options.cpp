@@ -1,9 +1,10 @@
 #include "runner_options.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <exception>
-#include <fstream>
 
+#include "file/regular_file.h"
 #include "update/signature_pem.h"
 
 namespace dalvorn::emulator {
@@ -63,7 +64,14 @@ std::string RunnerUsage() {
          "  --screenshot FILE     save a PNG of the window once it has loaded (and idled)\n"
          "  --real-time           pauses really wait; the device follows the wall clock\n"
          "  --public-key PEM      check the image's signature with this public key, as a\n"
-         "                        build made with it does (repeatable: several keys)\n";
+         "                        build made with it does (repeatable: several keys; one\n"
+         "                        key a file)\n"
+         "exit status: the program's own (0 updated or nothing to do, 1 the update failed,\n"
+         "2 refused before anything was sent, 3 the window was closed during the update), or\n"
+         "the runner's: 64 the command line is wrong, 65 the scenario cannot be read, 66 a\n"
+         "public key cannot be read, 73 the trace cannot be written whole, 75 the run was\n"
+         "still going after 3 hours on its clock (a device that never comes back): its window\n"
+         "was closed, and the trace ends as after a close\n";
 }
 
 bool ParseRunnerOptions(const std::vector<std::string>& arguments, const std::string& ownFolder,
@@ -122,24 +130,16 @@ bool RunnerPublicKeys(const RunnerOptions& options, FirmwareKeys& keys, std::str
   }
   keys.clear();
   // A PEM public key is a few hundred bytes; a file much larger is none.
-  constexpr std::size_t MaxPemBytes = 8192;
+  constexpr std::uint64_t MaxPemBytes = 8192;
   for (const std::string& path : options.publicKeyPaths) {
-    std::ifstream in(PathFromUtf8(path), std::ios::binary);
-    if (!in.is_open()) {
-      error = "--public-key " + path + ": cannot be opened";
-      return false;
-    }
-    std::string text(MaxPemBytes + 1, '\0');
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    text.resize(static_cast<std::size_t>(in.gcount()));
-    FirmwarePublicKey key;
+    // Read as the image is: a FIFO or a device is refused at once, never waited on.
+    std::vector<std::uint8_t> bytes;
     std::string why;
-    if (in.bad()) {
-      why = "cannot be read";
-    } else if (text.size() > MaxPemBytes) {
-      why = "it is larger than a public key";
+    FirmwarePublicKey key;
+    if (!ReadRegularFile(path, MaxPemBytes, bytes, why)) {
+      why = "cannot be read (" + why + ")";
     } else {
-      ReadPublicKeyPem(text, key, why);
+      ReadPublicKeyPem(std::string(bytes.begin(), bytes.end()), key, why);
     }
     if (!why.empty()) {
       error = "--public-key " + path + ": " + why;

@@ -30,8 +30,10 @@ struct RunnerOptions {
 // Exit statuses of the runner's own failures, apart from the program's exit statuses.
 inline constexpr int UsageExitStatus = 64;
 inline constexpr int ScenarioExitStatus = 65;
-inline constexpr int TraceExitStatus = 73;
 inline constexpr int PublicKeyExitStatus = 66;
+inline constexpr int TraceExitStatus = 73;
+// The run was still going when the runner's time limit came (run_time_limit.h).
+inline constexpr int RunTimeLimitExitStatus = 75;
 
 // Reads the arguments after the program name. `ownFolder` is the default program folder.
 // False with `error` set when they are not understood.

@@ -175,10 +175,16 @@ PlainInterface ReadPlainInterface(const json& value, const std::string& where) {
   if (const json* v = Member(value, "openable")) plain.openable = ReadBool(*v, where + ".openable");
   if (const json* v = Member(value, "vanishes")) plain.vanishes = ReadBool(*v, where + ".vanishes");
   if (const json* v = Member(value, "physical")) {
-    if (!v->is_string() || v->get<std::string>().empty()) {
-      Fail(where + ".physical", "must be a non-empty string");
+    if (v->is_null()) {
+      plain.physicalQueryFails = true;
+    } else if (!v->is_string() || v->get<std::string>().empty()) {
+      Fail(where + ".physical", "must be a non-empty string, or null");
+    } else {
+      plain.physical = v->get<std::string>();
     }
-    plain.physical = v->get<std::string>();
+  }
+  if (const json* v = Member(value, "location_fails")) {
+    plain.locationFails = ReadBool(*v, where + ".location_fails");
   }
   ReadPlugTimes(value, where, plain.pluggedAtMs, plain.unpluggedAtMs);
   return plain;
@@ -239,6 +245,9 @@ DeviceScenario ReadDevice(const json& value, const std::string& where) {
   }
   if (const json* v = Member(value, "app_after_update")) {
     device.appAfterUpdate = ReadModeOverrides(*v, where + ".app_after_update");
+  }
+  if (const json* v = Member(value, "location_fails")) {
+    device.locationFails = ReadBool(*v, where + ".location_fails");
   }
   ReadPlugTimes(value, where, device.pluggedAtMs, device.unpluggedAtMs);
   if (!device.present && (device.pluggedAtMs || device.unpluggedAtMs)) {

@@ -36,6 +36,10 @@ struct PlainInterface {
   // The physical device it belongs to; none: a device of its own. TargetPhysical makes it a
   // second interface of the emulated device, listed only while the device is present.
   std::optional<std::string> physical;
+  // The system cannot tell its physical device ("physical": null): the property query fails.
+  bool physicalQueryFails = false;
+  // The system gives no location for it (as for a device with no USB parent).
+  bool locationFails = false;
   // When it is plugged in (absent before) and unplugged (absent from then on); none: always.
   std::optional<std::int64_t> pluggedAtMs;
   std::optional<std::int64_t> unpluggedAtMs;
@@ -89,6 +93,8 @@ struct DeviceScenario {
   // answers, as a real one may).
   bool bootEntryFails = false;
   std::optional<ModeOverrides> appAfterUpdate;
+  // The system gives no location for it (as for a device with no USB parent).
+  bool locationFails = false;
   // When it is plugged in, in `mode` (absent before), and unplugged for good (absent from then
   // on, wherever its timeline was); none: present from the start, never unplugged.
   std::optional<std::int64_t> pluggedAtMs;

@@ -5,7 +5,9 @@
 # device that switches at once (updated, then a refused block), one that stays 700 ms on the
 # bus after the entry message and after the data (updated, every block in its bootloader), and
 # two devices of the kind (refused before the click: the button stays disabled, neither is sent
-# anything).
+# anything), and a second device created while the first switches, after it in the order of
+# the nodes and in its place (sent nothing; the first updated when it comes first, the update
+# stopped saying that another device came otherwise).
 #
 #   vm/run-vm-test.sh GUEST_BINARY [WORK_DIR]
 #
@@ -15,7 +17,9 @@
 # Leaves the program's traces in WORK_DIR/vm-trace.jsonl (the update),
 # WORK_DIR/vm-trace-refused.jsonl (a failing update), WORK_DIR/vm-trace-slow.jsonl (the slow
 # device) and WORK_DIR/vm-trace-two-devices.jsonl (two devices, refused), which
-# vm/replay-vm-trace.sh replays.
+# vm/replay-vm-trace.sh replays, and WORK_DIR/newcomer-trace.jsonl and newcomer-first-trace.jsonl
+# (a second device after the first in the order of the nodes, and before it; not replayed: the
+# trace tool makes no interface appear during a run).
 set -euo pipefail
 
 guest=${1:?usage: run-vm-test.sh GUEST_BINARY [WORK_DIR]}
@@ -97,6 +101,11 @@ seconds=$(awk -v a="$start" -v b="$end" 'BEGIN {printf "%.1f", b - a}')
 
 grep -oE '(guest:|DALVORN-).*' "$work/console.log" | sed 's/\r$//' |
   grep -vE '^DALVORN-[A-Z-]*TRACE[A-Z-]*: ' || true
+for kind in NEWCOMER NEWCOMER-FIRST; do
+  grep -oE "DALVORN-$kind-TRACE: .*" "$work/console.log" |
+    sed "s/\r\$//; s/^DALVORN-$kind-TRACE: //" >"$work/$(tr 'A-Z' 'a-z' <<<"$kind")-trace.jsonl" ||
+    true
+done
 # The program's traces, as DALVORN_TRACE writes them, for vm/replay-vm-trace.sh: the update, the
 # failing update (a refused block), the slow device and the two devices.
 for kind in TRACE TRACE-REFUSED TRACE-SLOW TRACE-TWO-DEVICES; do

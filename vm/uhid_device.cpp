@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 #include "device/device_codes.h"
 
@@ -103,7 +104,9 @@ bool UhidDevice::Switch(ModelAction action) {
     product = model_.ProductId();
   }
   if (action == ModelAction::Unplug) return true;
+  if (atFirstSwitch_ && atFirstSwitchAway_) std::exchange(atFirstSwitch_, nullptr)();
   if (!Create()) return false;
+  if (atFirstSwitch_) std::exchange(atFirstSwitch_, nullptr)();
   std::printf("guest: device %s re-created with product %04x\n", serial_.c_str(), product);
   return true;
 }

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -49,6 +50,13 @@ class UhidDevice {
   HidDeviceModel Model();
   UhidTraffic Traffic();
   void RefuseBlock(std::uint32_t block);
+  // Called once, on the serving thread, at the device's first switch: while it is off the bus
+  // (what is created then may take the node numbers it had), or once it is back. Set before
+  // Start.
+  void AtFirstSwitch(bool whileAway, std::function<void()> call) {
+    atFirstSwitchAway_ = whileAway;
+    atFirstSwitch_ = std::move(call);
+  }
 
  private:
   bool Create();
@@ -69,6 +77,8 @@ class UhidDevice {
   std::atomic<bool> stop_{false};
   std::atomic<bool> served_{true};
   std::thread server_;
+  std::function<void()> atFirstSwitch_;
+  bool atFirstSwitchAway_ = false;
 };
 
 }  // namespace dalvorn::linuxtest

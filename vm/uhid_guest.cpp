@@ -5,13 +5,14 @@
 //   2. an update of a device slow to leave: it stays in its old mode for a while after the
 //      bootloader-entry message and again after the data;
 //   3. a click with two devices of the kind attached, which must touch neither: the window
-//      counts them at its load, says so and leaves the button disabled.
+//      counts them at its load, says so and leaves the button disabled;
+//   4. an update during whose switch a second device of the kind is created, which must get
+//      nothing: the first is updated, or the update stops saying why.
 // Prints each run's trace (lines "PREFIX: ...") and one result line for the host.
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -21,6 +22,7 @@
 #include "device/find_the_hid.h"
 #include "device/os_platform.h"
 #include "headless_program.h"
+#include "text/text_codec.h"
 #include "trace/trace_clock.h"
 #include "trace/tracing_platform.h"
 #include "uhid_device.h"
@@ -42,8 +44,9 @@ constexpr std::chrono::milliseconds SlowToRestart(700);
 // The program as a person runs it, loaded and clicked once, traced as DALVORN_TRACE traces the
 // real program; the trace goes to the console, each line after `prefix` and ": ", for the host
 // to replay on the emulated runner. `run` names the run in the guest's own lines. Returns the
-// program's exit status.
-int RunTraced(HidPlatform& platform, const char* prefix, const char* run) {
+// program's exit status; the trace also in `traceText` when given.
+int RunTraced(HidPlatform& platform, const char* prefix, const char* run,
+              std::string* traceText = nullptr) {
   std::ostringstream text;
   SteadyTraceClock clock;
   TraceWriter trace(&text, clock);
@@ -54,6 +57,7 @@ int RunTraced(HidPlatform& platform, const char* prefix, const char* run) {
   std::istringstream lines(text.str());
   for (std::string line; std::getline(lines, line);) std::printf("%s: %s\n", prefix, line.c_str());
   std::printf("guest: %s: exit status %d after %.1f s\n", run, exitCode, took.count());
+  if (traceText != nullptr) *traceText = text.str();
   return exitCode;
 }
 
@@ -120,12 +124,22 @@ int Fail(const std::string& why) {
   return 1;
 }
 
+// A run with a second device of the kind created during the switch: the exit status, whether
+// the first was updated, whether the update said another device came, and what the second was
+// sent.
+struct NewcomerRun {
+  int exitCode = -1;
+  bool created = false, updated = false, told = false, passed = false;
+  std::size_t touched = 0;
+};
+
 // What the runs left: exit statuses, what the devices saw, and whether uhid served them all.
 struct Results {
   int exitCode = -1, refusedExitCode = -1, slowExitCode = -1, twoExitCode = -1;
   HidDeviceModel model, slowModel;
   UhidTraffic slowTraffic;
   std::size_t touched = 0;  // reports the two devices of the kind were sent or asked for
+  NewcomerRun newcomerAfter, newcomerBefore;  // a second device created during the switch
   bool served = true;
 };
 
@@ -133,7 +147,7 @@ struct Results {
 // Empty when the runs took place, else why not.
 std::string RunUpdateAndRefusal(HidPlatform& platform, Results& r) {
   UhidDevice device(ModelMode::App, "0001");
-  if (!device.Start()) return std::string("cannot create a uhid device: ") + std::strerror(errno);
+  if (!device.Start()) return "cannot create a uhid device: " + ErrnoText(errno);
   if (!WaitForDevices(platform, 1)) return "the device was not found";
   PrintFound(platform);
   r.exitCode = RunTraced(platform, "DALVORN-TRACE", "the update");
@@ -174,6 +188,36 @@ bool RunTwoDevices(HidPlatform& platform, Results& r) {
   return true;
 }
 
+// 4. A second device of the kind created during the first one's switch to its bootloader: once
+// the first is back (the second comes after it in the order of the nodes), or while it is off
+// the bus (the second takes its node and comes first). Nothing reaches the second; the first is
+// updated when it comes first, and the update stops saying that another device came otherwise.
+bool RunNewcomer(HidPlatform& platform, const std::vector<std::uint8_t>& whole, bool takesItsNode,
+                 NewcomerRun& run) {
+  // It leaves once the host has closed it, so that its node's number is free while it is away.
+  UhidDevice first(ModelMode::App, "0001", std::chrono::milliseconds(1));
+  UhidDevice newcomer(ModelMode::App, "0043");
+  first.AtFirstSwitch(takesItsNode, [&] { run.created = newcomer.Start(); });
+  if (!WaitForDevices(platform, 0) || !first.Start() || !WaitForDevices(platform, 1)) return false;
+  std::string trace;
+  run.exitCode =
+      RunTraced(platform, takesItsNode ? "DALVORN-NEWCOMER-FIRST-TRACE" : "DALVORN-NEWCOMER-TRACE",
+                takesItsNode ? "a second device in its place" : "a second device", &trace);
+  run.updated = Updated(first.Model(), whole);
+  run.told = trace.find("Another device of this kind was connected") != std::string::npos;
+  const UhidTraffic traffic = newcomer.Traffic();
+  run.touched = traffic.reportsSet.size() + static_cast<std::size_t>(traffic.reportsGot);
+  run.passed = run.created && run.touched == 0 &&
+               (takesItsNode ? run.exitCode == 1 && run.told : run.exitCode == 0 && run.updated);
+  std::printf("guest: %s: the second device was sent %zu reports; %s\n",
+              takesItsNode ? "a second device in its place" : "a second device", run.touched,
+              run.updated ? "the first was updated"
+              : run.told  ? "the update said why it stopped"
+                          : "neither updated nor told");
+  const bool served = first.Stop();
+  return newcomer.Stop() && served;
+}
+
 // Only the entry message reaches the slow device in application mode; every block its
 // bootloader; and the program did open it in each old mode while it was on its way out.
 bool Passed(const Results& r, const std::vector<std::uint8_t>& whole) {
@@ -181,7 +225,8 @@ bool Passed(const Results& r, const std::vector<std::uint8_t>& whole) {
                         r.slowTraffic.reportsSetInApp == 1 && r.slowTraffic.opensLeavingApp > 0 &&
                         r.slowTraffic.opensLeavingBoot > 0;
   return r.served && r.exitCode == 0 && Updated(r.model, whole) && r.model.Unlocked() &&
-         r.refusedExitCode == 1 && slowPass && r.twoExitCode == 0 && r.touched == 0;
+         r.refusedExitCode == 1 && slowPass && r.twoExitCode == 0 && r.touched == 0 &&
+         r.newcomerAfter.passed && r.newcomerBefore.passed;
 }
 
 int Run() {
@@ -192,6 +237,12 @@ int Run() {
   if (const std::string why = RunUpdateAndRefusal(*platform, r); !why.empty()) return Fail(why);
   if (!RunSlowDevice(*platform, r)) return Fail("the slow device was not found");
   if (!RunTwoDevices(*platform, r)) return Fail("the two devices were not found");
+  for (const bool takesItsNode : {false, true}) {
+    NewcomerRun& run = takesItsNode ? r.newcomerBefore : r.newcomerAfter;
+    if (!RunNewcomer(*platform, whole, takesItsNode, run)) {
+      return Fail("the run with a second device could not be set up or served");
+    }
+  }
 
   const bool pass = Passed(r, whole);
   const Seconds took = std::chrono::steady_clock::now() - started;
@@ -199,11 +250,13 @@ int Run() {
   std::printf(
       "DALVORN-VM-RESULT: %s exit=%d flash=%zu/%zu bytes switches=%d restarts=%d unlocked=%d "
       "refused-block-exit=%d slow-exit=%d slow-flash=%zu slow-reports-in-app=%d "
-      "slow-opened-while-leaving=%d/%d two-devices-exit=%d two-devices-reports=%zu\n",
+      "slow-opened-while-leaving=%d/%d two-devices-exit=%d two-devices-reports=%zu "
+      "second-device-exit=%d/%d second-device-reports=%zu/%zu\n",
       pass ? "PASS" : "FAIL", r.exitCode, r.model.Flash().size(), whole.size(), r.model.Switches(),
       r.model.Restarts(), r.model.Unlocked() ? 1 : 0, r.refusedExitCode, r.slowExitCode,
       r.slowModel.Flash().size(), r.slowTraffic.reportsSetInApp, r.slowTraffic.opensLeavingApp,
-      r.slowTraffic.opensLeavingBoot, r.twoExitCode, r.touched);
+      r.slowTraffic.opensLeavingBoot, r.twoExitCode, r.touched, r.newcomerAfter.exitCode,
+      r.newcomerBefore.exitCode, r.newcomerAfter.touched, r.newcomerBefore.touched);
   return pass ? 0 : 1;
 }
 

@@ -12,24 +12,12 @@
 namespace dalvorn::emulator {
 namespace {
 
-class QtRunnerWindow final : public RunnerWindow {
- public:
-  WindowView& View() override { return window_; }
-  bool SaveScreenshot(const std::string& path) override {
-    return GrabClientArea(window_).save(QString::fromStdString(path), "PNG");
-  }
-  void ClickUpgradeButton() override { emulator::ClickUpgradeButton(window_); }
-  void CloseAsCloseBox() override { emulator::CloseAsCloseBox(window_); }
-  bool Unloaded() const override { return window_.Unloaded(); }
-  int Run(WindowView& view, HidPlatform& platform, FirmwareImageFile& image,
-          const MainWindowHooks& hooks, PowerGuard& power, IdleWatch& watch,
-          DesktopShell& shell) override {
-    return RunMainWindow(window_, view, platform, image, hooks, power, watch, shell);
-  }
+bool SaveClientArea(QtWindowView& window, const std::string& path) {
+  return GrabClientArea(window).save(QString::fromStdString(path), "PNG");
+}
 
- private:
-  QtWindowView window_;
-};
+using QtRunnerWindow =
+    ToolkitRunnerWindow<QtWindowView, ClickUpgradeButton, CloseAsCloseBox, SaveClientArea>;
 
 }  // namespace
 

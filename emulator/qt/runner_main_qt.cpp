@@ -2,6 +2,7 @@
 // Qt window.
 #include <QApplication>
 #include <QCoreApplication>
+#include <cstring>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -11,6 +12,11 @@
 #include "ui/qt/qt_application.h"
 
 int main(int argc, char* argv[]) {
+  // Answered before Qt reaches for the window system, so that it needs no display.
+  if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+    std::cout << dalvorn::emulator::RunnerUsage();
+    return 0;
+  }
   // A trace pipe whose reader has gone must end the trace, never the run.
   dalvorn::IgnoreBrokenPipes();
   QApplication app(argc, argv);
@@ -18,10 +24,6 @@ int main(int argc, char* argv[]) {
   std::vector<std::string> arguments;
   for (const QString& argument : QCoreApplication::arguments().mid(1)) {
     arguments.push_back(argument.toStdString());
-  }
-  if (arguments.size() == 1 && (arguments[0] == "--help" || arguments[0] == "-h")) {
-    std::cout << dalvorn::emulator::RunnerUsage();
-    return 0;
   }
   dalvorn::emulator::RunnerOptions options;
   std::string error;

@@ -9,25 +9,13 @@
 namespace dalvorn::emulator {
 namespace {
 
-class Win32RunnerWindow final : public RunnerWindow {
- public:
-  WindowView& View() override { return window_; }
-  bool SaveScreenshot(const std::string& path) override {
-    const ClientImage shot = GrabClientArea(window_);
-    return win32::WritePng(path, shot.width, shot.height, shot.pixels);
-  }
-  void ClickUpgradeButton() override { emulator::ClickUpgradeButton(window_); }
-  void CloseAsCloseBox() override { emulator::CloseAsCloseBox(window_); }
-  bool Unloaded() const override { return window_.Unloaded(); }
-  int Run(WindowView& view, HidPlatform& platform, FirmwareImageFile& image,
-          const MainWindowHooks& hooks, PowerGuard& power, IdleWatch& watch,
-          DesktopShell& shell) override {
-    return RunMainWindow(window_, view, platform, image, hooks, power, watch, shell);
-  }
+bool SaveClientArea(Win32WindowView& window, const std::string& path) {
+  const ClientImage shot = GrabClientArea(window);
+  return win32::WritePng(path, shot.width, shot.height, shot.pixels);
+}
 
- private:
-  Win32WindowView window_;
-};
+using Win32RunnerWindow =
+    ToolkitRunnerWindow<Win32WindowView, ClickUpgradeButton, CloseAsCloseBox, SaveClientArea>;
 
 }  // namespace
 

@@ -16,4 +16,12 @@ inline constexpr std::array<std::uint8_t, 3> BootEntryCode = {0xB0, 0x07, 0x1D};
 inline constexpr std::array<std::uint8_t, 8> UnlockCode = {0x55, 0x4E, 0x4C, 0x4B,
                                                            0xD4, 0x17, 0x0A, 0x5E};
 
+// The bytes of firmware one data block carries, after its report-ID byte.
+inline constexpr std::uint16_t DataBlockRecordBytes = 40;
+
+// The shortest feature report, report-ID byte included, that carries the messages of each mode:
+// the bootloader-entry message in application mode, a whole data block in bootloader mode.
+inline constexpr std::uint16_t AppReportMinimum = 1 + BootEntryCode.size();
+inline constexpr std::uint16_t BootReportMinimum = 1 + DataBlockRecordBytes;
+
 }  // namespace dalvorn

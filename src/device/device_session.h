@@ -23,6 +23,13 @@ struct DeviceSearchScratch {
   SecurityAttributes Security;                 // handed to both opens
 };
 
+// Who the device is, noted at the click so that the searches of the update take no other.
+struct DeviceIdentity {
+  bool noted = false;
+  std::string location;              // where it is plugged in; empty: the system gives none
+  std::vector<std::uint8_t> serial;  // its serial number (UTF-16LE, no terminator); empty: none
+};
+
 struct DeviceSession {
   // What the last search found, and the two handles it left open on the device.
   bool DeviceFound = false;
@@ -31,6 +38,15 @@ struct DeviceSession {
   HiddAttributes DeviceAttrs;   // of the interface examined last
   HidpCaps DeviceCaps;          // its FeatureReportByteLength is every report's length
   std::string DevicePath;
+  // The interface found: its feature-report length as its capabilities told (0 when they could
+  // not be read), and where its device is plugged in (empty when the system gives no location).
+  std::uint16_t DeviceReportLength = 0;
+  std::string DeviceLocation;
+
+  // Once noted (at the click), a search takes the device only; when the first device of the kind
+  // it meets is another, it finds nothing and says so in AnotherDeviceFound.
+  DeviceIdentity NotedDevice;
+  bool AnotherDeviceFound = false;
 
   DeviceSearchScratch Search;
 };

@@ -137,6 +137,17 @@ class HidPlatform {
                                                  const SpDeviceInterfaceData& interfaceData,
                                                  std::string& physicalDevice) = 0;
 
+  // Where the physical device that an interface of the set belongs to is plugged in, as text in
+  // `location`: a place that only it has while it is there, and that it keeps when it leaves and
+  // comes back on the same port (as after a switch to its bootloader). On Windows the USB
+  // device's DEVPKEY_Device_LocationPaths, or its parent hub and its port on it; on Linux the
+  // USB device's port path in sysfs. Returns 0 (and leaves `location` empty) where the system
+  // gives no location: a device with no USB parent (uhid, Bluetooth), whose grouping in
+  // SetupDiGetDevicePropertyW changes when it is re-created, or a system that cannot tell.
+  virtual std::int32_t CM_Get_DevNode_PropertyW(Handle deviceInfoSet,
+                                                const SpDeviceInterfaceData& interfaceData,
+                                                std::string& location) = 0;
+
   // Opens an interface by path; InvalidHandle on failure. `flags` is 0 or FileFlagOverlapped.
   virtual Handle CreateFileA(const char* path, std::uint32_t desiredAccess, std::uint32_t shareMode,
                              const SecurityAttributes* security, std::uint32_t creationDisposition,

@@ -192,14 +192,25 @@ std::string TrimSystemText(std::string_view text) {
   return std::string(text.substr(0, n));
 }
 
+std::string WithThousands(std::uint64_t value) {
+  const std::string digits = std::to_string(value);
+  std::string text;
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (i != 0 && (digits.size() - i) % 3 == 0) text.push_back(',');
+    text.push_back(digits[i]);
+  }
+  return text;
+}
+
 #ifndef _WIN32
 std::string ErrnoText(int error) {
 #ifdef __GLIBC__
-  if (const char* name = strerrorname_np(error); name != nullptr) {
-    return std::string(name) + ": " + std::strerror(error);
-  }
+  // The C library's own words, the same whatever the locale and from any thread.
+  const char* name = strerrorname_np(error);
+  const char* text = strerrordesc_np(error);
+  if (name != nullptr && text != nullptr) return std::string(name) + ": " + text;
 #endif
-  return std::strerror(error);
+  return "errno " + std::to_string(error);
 }
 #endif
 

@@ -45,9 +45,12 @@ std::string Utf8FromWide(std::wstring_view wide);
 // "Access is denied.\r\n" -> "Access is denied".
 std::string TrimSystemText(std::string_view text);
 
+// A number with its thousands apart: 16777216 -> "16,777,216".
+std::string WithThousands(std::uint64_t value);
+
 #ifndef _WIN32
-// The name and text of an errno value: "EACCES: Permission denied" (only the text where the C
-// library has no names).
+// The name and text of an errno value: "EACCES: Permission denied" ("errno N" for a value the C
+// library does not know).
 std::string ErrnoText(int error);
 #else
 // The system's text for a Windows error code, in UTF-8 and trimmed: "GetLastError 5: Access is

@@ -22,14 +22,15 @@ std::filesystem::path TracePathFromEnvironment() {
 }
 
 ProgramTrace::ProgramTrace(const std::filesystem::path& path, HidPlatform& platform,
-                           FirmwareImageFile& image)
+                           FirmwareImageFile& image, PowerGuard& power)
     : path_(path),
       opened_(
           file_.Open(path, FirmwareFiles(FirmwareImagePath(platform.ProgramFolder())), openError_)),
       stream_(file_),
       writer_(opened_ ? &stream_ : nullptr, clock_),
       platform_(platform, writer_),
-      image_(image, writer_) {
+      image_(image, writer_),
+      power_(power, writer_) {
   if (!opened_) {
     std::cerr << kName << "cannot write the trace " << PathText(path_)
               << "; the program runs without it (" << openError_ << ")\n";

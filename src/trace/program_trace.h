@@ -1,16 +1,19 @@
 // The real program's trace, asked for with the environment variable DALVORN_TRACE=FILE: the
-// platform and the image wrapped so that every operation is written, on the real clock.
+// platform, the image and the power service wrapped so that every operation is written, on the
+// real clock.
 #pragma once
 
 #include <filesystem>
 #include <string>
 
 #include "device/hid_platform.h"
+#include "device/power_guard.h"
 #include "trace/trace_clock.h"
 #include "trace/trace_file.h"
 #include "trace/trace_writer.h"
 #include "trace/tracing_image_file.h"
 #include "trace/tracing_platform.h"
+#include "trace/tracing_power_guard.h"
 #include "update/firmware_image.h"
 
 namespace dalvorn {
@@ -24,7 +27,8 @@ class ProgramTrace {
   // program folder, nor its signature. A file that cannot be opened is reported on standard
   // error and leaves the trace closed: the program then runs untraced. A line that cannot be
   // written is reported at once, and ends the trace; the program runs on.
-  ProgramTrace(const std::filesystem::path& path, HidPlatform& platform, FirmwareImageFile& image);
+  ProgramTrace(const std::filesystem::path& path, HidPlatform& platform, FirmwareImageFile& image,
+               PowerGuard& power = NoPowerService());
   ProgramTrace(const ProgramTrace&) = delete;
   ProgramTrace& operator=(const ProgramTrace&) = delete;
 
@@ -32,6 +36,7 @@ class ProgramTrace {
   TraceWriter& Writer() { return writer_; }
   HidPlatform& Platform() { return platform_; }
   FirmwareImageFile& Image() { return image_; }
+  PowerGuard& Power() { return power_; }
 
   // Writes the `exit` line and closes the file. Returns `exitCode`: the trace never changes the
   // outcome.
@@ -50,6 +55,7 @@ class ProgramTrace {
   TraceWriter writer_;
   TracingPlatform platform_;
   TracingFirmwareImageFile image_;
+  TracingPowerGuard power_;
 };
 
 }  // namespace dalvorn

@@ -23,6 +23,32 @@ std::vector<ProtectedFile> FirmwareFiles(const std::string& imagePath) {
           {PathFromUtf8Text(SignaturePath(imagePath)), "the firmware image's signature"}};
 }
 
+// Checked against the protected files once open, by what the system says of the open file (so
+// no rename between a check and the open can fool it), and emptied only then.
+bool TraceFile::Open(const std::filesystem::path& path,
+                     const std::vector<ProtectedFile>& protectedFiles, std::string& error) {
+  Close();
+  bool created = false;
+  if (!file_.OpenToWrite(PathText(path), created, error)) return false;
+  const auto refuse = [&](std::string reason) {
+    file_.Close();
+    std::error_code ignored;
+    if (created) std::filesystem::remove(path, ignored);
+    error = std::move(reason);
+    return false;
+  };
+  for (const ProtectedFile& file : protectedFiles) {
+    if (file_.IsSameFileAs(PathText(file.path))) {
+      return refuse("it is " + file.what + " " + PathText(file.path));
+    }
+  }
+  std::string reason;
+  if (file_.Kind() == FileKind::Regular && !created && !file_.Truncate(reason)) {
+    return refuse(reason);
+  }
+  return true;
+}
+
 // Collects the text of a line and hands it to the file at each flush.
 class TraceFileStream::Buffer final : public std::streambuf {
  public:

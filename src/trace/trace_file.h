@@ -13,11 +13,9 @@
 #include <string>
 #include <vector>
 
-namespace dalvorn {
+#include "file/system_file.h"
 
-// A write to a pipe whose reader has gone then fails with EPIPE instead of ending the process
-// (POSIX; nothing to do on Windows). Called once, first thing, by the program and the runner.
-void IgnoreBrokenPipes();
+namespace dalvorn {
 
 // A path given as UTF-8 text (every path the program makes is), as the file system takes it.
 std::filesystem::path PathFromUtf8Text(const std::string& utf8);
@@ -47,24 +45,19 @@ class TraceFile {
   // directory".
   bool Open(const std::filesystem::path& path, const std::vector<ProtectedFile>& protectedFiles,
             std::string& error);
-  bool IsOpen() const;
+  bool IsOpen() const { return file_.IsOpen(); }
 
   // Writes all of `data`, waiting while a pipe is full. False with the system's reason in
   // `error` when a write fails (EPIPE: the reader has gone, ENOSPC, EIO).
-  bool Write(const char* data, std::size_t size, std::string& error);
-  // False with the reason when the system reports an error only at the close.
-  bool Close(std::string& error);
-  void Close() {
-    std::string ignored;
-    Close(ignored);
+  bool Write(const char* data, std::size_t size, std::string& error) {
+    return file_.Write(data, size, error);
   }
+  // False with the reason when the system reports an error only at the close.
+  bool Close(std::string& error) { return file_.Close(error); }
+  void Close() { file_.Close(); }
 
  private:
-#ifdef _WIN32
-  void* handle_ = nullptr;
-#else
-  int fd_ = -1;
-#endif
+  SystemFile file_;
 };
 
 // The output stream the trace writer writes its lines to: each flush writes the text buffered

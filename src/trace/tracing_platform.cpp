@@ -95,6 +95,18 @@ std::int32_t TracingPlatform::SetupDiGetDevicePropertyW(Handle deviceInfoSet,
   return result;
 }
 
+std::int32_t TracingPlatform::CM_Get_DevNode_PropertyW(Handle deviceInfoSet,
+                                                       const SpDeviceInterfaceData& interfaceData,
+                                                       std::string& location) {
+  const std::int64_t t = trace_.Now();
+  const std::int32_t result =
+      inner_.CM_Get_DevNode_PropertyW(deviceInfoSet, interfaceData, location);
+  Record(t, "CM_Get_DevNode_PropertyW",
+         TraceFields{{"location", result != 0 ? TraceFields(location) : TraceFields(nullptr)}},
+         result, result == 0);
+  return result;
+}
+
 Handle TracingPlatform::CreateFileA(const char* path, std::uint32_t desiredAccess,
                                     std::uint32_t shareMode, const SecurityAttributes* security,
                                     std::uint32_t creationDisposition, std::uint32_t flags,

@@ -30,6 +30,9 @@ class TracingPlatform final : public HidPlatform {
   std::int32_t SetupDiGetDevicePropertyW(Handle deviceInfoSet,
                                          const SpDeviceInterfaceData& interfaceData,
                                          std::string& physicalDevice) override;
+  std::int32_t CM_Get_DevNode_PropertyW(Handle deviceInfoSet,
+                                        const SpDeviceInterfaceData& interfaceData,
+                                        std::string& location) override;
   Handle CreateFileA(const char* path, std::uint32_t desiredAccess, std::uint32_t shareMode,
                      const SecurityAttributes* security, std::uint32_t creationDisposition,
                      std::uint32_t flags, Handle templateFile) override;

@@ -42,6 +42,7 @@ TransferResult WaitForRestart(UpgradeContext& c, std::int64_t lastBlockUs) {
     c.platform.Sleep(PollPause);
     if (pollLeftHandlesOpen) CloseDeviceHandles(s, c.platform);
     const bool found = FindTheHid(s, c.platform);
+    if (s.AnotherDeviceFound) return TransferResult::AnotherDevice;
     left = left || !found;
     pollLeftHandlesOpen = found;
     c.window.ShowDeviceInfo();
@@ -51,6 +52,7 @@ TransferResult WaitForRestart(UpgradeContext& c, std::int64_t lastBlockUs) {
   s.DeviceFound = false;
   for (;;) {
     if (!PollForDevice(c)) return TransferResult::WindowClosed;
+    if (s.AnotherDeviceFound) return TransferResult::AnotherDevice;
     if (!s.DeviceFound) {
       left = true;
       continue;

@@ -42,6 +42,7 @@ enum class TransferResult {
   BackInBootloader,   // every block taken; the device left and came back in bootloader mode
   NotRestarted,       // every block taken; the device stayed in bootloader mode, never leaving
   WindowClosed,       // the user closed the window during an event pump
+  AnotherDevice,      // every block taken; a search for the restarted device met another first
 };
 
 struct TransferOutcome {

@@ -1,22 +1,9 @@
 #include "update/firmware_image.h"
 
-#include "update/regular_file.h"
+#include "file/regular_file.h"
+#include "text/text_codec.h"
 
 namespace dalvorn {
-namespace {
-
-// 16777216 -> "16,777,216".
-std::string WithThousands(std::uint64_t value) {
-  const std::string digits = std::to_string(value);
-  std::string text;
-  for (std::size_t i = 0; i < digits.size(); ++i) {
-    if (i != 0 && (digits.size() - i) % 3 == 0) text.push_back(',');
-    text.push_back(digits[i]);
-  }
-  return text;
-}
-
-}  // namespace
 
 std::string FirmwareImagePath(const std::string& programFolder) {
 #ifdef _WIN32
@@ -24,10 +11,6 @@ std::string FirmwareImagePath(const std::string& programFolder) {
 #else
   return programFolder + "/" + FirmwareImageName;
 #endif
-}
-
-std::string TooLargeReason(std::uint64_t maxBytes) {
-  return "it is larger than " + WithThousands(maxBytes) + " bytes";
 }
 
 std::string ShortImageReason(std::uint64_t bytes) {

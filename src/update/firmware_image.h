@@ -8,11 +8,12 @@
 #include <utility>
 #include <vector>
 
+#include "device/device_codes.h"
 #include "update/firmware_signature.h"
 
 namespace dalvorn {
 
-inline constexpr std::size_t FlashRecordSize = 40;
+inline constexpr std::size_t FlashRecordSize = DataBlockRecordBytes;
 inline constexpr const char* FirmwareImageName = "Varnholt.bin";
 // The largest image taken: 16 MiB, about 2.3 hours of data blocks at the protocol's pace.
 inline constexpr std::uint64_t MaxFirmwareImageBytes = 16u * 1024u * 1024u;

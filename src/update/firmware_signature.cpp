@@ -4,7 +4,7 @@
 #include <system_error>
 
 #include "dalvorn/firmware_keys.h"
-#include "update/regular_file.h"
+#include "file/regular_file.h"
 #include "update/signature_crypto.h"
 
 namespace dalvorn {

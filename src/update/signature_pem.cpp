@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string>
 #include <vector>
+
+#include "update/p256_point.h"
 
 namespace dalvorn {
 namespace {
@@ -60,9 +63,23 @@ bool DecodeBase64(const std::string& text, std::vector<std::uint8_t>& out) {
   return true;
 }
 
+// How many times `part` occurs in `text`.
+std::size_t Occurrences(std::string_view text, std::string_view part) {
+  std::size_t count = 0;
+  for (std::size_t at = text.find(part); at != std::string_view::npos;
+       at = text.find(part, at + part.size())) {
+    ++count;
+  }
+  return count;
+}
+
 }  // namespace
 
 bool ReadPublicKeyPem(std::string_view text, FirmwarePublicKey& key, std::string& error) {
+  if (const std::size_t keys = Occurrences(text, Begin); keys > 1) {
+    error = "it holds " + std::to_string(keys) + " keys; give each key in a file of its own";
+    return false;
+  }
   while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
   while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
   if (text.substr(0, Begin.size()) != Begin || text.size() < Begin.size() + End.size() ||
@@ -97,7 +114,13 @@ bool ReadPublicKeyPem(std::string_view text, FirmwarePublicKey& key, std::string
     error = "it is not an ECDSA P-256 public key with an uncompressed point";
     return false;
   }
-  std::copy(der.begin() + sizeof P256InfoPrefix, der.end(), key.point.begin());
+  std::array<std::uint8_t, PublicKeyPointBytes> point{};
+  std::copy(der.begin() + sizeof P256InfoPrefix, der.end(), point.begin());
+  if (!IsPointOnP256(point)) {
+    error = "its point is not on the P-256 curve";
+    return false;
+  }
+  key.point = point;
   return true;
 }
 

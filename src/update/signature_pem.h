@@ -12,8 +12,9 @@ namespace dalvorn {
 
 // Reads `text` as one "-----BEGIN PUBLIC KEY-----" block: nothing but blank space around it,
 // base64 lines (LF or CRLF) in canonical form, and exactly the SubjectPublicKeyInfo of an
-// id-ecPublicKey on prime256v1 with an uncompressed point. False with `error` set otherwise.
-// Whether the point lies on the curve is the verifier's concern: a point off it matches nothing.
+// id-ecPublicKey on prime256v1 with an uncompressed point that lies on the curve. False with
+// `error` set otherwise. A file of several keys is refused as such ("it holds N keys"): one key
+// a file, as the build takes them, so that no key in it is passed over unseen.
 bool ReadPublicKeyPem(std::string_view text, FirmwarePublicKey& key, std::string& error);
 
 }  // namespace dalvorn

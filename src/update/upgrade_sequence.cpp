@@ -5,6 +5,7 @@
 
 #include "device/device_codes.h"
 #include "device/device_count.h"
+#include "device/device_identity.h"
 #include "device/find_the_hid.h"
 #include "update/feature_reports.h"
 #include "update/notification_texts.h"
@@ -22,7 +23,13 @@ constexpr const char* RetryAdvice =
     " The firmware update failed and the device is left in bootloader mode: start the program "
     "again to retry the update.";
 
-enum class BootloaderWait { Found, NeverSwitched, WindowClosed };
+enum class BootloaderWait {
+  Found,
+  NeverSwitched,
+  WindowClosed,
+  ReportsTooShort,  // found in bootloader mode, with reports too short for a data block
+  AnotherDevice,    // a search met another device of the kind first
+};
 
 // Rounds of the wait (pump, pause, search, show) until the device is found in bootloader mode.
 // Found in application mode it has not left yet: its handles are closed and the wait goes on,
@@ -31,8 +38,13 @@ enum class BootloaderWait { Found, NeverSwitched, WindowClosed };
 BootloaderWait WaitForBootloader(UpgradeContext& c, std::int64_t sinceUs) {
   DeviceSession& s = c.session;
   for (;;) {
+    if (s.AnotherDeviceFound) return BootloaderWait::AnotherDevice;
     if (s.DeviceFound) {
-      if (s.DeviceAttrs.ProductID == BootProductID) return BootloaderWait::Found;
+      if (s.DeviceAttrs.ProductID == BootProductID) {
+        return CarriesMessagesOfItsMode(BootProductID, s.DeviceReportLength)
+                   ? BootloaderWait::Found
+                   : BootloaderWait::ReportsTooShort;
+      }
       CloseDeviceHandles(s, c.platform);
       s.DeviceFound = false;
       if (c.platform.SteadyMicroseconds() - sinceUs >= SwitchTimeoutMicroseconds) {
@@ -95,6 +107,14 @@ std::optional<UpgradeOutcome> RefusedBeforeSending(UpgradeContext& c, FirmwareIm
   if (const std::size_t devices = CountDevicesOfTheKind(c.platform); devices > 1) {
     return Stop(c, TooManyDevicesText(devices), UpgradeOutcome::Refused);
   }
+  const DeviceSession& s = c.session;
+  if (!CarriesMessagesOfItsMode(s.DeviceAttrs.ProductID, s.DeviceReportLength)) {
+    return Stop(
+        c,
+        ReportsTooShortText(s.DeviceAttrs.ProductID == BootProductID, s.DeviceReportLength) +
+            NothingSent,
+        UpgradeOutcome::Refused);
+  }
   return std::nullopt;
 }
 
@@ -104,20 +124,15 @@ UpgradeOutcome Interrupted(UpgradeContext& c) {
   return UpgradeOutcome::Interrupted;
 }
 
-// The end of a transfer, told to someone away from the window: the notification comes before
-// a failure's message box, which waits for the person, and the taskbar shows the failure while
-// the box is up.
-void TellTheEnd(UpgradeContext& c, const TransferOutcome& transfer) {
-  if (transfer.result == TransferResult::BackInApplication) {
-    c.shell.SetTaskbarState(TaskbarState::None);
-    c.shell.Notify(UpdatedTitle(), UpdatedBody(c.window.ProductShown(), c.window.VersionShown()));
-    return;
-  }
-  const std::string failure = TransferFailureText(transfer);
+// A failure after the checks: told in a message box, with the taskbar showing the error while
+// it is up, and (`notify`) to someone away from the window before the box waits for them.
+UpgradeOutcome Failed(UpgradeContext& c, const std::string& text, bool notify) {
   c.shell.SetTaskbarState(TaskbarState::Error);
-  c.shell.Notify(UpdateFailedTitle(), failure);
-  c.window.ShowMessageBox(failure);
+  if (notify) c.shell.Notify(UpdateFailedTitle(), text);
+  c.window.ShowMessageBox(text);
   c.shell.SetTaskbarState(TaskbarState::None);
+  c.window.Unload();
+  return UpgradeOutcome::Failed;
 }
 
 }  // namespace
@@ -136,6 +151,29 @@ std::string TooManyDevicesText(std::size_t count) {
          " devices of this kind are connected. Disconnect all but the one to update, then start "
          "the update again." +
          NothingSent;
+}
+
+std::string ReportsTooShortText(bool bootloader, std::uint16_t reportLength) {
+  const std::string bytes = std::to_string(reportLength) + " bytes";
+  if (bootloader) {
+    return "The device's bootloader takes reports of " + bytes +
+           ", too short for the firmware's 40-byte blocks.";
+  }
+  return "The device takes reports of " + bytes +
+         ", too short for the message that switches it to its bootloader.";
+}
+
+std::string BootloaderTooShortText(std::uint16_t reportLength) {
+  return ReportsTooShortText(true, reportLength) +
+         " Nothing was written. The device is left in bootloader mode with its firmware "
+         "untouched: unplug it and plug it in again to restart it. This program cannot update "
+         "this device.";
+}
+
+std::string AnotherDeviceText() {
+  return "Another device of this kind was connected during the update. Nothing was written: "
+         "disconnect the other device, then start the program again to update the device (it "
+         "may be waiting in bootloader mode).";
 }
 
 std::string NotSwitchedText() {
@@ -160,6 +198,11 @@ std::string TransferFailureText(const TransferOutcome& outcome) {
       return std::string("The device did not restart after the firmware was sent.") + RetryAdvice;
     case TransferResult::NoDevice:
       return std::string("The device was not found before the firmware was sent.") + RetryAdvice;
+    case TransferResult::AnotherDevice:
+      return "Another device of this kind was connected during the update: the program cannot "
+             "tell whether the device restarted with the new firmware. The firmware update "
+             "failed and the device is left in bootloader mode: disconnect the other device, "
+             "then start the program again to retry the update.";
     case TransferResult::BackInApplication:
     case TransferResult::WindowClosed:
       break;
@@ -179,6 +222,9 @@ UpgradeOutcome RunUpgradeSequence(UpgradeContext& c) {
   c.window.SetStatusText(UpdateStartedText());
   c.shell.SetTaskbarState(TaskbarState::Waiting);
 
+  // From here on every search takes the device clicked, and no other of its kind.
+  NoteDeviceIdentity(s, c.platform);
+
   // Only a device found in bootloader mode gets the status read, the unlock and the data.
   std::int64_t sinceUs = c.platform.SteadyMicroseconds();
   BootloaderWait wait = BootloaderWait::Found;
@@ -189,13 +235,19 @@ UpgradeOutcome RunUpgradeSequence(UpgradeContext& c) {
     s.DeviceFound = false;
     wait = WaitForBootloader(c, sinceUs);
   }
-  if (wait == BootloaderWait::WindowClosed) return Interrupted(c);
-  if (wait == BootloaderWait::NeverSwitched) {
-    c.shell.SetTaskbarState(TaskbarState::Error);
-    c.window.ShowMessageBox(NotSwitchedText());
-    c.shell.SetTaskbarState(TaskbarState::None);
-    c.window.Unload();
-    return UpgradeOutcome::Failed;
+  switch (wait) {
+    case BootloaderWait::Found:
+      break;
+    case BootloaderWait::WindowClosed:
+      return Interrupted(c);
+    case BootloaderWait::NeverSwitched:
+      // Nothing was written: the device runs on as it did, nobody needs telling from afar.
+      return Failed(c, NotSwitchedText(), false);
+    case BootloaderWait::ReportsTooShort:
+      CloseDeviceHandles(s, c.platform);
+      return Failed(c, BootloaderTooShortText(s.DeviceReportLength), true);
+    case BootloaderWait::AnotherDevice:
+      return Failed(c, AnotherDeviceText(), true);
   }
 
   std::vector<std::uint8_t> status(StatusReportSize, 0);
@@ -212,9 +264,12 @@ UpgradeOutcome RunUpgradeSequence(UpgradeContext& c) {
 
   CloseDeviceHandles(s, c.platform);
   const bool updated = transfer.result == TransferResult::BackInApplication;
-  TellTheEnd(c, transfer);
+  if (!updated) return Failed(c, TransferFailureText(transfer), true);
+  // Told to someone away from the window: the program ends and its window goes.
+  c.shell.SetTaskbarState(TaskbarState::None);
+  c.shell.Notify(UpdatedTitle(), UpdatedBody(c.window.ProductShown(), c.window.VersionShown()));
   c.window.Unload();
-  return updated ? UpgradeOutcome::Updated : UpgradeOutcome::Failed;
+  return UpgradeOutcome::Updated;
 }
 
 }  // namespace dalvorn

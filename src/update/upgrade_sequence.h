@@ -27,6 +27,12 @@ std::string ImageRefusalText(const std::string& path, const std::string& reason)
 std::string UnsignedImageText(const std::string& path, const std::string& reason);
 std::string TooManyDevicesText(std::size_t count);
 std::string NotSwitchedText();
+// Reports too short for the messages of the device's mode (at the click, with NothingSent's
+// sentence added), and the bootloader found so after the switch; another device of the kind met
+// by a search after the switch, before any data was sent.
+std::string ReportsTooShortText(bool bootloader, std::uint16_t reportLength);
+std::string BootloaderTooShortText(std::uint16_t reportLength);
+std::string AnotherDeviceText();
 std::string TransferFailureText(const TransferOutcome& outcome);
 
 }  // namespace dalvorn

@@ -1,9 +1,10 @@
 // The layout of the feature-report messages and the buffers they are built in.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <numeric>
+#include <vector>
 
-#include "device/device_codes.h"
 #include "update/feature_reports.h"
 
 namespace dalvorn {
@@ -30,17 +31,19 @@ TEST(ReportBuffers, AreAtLeastTheirSizeAndAsLongAsTheReport) {
   }
 }
 
-TEST(Messages, CarryTheirCodesBehindReportIdZero) {
+// The bytes the device's firmware expects, as its protocol has them, behind report ID 0.
+TEST(Messages, CarryTheDevicesCodesBehindReportIdZero) {
   auto command = NewReportBuffer(CommandReportSize, WithReportLength(65));
   command[0] = 0xEE;
   BuildBootEntryMessage(command);
-  EXPECT_EQ(command[0], 0);
-  EXPECT_TRUE(std::equal(BootEntryCode.begin(), BootEntryCode.end(), command.begin() + 1));
+  const std::vector<std::uint8_t> bootEntry = {0x00, 0xB0, 0x07, 0x1D};
+  EXPECT_TRUE(std::equal(bootEntry.begin(), bootEntry.end(), command.begin()));
   EXPECT_TRUE(std::all_of(command.begin() + 4, command.end(), [](auto b) { return b == 0; }));
 
   // The unlock message is built in the same buffer after the entry message.
   BuildUnlockMessage(command);
-  EXPECT_TRUE(std::equal(UnlockCode.begin(), UnlockCode.end(), command.begin() + 1));
+  const std::vector<std::uint8_t> unlock = {0x00, 0x55, 0x4E, 0x4C, 0x4B, 0xD4, 0x17, 0x0A, 0x5E};
+  EXPECT_TRUE(std::equal(unlock.begin(), unlock.end(), command.begin()));
   EXPECT_TRUE(std::all_of(command.begin() + 9, command.end(), [](auto b) { return b == 0; }));
 }
 

@@ -6,6 +6,7 @@
 #include <functional>
 #include <vector>
 
+#include "scratch_folder.h"
 #include "update/firmware_image.h"
 
 #ifndef _WIN32
@@ -19,23 +20,13 @@ namespace fs = std::filesystem;
 
 class FirmwareImageTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("dalvorn-image-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-            "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    path_ = FirmwareImagePath(dir_.string());
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   void Write(std::size_t size) {
     std::ofstream out(path_, std::ios::binary | std::ios::trunc);
     for (std::size_t i = 0; i < size; ++i) out.put(static_cast<char>(i * 7 + 3));
   }
 
-  fs::path dir_;
-  std::string path_;
+  const testing::ScratchFolder dir_;
+  const std::string path_ = FirmwareImagePath(dir_.Path());
 };
 
 TEST_F(FirmwareImageTest, TakesTheWholeFileAndCountsItsRecordsForTheBar) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "../signature/signature_fixtures.h"
+#include "scratch_folder.h"
 #include "update/firmware_image.h"
 #include "update/firmware_signature.h"
 
@@ -48,7 +49,7 @@ Bytes Flipped(Bytes bytes, std::size_t at) {
 }
 
 // What lies at the signature's path in a case.
-enum class SigFile { Bytes, Missing, Directory, Fifo };
+enum class SigFile { Written, Missing, Directory, Fifo };
 
 struct VerifyCase {
   const char* name;
@@ -72,30 +73,35 @@ std::vector<VerifyCase> VerifyCases() {
   trailing.push_back(0x00);
   using V = SignatureVerdict;
   std::vector<VerifyCase> cases = {
-      {"GoodSignature", {a}, image, SigFile::Bytes, good, V::Verified},
-      {"HighSFormAlsoVerifies", {a}, image, SigFile::Bytes, ToBytes(fx::ByAHighS), V::Verified},
-      {"SignedByAnotherKey", {a}, image, SigFile::Bytes, ToBytes(fx::ByB), V::NoMatch},
-      {"SecondOfTwoKeysSigns", {a, b}, image, SigFile::Bytes, ToBytes(fx::ByB), V::Verified},
-      {"OneBitFlippedInTheImage", {a}, Flipped(image, 100), SigFile::Bytes, good, V::NoMatch},
-      {"OneBitFlippedInTheTail", {a}, Flipped(image, 210), SigFile::Bytes, good, V::NoMatch},
+      {"GoodSignature", {a}, image, SigFile::Written, good, V::Verified},
+      {"HighSFormAlsoVerifies", {a}, image, SigFile::Written, ToBytes(fx::ByAHighS), V::Verified},
+      {"SignedByAnotherKey", {a}, image, SigFile::Written, ToBytes(fx::ByB), V::NoMatch},
+      {"SecondOfTwoKeysSigns", {a, b}, image, SigFile::Written, ToBytes(fx::ByB), V::Verified},
+      {"OneBitFlippedInTheImage", {a}, Flipped(image, 100), SigFile::Written, good, V::NoMatch},
+      {"OneBitFlippedInTheTail", {a}, Flipped(image, 210), SigFile::Written, good, V::NoMatch},
       {"OneBitFlippedInR",
        {a},
        image,
-       SigFile::Bytes,
+       SigFile::Written,
        Flipped(good, LastByteOf(good, 0)),
        V::NoMatch},
       {"OneBitFlippedInS",
        {a},
        image,
-       SigFile::Bytes,
+       SigFile::Written,
        Flipped(good, LastByteOf(good, 1)),
        V::NoMatch},
-      {"SignedWithoutTheTail", {a}, image, SigFile::Bytes, ToBytes(fx::HeadByA), V::NoMatch},
-      {"Truncated", {a}, image, SigFile::Bytes, Bytes(good.begin(), good.end() - 1), V::Malformed},
-      {"Empty", {a}, image, SigFile::Bytes, {}, V::Malformed},
-      {"TrailingGarbage", {a}, image, SigFile::Bytes, trailing, V::Malformed},
-      {"OversizedFile", {a}, image, SigFile::Bytes, Bytes(1025, 0x30), V::Unreadable},
-      {"OversizedButReadable", {a}, image, SigFile::Bytes, Bytes(1024, 0x30), V::Malformed},
+      {"SignedWithoutTheTail", {a}, image, SigFile::Written, ToBytes(fx::HeadByA), V::NoMatch},
+      {"Truncated",
+       {a},
+       image,
+       SigFile::Written,
+       Bytes(good.begin(), good.end() - 1),
+       V::Malformed},
+      {"Empty", {a}, image, SigFile::Written, {}, V::Malformed},
+      {"TrailingGarbage", {a}, image, SigFile::Written, trailing, V::Malformed},
+      {"OversizedFile", {a}, image, SigFile::Written, Bytes(1025, 0x30), V::Unreadable},
+      {"OversizedButReadable", {a}, image, SigFile::Written, Bytes(1024, 0x30), V::Malformed},
       {"MissingFile", {a}, image, SigFile::Missing, {}, V::NoSignatureFile},
       {"Directory", {a}, image, SigFile::Directory, {}, V::Unreadable},
   };
@@ -107,26 +113,15 @@ std::vector<VerifyCase> VerifyCases() {
 
 class SignatureTable : public ::testing::TestWithParam<VerifyCase> {
  protected:
-  void SetUp() override {
-    // One folder per case: ctest runs the cases as parallel processes, which may share a seed.
-    dir_ =
-        fs::temp_directory_path() /
-        ("dalvorn-signature-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-         "-" + GetParam().name);
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  fs::path dir_;
+  const testing::ScratchFolder dir_;
 };
 
 TEST_P(SignatureTable, GivesTheSameVerdictOnEverySystem) {
   const VerifyCase& c = GetParam();
-  const std::string image = FirmwareImagePath(dir_.string());
+  const std::string image = FirmwareImagePath(dir_.Path());
   const std::string sig = SignaturePath(image);
   switch (c.file) {
-    case SigFile::Bytes:
+    case SigFile::Written:
       std::ofstream(sig, std::ios::binary)
           .write(reinterpret_cast<const char*>(c.signature.data()),
                  static_cast<std::streamsize>(c.signature.size()));
@@ -160,7 +155,7 @@ TEST_P(SignatureTable, GivesTheSameVerdictOnEverySystem) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, SignatureTable, ::testing::ValuesIn(VerifyCases()),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 TEST(SignatureKeys, AnInvalidPointMatchesNothingAndNoKeyVerifiesNothing) {
   FirmwarePublicKey offCurve = Key(fx::MakerAPoint);

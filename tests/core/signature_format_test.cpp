@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "../signature/signature_fixtures.h"
+#include "update/p256_point.h"
 #include "update/signature_der.h"
 #include "update/signature_pem.h"
 
@@ -134,6 +135,9 @@ TEST(PemPublicKey, ReadsAP256KeyAndRefusesEverythingElse) {
        "-----END PUBLIC KEY-----\n",
        "not an ECDSA P-256 public key"},
       {"Empty", "", "not one PEM public key"},
+      {"PointOffTheCurve", Replaced(a, "3w==", "3g=="), "not on the P-256 curve"},
+      {"TwoKeys", a + std::string(fx::MakerBPem), "it holds 2 keys"},
+      {"OneKeyTwice", a + "\n" + a, "it holds 2 keys"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -146,6 +150,39 @@ TEST(PemPublicKey, ReadsAP256KeyAndRefusesEverythingElse) {
     } else {
       EXPECT_NE(error.find(c.error), std::string::npos) << error;
     }
+  }
+}
+
+// A point as 0x04 || X || Y from the two coordinates in hexadecimal, 64 digits each.
+std::array<std::uint8_t, PublicKeyPointBytes> Point(const std::string& x, const std::string& y) {
+  std::array<std::uint8_t, PublicKeyPointBytes> point{0x04};
+  const std::string digits = x + y;
+  for (std::size_t i = 0; i < 64; ++i) {
+    point[1 + i] = static_cast<std::uint8_t>(std::stoi(digits.substr(2 * i, 2), nullptr, 16));
+  }
+  return point;
+}
+
+TEST(P256Point, OnlyAPointOfTheCurveWithCoordinatesBelowThePrime) {
+  const std::string p = "ffffffff00000001000000000000000000000000ffffffffffffffffffffffff";
+  const std::string gx = "6b17d1f2e12c4247f8bce6e563a440f277037d812deb33a0f4a13945d898c296";
+  const std::string gy = "4fe342e2fe1a7f9b8ee7eb4a7c0f9e162bce33576b315ececbb6406837bf51f5";
+  // The square root of b: (0, it) lies on the curve, and so would (p, it) once reduced.
+  const std::string rootOfB = "66485c780e2f83d72433bd5d84a06bb6541c2af31dae871728bf856a174f93f4";
+  const std::string zero(64, '0');
+  auto offByOne = fx::MakerAPoint;
+  offByOne[64] ^= 1;
+  const struct {
+    const char* name;
+    std::array<std::uint8_t, PublicKeyPointBytes> point;
+    bool on;
+  } cases[] = {
+      {"MakerA", fx::MakerAPoint, true},     {"Generator", Point(gx, gy), true},
+      {"XZero", Point(zero, rootOfB), true}, {"XIsThePrime", Point(p, rootOfB), false},
+      {"YOffByOne", offByOne, false},        {"Origin", Point(zero, zero), false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(IsPointOnP256(c.point), c.on) << c.name;
   }
 }
 

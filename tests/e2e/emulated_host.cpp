@@ -26,32 +26,14 @@ std::filesystem::path NewFolder() {
 
 }  // namespace
 
-float HeadlessView::Width(Control control) const {
-  const auto it = widths.find(control);
-  if (it != widths.end()) return it->second;
-  const ControlLayout* layout = FindLayout(control);
-  return layout != nullptr ? static_cast<float>(layout->width) : 0.0f;
-}
-
-void HeadlessView::CloseAsCloseBox() {
-  if (unloaded) return;
-  unloaded = true;
-  if (events_ != nullptr) events_->Form_Unload();
-}
-
-void HeadlessView::Click() {
-  const auto it = enabled.find(Control::btnUpgradeFW);
-  const bool buttonEnabled = it == enabled.end() || it->second;
-  if (!unloaded && buttonEnabled && events_ != nullptr) events_->btnUpgradeFW_Click();
-}
-
 EmulatedHost::EmulatedHost(const std::string& scenarioJson, long imageBytes,
                            PowerService powerService, DesktopShell& desktop)
     : folder(NewFolder()),
       trace(&traceText, clock),
       scenario(emulator::ParseScenario(scenarioJson)),
       platform(scenario, clock, trace, folder.string()),
-      power(scenario.power, trace),
+      scenarioPower(scenario.power),
+      power(scenarioPower, trace),
       tracingView(view, trace),
       injectingView(tracingView),
       imageFile(disk, trace),

@@ -4,7 +4,6 @@
 
 #include <filesystem>
 #include <functional>
-#include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
@@ -13,48 +12,18 @@
 #include "emulated_idle_watch.h"
 #include "emulated_platform.h"
 #include "emulated_power.h"
+#include "headless_program.h"
 #include "pump_injections.h"
 #include "trace/tracing_desktop_shell.h"
 #include "trace/tracing_idle_watch.h"
 #include "trace/tracing_image_file.h"
+#include "trace/tracing_power_guard.h"
 #include "trace/tracing_window.h"
 #include "ui/frm_main.h"
 
 namespace dalvorn::testing {
 
 using nlohmann::json;
-
-// Keeps the state a toolkit would show, and unloads like one.
-class HeadlessView final : public WindowView {
- public:
-  void SetEvents(WindowEvents* events) override { events_ = events; }
-  void Show() override { shown = true; }
-  float Width(Control control) const override;
-  void SetWidth(Control control, float twips) override { widths[control] = twips; }
-  void SetVisible(Control control, bool visible) override { this->visible[control] = visible; }
-  void SetEnabled(Control control, bool enabled) override { this->enabled[control] = enabled; }
-  void SetCaption(Control control, const std::string& text) override { captions[control] = text; }
-  void Repaint(Control) override {}
-  void PumpEvents() override {}
-  void Unload() override { CloseAsCloseBox(); }
-  void MessageBox(const std::string& text) override { messageBoxes.push_back(text); }
-
-  // As the close box does: the unload handling runs once, then the window is gone.
-  void CloseAsCloseBox();
-  // As a click: an unloaded window or a disabled button takes none.
-  void Click();
-
-  bool shown = false;
-  bool unloaded = false;
-  std::map<Control, float> widths;
-  std::map<Control, bool> visible;
-  std::map<Control, bool> enabled;
-  std::map<Control, std::string> captions;
-  std::vector<std::string> messageBoxes;
-
- private:
-  WindowEvents* events_ = nullptr;
-};
 
 // Whether the program asks a power service (the scenario's `power`, as the runner does) or runs
 // with none, as on a system without one.
@@ -100,7 +69,8 @@ class EmulatedHost {
   TraceWriter trace;
   emulator::Scenario scenario;
   emulator::EmulatedPlatform platform;
-  emulator::EmulatedPowerGuard power;
+  emulator::EmulatedPowerGuard scenarioPower;
+  TracingPowerGuard power;
   HeadlessView view;
   TracingWindowView tracingView;
   emulator::PumpInjectingView injectingView;

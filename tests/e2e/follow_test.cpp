@@ -29,7 +29,7 @@ TEST_P(Follow, SaysWhatTheClickWillDoAndDoesIt) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, Follow, ::testing::ValuesIn(FollowCases()),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 }  // namespace
 }  // namespace dalvorn::testing

@@ -119,7 +119,7 @@ TEST_P(PowerAroundTheUpdate, InBothDeviceModes) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, PowerAroundTheUpdate, ::testing::ValuesIn(kCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 // Without an update the power service is not asked: a window closed idle, a click with no
 // device found.

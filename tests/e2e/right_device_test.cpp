@@ -2,6 +2,7 @@
 // right_device_cases.h for the table the runners share.
 #include <gtest/gtest.h>
 
+#include "device/device_codes.h"
 #include "emulated_host.h"
 #include "right_device_cases.h"
 
@@ -24,7 +25,7 @@ TEST_P(RightDevice, GetsTheFirmwareOnlyInItsBootloaderAndIsJudgedAfterItsRestart
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, RightDevice, ::testing::ValuesIn(RightDeviceCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 TEST(RightDeviceWait, ADeviceStillInApplicationModeIsLetGoAndSearchedForAgain) {
   // It stays 700 ms after the entry message: the searches that find it in application mode

@@ -64,7 +64,8 @@ struct LengthCase {
 };
 
 TEST(Transfer, EveryReportHasTheDevicesLength) {
-  const LengthCase cases[] = {{20, 19}, {41, 40}, {65, 40}, {101, 40}, {200, 40}, {1500, 40}};
+  // A bootloader whose reports are shorter than a block is sent none.
+  const LengthCase cases[] = {{20, 0}, {41, 40}, {65, 40}, {101, 40}, {200, 40}, {1500, 40}};
   for (const LengthCase& c : cases) {
     SCOPED_TRACE(c.length);
     const std::string n = std::to_string(c.length);
@@ -84,7 +85,7 @@ TEST(Transfer, EveryReportHasTheDevicesLength) {
       EXPECT_EQ(call["length"], c.length);
     }
     const auto blocks = Blocks(host);
-    ASSERT_EQ(blocks.size(), 3u);
+    ASSERT_EQ(blocks.size(), c.recordBytesSent == 0 ? 0u : 3u);
     for (std::size_t b = 0; b < blocks.size(); ++b) {
       EXPECT_EQ(blocks[b][0], 0);
       for (std::size_t k = 1; k <= c.recordBytesSent; ++k) {

@@ -74,7 +74,7 @@ INSTANTIATE_TEST_SUITE_P(
                      {{19, "app"}, {20, "absent"}, {100000, "absent"}}},
         TimelineCase{
             "NoAbsenceAtAll", R"({"leave_after_ms": 0, "back_after_ms": 0})", {{0, "boot"}}}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& instance) { return instance.param.name; });
 
 TEST(DeviceEvents, ALeaveAndAnArrivalDuringOnePauseFollowItWithTheirOwnTimes) {
   PlatformHost host(
@@ -146,7 +146,7 @@ INSTANTIATE_TEST_SUITE_P(
         PlugCase{"SecondInterfaceOfALateDevice",
                  R"({"interfaces": [{"physical": "target"}], "device": {"plugged_at_ms": 50}})",
                  {{49, "absent", false}, {50, "app", true}}}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& instance) { return instance.param.name; });
 
 TEST(PlugTimeline, UnpluggedDuringItsSwitchTheDeviceNeverComesBack) {
   PlatformHost host(R"({"device": {"unplugged_at_ms": 100,
@@ -213,7 +213,7 @@ INSTANTIATE_TEST_SUITE_P(
                       RestartCase{"AFailedReadCounts", true, true, 2, true},
                       RestartCase{"NotWhileAHandleIsOpen", true, false, 1, false},
                       RestartCase{"NotWithoutARead", false, false, 2, false}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& instance) { return instance.param.name; });
 
 TEST(BootloaderRestart, AReadOnAnEarlierAppearanceDoesNotCountAfterComingBack) {
   PlatformHost host(
@@ -257,7 +257,7 @@ TEST_P(ApplicationAfterUpdate, ShowsTheNewFieldsOnlyAfterTakingABlock) {
 INSTANTIATE_TEST_SUITE_P(Table, ApplicationAfterUpdate,
                          ::testing::Values(UpdatedCase{"NoBlock", 0, 0x0102},
                                            UpdatedCase{"OneBlock", 1, 0x0200}),
-                         [](const auto& info) { return info.param.name; });
+                         [](const auto& instance) { return instance.param.name; });
 
 }  // namespace
 }  // namespace dalvorn::emulator

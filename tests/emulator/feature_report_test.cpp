@@ -71,7 +71,7 @@ INSTANTIATE_TEST_SUITE_P(
         SendCase{"ShortReportKeepsWhatItHas", "boot", 20, Counting(40), 1, false, false, 19},
         SendCase{"ReportIdOnly", "boot", 1, Counting(40), 1, false, false, 0},
         SendCase{"EmptyReport", "boot", 0, Counting(40), 0, false, false, 0}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& instance) { return instance.param.name; });
 
 TEST(DataBlocks, TheRefusedBlockIsNotKeptAndLaterOnesAre) {
   PlatformHost host(R"({"device": {"mode": "boot", "refuse_block": 2}})");
@@ -123,7 +123,7 @@ INSTANTIATE_TEST_SUITE_P(
         StatusCase{"ShortReport", R"({"mode": "boot", "status": [5, 6]})", 2, 1, {0, 5}},
         StatusCase{"EmptyReport", R"({"mode": "boot", "status": [5, 6]})", 0, 0, {}},
         StatusCase{"AppAnswersZeros", R"({"mode": "app", "status": [5, 6]})", 41, 1, {}}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& instance) { return instance.param.name; });
 
 TEST(PlainInterfaces, OnlyThoseWithTheDevicesIdentityTakeReports) {
   PlatformHost host(R"({"interfaces": [{"vendor": "0x1209", "product": "0x0002"},

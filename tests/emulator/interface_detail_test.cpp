@@ -86,7 +86,7 @@ INSTANTIATE_TEST_SUITE_P(Table, InterfaceDetailBounds,
                                            BoundsCase{"WideRecordSizeField", 0, 6, false},
                                            BoundsCase{"SixtyFourBitSizeField", 0, 8, false},
                                            BoundsCase{"ZeroSizeField", 0, 0, false}),
-                         [](const auto& info) { return info.param.name; });
+                         [](const auto& instance) { return instance.param.name; });
 
 TEST(InterfaceDetail, AVanishingInterfaceReportsZeroAndTheDetailFails) {
   PlatformHost host(R"({"interfaces": [{"vendor": 1, "vanishes": true}]})");
@@ -182,7 +182,7 @@ INSTANTIATE_TEST_SUITE_P(
         StringQueryCase{"EmptyRawBytes", R"({"manufacturer": {"utf16_hex": ""}})", 100, 1, {}},
         StringQueryCase{"Missing", R"({"product": "P"})", 100, 0, {}},
         StringQueryCase{"Null", R"({"manufacturer": null})", 100, 0, {}}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& instance) { return instance.param.name; });
 
 }  // namespace
 }  // namespace dalvorn::emulator

@@ -200,7 +200,7 @@ INSTANTIATE_TEST_SUITE_P(Table, HandleToADepartedDevice,
                                            DeadHandleOp{"Manufacturer", GetManufacturer},
                                            DeadHandleOp{"Product", GetProduct},
                                            DeadHandleOp{"Serial", GetSerial}),
-                         [](const auto& info) { return info.param.name; });
+                         [](const auto& instance) { return instance.param.name; });
 
 TEST(Capabilities, ComeFromTheModeTheDeviceWasOpenedIn) {
   PlatformHost host(R"({"device": {"mode": "boot", "boot": {"report_length": 65}}})");

@@ -11,11 +11,11 @@
 #include <vector>
 
 #include "../signature/signed_run_cases.h"
+#include "emulated_platform.h"
 #include "follow_cases.h"
 #include "progress_cases.h"
 #include "qt/qt_runner.h"
 #include "right_device_cases.h"
-#include "sha256.h"
 #include "ui/qt/qt_application.h"
 
 namespace dalvorn::emulator {
@@ -26,37 +26,21 @@ using Lines = std::vector<nlohmann::json>;
 
 QApplication* g_app = nullptr;
 
+int QtRunner(const RunnerOptions& options) {
+  return RunEmulated(options, *g_app);
+}
+
+using testing::ReadTraceFile;
+using testing::ScratchFolder;
+
 std::vector<std::uint8_t> ImageBytes(std::size_t size) {
   std::vector<std::uint8_t> bytes(size);
   for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + i / 251);
   return bytes;
 }
 
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    static int counter = 0;
-    path_ = fs::temp_directory_path() /
-            ("emulator_runner_" + std::to_string(::getpid()) + "_" + std::to_string(++counter));
-    fs::create_directories(path_);
-  }
-  ~ScratchFolder() { fs::remove_all(path_); }
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-  std::string Path() const { return path_.string(); }
-
- private:
-  fs::path path_;
-};
-
 void WriteFile(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
-}
-
-Lines ReadTrace(const std::string& path) {
-  Lines lines;
-  std::ifstream in(path);
-  for (std::string line; std::getline(in, line);) lines.push_back(nlohmann::json::parse(line));
-  return lines;
 }
 
 std::size_t Count(const Lines& lines, const std::function<bool(const nlohmann::json&)>& match) {
@@ -107,7 +91,7 @@ TEST_P(EmulatedRun, EndsWithTheProgramsStatusAndACompleteTrace) {
   ASSERT_TRUE(ParseRunnerOptions(args, "/nowhere", options, error)) << error;
   EXPECT_EQ(RunEmulated(options, *g_app), c.exitCode);
 
-  const Lines lines = ReadTrace(folder.File("t.jsonl"));
+  const Lines lines = ReadTraceFile(folder.File("t.jsonl"));
   ASSERT_GE(lines.size(), 4u);
   EXPECT_EQ(lines.back(),
             (nlohmann::json{{"t", lines.back()["t"]}, {"ev", "exit"}, {"code", c.exitCode}}));
@@ -258,55 +242,25 @@ INSTANTIATE_TEST_SUITE_P(
                                   }),
                             1u);
                 }}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& instance) { return instance.param.name; });
 
 class RightDeviceRun : public ::testing::TestWithParam<testing::RightDeviceCase> {};
 
 TEST_P(RightDeviceRun, GetsTheFirmwareOnlyInItsBootloaderAndIsJudgedAfterItsRestart) {
-  const testing::RightDeviceCase& c = GetParam();
-  ScratchFolder folder;
-  const auto bytes = ImageBytes(400);
-  WriteFile(folder.File("Varnholt.bin"), std::string(bytes.begin(), bytes.end()));
-  WriteFile(folder.File("scenario.json"), c.scenario);
-  std::vector<std::string> args = testing::IdleArguments(c);
-  args.insert(args.end(), {folder.File("scenario.json"), "--click", "--program-dir", folder.Path(),
-                           "--trace", folder.File("t.jsonl")});
-  RunnerOptions options;
-  std::string error;
-  ASSERT_TRUE(ParseRunnerOptions(args, "/nowhere", options, error)) << error;
-  const int exitCode = RunEmulated(options, *g_app);
-  const Lines lines = ReadTrace(folder.File("t.jsonl"));
-  ASSERT_GE(lines.size(), 2u);
-  EXPECT_EQ(testing::CheckRightDeviceRun(c, lines, exitCode, lines[lines.size() - 2]["bytes"], 10),
-            "");
+  EXPECT_EQ(testing::RunRightDeviceCase(GetParam(), QtRunner), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, RightDeviceRun, ::testing::ValuesIn(testing::RightDeviceCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 class FollowRun : public ::testing::TestWithParam<testing::FollowCase> {};
 
 TEST_P(FollowRun, SaysWhatTheClickWillDoAndDoesIt) {
-  const testing::FollowCase& c = GetParam();
-  ScratchFolder folder;
-  const auto bytes = ImageBytes(400);
-  WriteFile(folder.File(c.imageAtLoad ? "Varnholt.bin" : "staged.bin"),
-            std::string(bytes.begin(), bytes.end()));
-  WriteFile(folder.File("scenario.json"), c.scenario);
-  std::vector<std::string> args = testing::FollowArguments(c);
-  args.insert(args.end(), {folder.File("scenario.json"), "--program-dir", folder.Path(), "--trace",
-                           folder.File("t.jsonl")});
-  RunnerOptions options;
-  std::string error;
-  ASSERT_TRUE(ParseRunnerOptions(args, "/nowhere", options, error)) << error;
-  const int exitCode = RunEmulated(options, *g_app);
-  const Lines lines = ReadTrace(folder.File("t.jsonl"));
-  ASSERT_GE(lines.size(), 2u);
-  EXPECT_EQ(testing::CheckFollowRun(c, lines, exitCode, lines[lines.size() - 2]["bytes"], 10), "");
+  EXPECT_EQ(testing::RunFollowCase(GetParam(), QtRunner), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, FollowRun, ::testing::ValuesIn(testing::FollowCases()),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 class ProgressRun : public ::testing::TestWithParam<testing::ProgressCase> {};
 
@@ -332,20 +286,12 @@ INSTANTIATE_TEST_SUITE_P(Table, ProgressRun, ::testing::ValuesIn(testing::Progre
 class SignedImageRun : public ::testing::TestWithParam<testing::signature::SignedRunCase> {};
 
 TEST_P(SignedImageRun, TakesOnlyAnImageTheMakerSignedAndRefusesOthersBeforeAnyReport) {
-  const testing::signature::SignedRunCase& c = GetParam();
-  ScratchFolder folder;
-  std::vector<std::string> args = testing::signature::WriteSignedRunFiles(c, folder.Path());
-  args.insert(args.end(), {"--click", "--trace", folder.File("t.jsonl")});
-  RunnerOptions options;
-  std::string error;
-  ASSERT_TRUE(ParseRunnerOptions(args, "/nowhere", options, error)) << error;
-  const int exitCode = RunEmulated(options, *g_app);
-  EXPECT_EQ(testing::signature::CheckSignedRun(c, ReadTrace(folder.File("t.jsonl")), exitCode), "");
+  EXPECT_EQ(testing::signature::RunSignedCase(GetParam(), QtRunner), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, SignedImageRun,
                          ::testing::ValuesIn(testing::signature::SignedRunCases()),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 // Runs with `args` and returns the exit status, keeping what the runner wrote on stderr.
 int RunCapturingErrors(const std::vector<std::string>& args, const std::string& ownFolder,

@@ -64,7 +64,7 @@ INSTANTIATE_TEST_SUITE_P(Table, TraceFailures,
                                            FailureCase{"ExitLineRefused", 2, true, true},
                                            FailureCase{"ExitLineNotFlushed", 2, false, true},
                                            FailureCase{"MiddleLineNotFlushed", 1, false, true}),
-                         [](const auto& info) { return info.param.name; });
+                         [](const auto& instance) { return instance.param.name; });
 
 }  // namespace
 }  // namespace dalvorn::emulator

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "device/device_codes.h"
+#include "emulated_platform.h"
 #include "platform_host.h"
 #include "pump_injections.h"
-#include "sha256.h"
 #include "trace/tracing_image_file.h"
 #include "trace/tracing_window.h"
 
@@ -229,7 +229,7 @@ INSTANTIATE_TEST_SUITE_P(
                       InjectionCase{"ClickAtThird", 0, 3, {"click after 3"}},
                       InjectionCase{"BothAtSecond", 2, 2, {"click after 2", "close after 2"}},
                       InjectionCase{"BeyondThePumps", 9, 0, {}}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& instance) { return instance.param.name; });
 
 class ScriptedImage final : public FirmwareImageFile {
  public:

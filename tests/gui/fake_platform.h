@@ -33,6 +33,10 @@ class EmptyHostPlatform final : public HidPlatform {
                                          std::string&) override {
     return 0;
   }
+  std::int32_t CM_Get_DevNode_PropertyW(Handle, const SpDeviceInterfaceData&,
+                                        std::string&) override {
+    return 0;
+  }
   Handle CreateFileA(const char*, std::uint32_t, std::uint32_t, const SecurityAttributes*,
                      std::uint32_t, std::uint32_t, Handle) override {
     return InvalidHandle;

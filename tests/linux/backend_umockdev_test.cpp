@@ -95,7 +95,7 @@ TEST_P(Search, OpensOnlyTheFirstMatchAndClosesTheRest) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Hidraw, Search, ::testing::ValuesIn(SearchCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 TEST_F(Backend, NoMatchingInterfaceLeavesEarlierHandlesAndFindsNothing) {
   host.AddInterface(1, Other(0x046D, 0xC52B));
@@ -281,7 +281,7 @@ TEST_P(Strings, ComeFromTheUsbDeviceOrTheHidDevice) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Hidraw, Strings, ::testing::ValuesIn(StringCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 TEST_F(Backend, FeatureReportsCarryTheReportIdByte) {
   const std::string node = host.AddModelDevice(1, ModelMode::Boot);

@@ -127,7 +127,7 @@ TEST_P(ReportLengths, MatchHandCount) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Descriptors, ReportLengths, ::testing::ValuesIn(LengthCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 struct MalformedCase {
   const char* name;
@@ -179,7 +179,7 @@ TEST_P(Malformed, FailsAtTheOffendingItem) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Descriptors, Malformed, ::testing::ValuesIn(MalformedCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 // A descriptor cut inside an item fails; one cut between items parses or fails cleanly. Each
 // prefix lives in a buffer of its own exact size, so a read past it is caught by ASan.

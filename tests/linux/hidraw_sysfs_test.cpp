@@ -95,7 +95,7 @@ TEST_P(Utf16, WritesUnitsWithinTheBuffer) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Strings, Utf16, ::testing::ValuesIn(Utf16Cases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 }  // namespace
 }  // namespace dalvorn

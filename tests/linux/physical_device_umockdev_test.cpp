@@ -105,7 +105,7 @@ TEST_P(PhysicalDevice, IsTheUsbDeviceOrElseTheHidDeviceAndGroupsTheCount) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Hidraw, PhysicalDevice, ::testing::ValuesIn(HostCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 }  // namespace
 }  // namespace dalvorn::linuxtest

@@ -3,9 +3,6 @@
 // update: the update goes on to the end, exit status 0, the device holds every whole record;
 // standard error says once that the trace is incomplete. Runs under umockdev-wrapper, on Qt's
 // offscreen platform.
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -20,6 +17,7 @@
 #include "fake_hid_host.h"
 #include "forwarding_view.h"
 #include "qt/qt_window_driver.h"
+#include "reader_who_leaves.h"
 #include "trace/program_trace.h"
 #include "trace/trace_file.h"
 #include "trace/tracing_window.h"
@@ -47,43 +45,6 @@ class PumpingView final : public emulator::ForwardingView {
   std::function<void()> atPump_;
 };
 
-// The reading end of the trace's pipe: read at each pump, closed at the first pump after the
-// first data block.
-class ReaderWhoLeaves {
- public:
-  ReaderWhoLeaves() {
-    if (::pipe2(ends_, O_CLOEXEC) == 0) ::fcntl(ends_[0], F_SETFL, O_NONBLOCK);
-  }
-  ~ReaderWhoLeaves() {
-    for (const int fd : ends_) {
-      if (fd >= 0) ::close(fd);
-    }
-  }
-  std::string WriteEnd() const { return "/proc/self/fd/" + std::to_string(ends_[1]); }
-  void CloseWriteEnd() {
-    ::close(ends_[1]);
-    ends_[1] = -1;
-  }
-  void AtPump() {
-    if (ends_[0] < 0) return;
-    char chunk[4096];
-    for (ssize_t n; (n = ::read(ends_[0], chunk, sizeof chunk)) > 0;) {
-      read_.append(chunk, static_cast<std::size_t>(n));
-    }
-    const std::size_t caption = read_.find("Updating firmware");
-    if (caption != std::string::npos &&
-        read_.find("HidD_SetFeature", caption) != std::string::npos) {
-      ::close(ends_[0]);
-      ends_[0] = -1;
-    }
-  }
-  bool Left() const { return ends_[0] < 0; }
-
- private:
-  int ends_[2] = {-1, -1};
-  std::string read_;
-};
-
 FakeInterface Keyboard() {
   FakeInterface keyboard;
   keyboard.vendor = 0x046D;
@@ -104,7 +65,7 @@ TEST(RealProgramTraceOnHidraw, APipeClosedMidUpdateEndsTheTraceNotTheUpdate) {
   std::ofstream(imagePath, std::ios::binary | std::ios::trunc)
       .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
   DiskFirmwareImageFile image;
-  ReaderWhoLeaves reader;
+  testing::ReaderWhoLeaves reader;
 
   ::testing::internal::CaptureStderr();
   int exitCode = -1;

@@ -83,7 +83,7 @@ TEST_P(RecordOnHidraw, ReplaysOnTheEmulatedDeviceToTheSameNormalisedTrace) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Hidraw, RecordOnHidraw, ::testing::ValuesIn(kRecordCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 TEST(RecordOnHidraw, ANodeOfTheDeviceThatCannotBeOpenedIsToldWithItsReason) {
   FakeHidHost host;

@@ -78,6 +78,7 @@ struct UpdateCase {
   bool unlocked;
   int switches;
   unsigned hidInterfaces;  // of the device's one USB device
+  bool keyboardFirst;      // its first interface a keyboard's, without feature reports
 };
 
 void PrintTo(const UpdateCase& c, std::ostream* os) {
@@ -85,10 +86,11 @@ void PrintTo(const UpdateCase& c, std::ostream* os) {
 }
 
 const std::vector<UpdateCase> UpdateCases = {
-    {"from_application_with_unlock", ModelMode::App, 0, 1, true, 1, 1},
-    {"from_application_without_unlock", ModelMode::App, 0, 0, false, 1, 1},
-    {"from_bootloader", ModelMode::Boot, 7, 0, true, 0, 1},
-    {"one_usb_device_with_two_hid_interfaces", ModelMode::App, 0, 1, true, 1, 2},
+    {"from_application_with_unlock", ModelMode::App, 0, 1, true, 1, 1, false},
+    {"from_application_without_unlock", ModelMode::App, 0, 0, false, 1, 1, false},
+    {"from_bootloader", ModelMode::Boot, 7, 0, true, 0, 1, false},
+    {"one_usb_device_with_two_hid_interfaces", ModelMode::App, 0, 1, true, 1, 2, false},
+    {"through_its_second_interface_after_a_keyboard", ModelMode::App, 0, 1, true, 1, 2, true},
 };
 
 class FullUpdate : public ::testing::TestWithParam<UpdateCase> {};
@@ -97,7 +99,7 @@ TEST_P(FullUpdate, FlashHoldsTheImagesWholeRecords) {
   const UpdateCase& c = GetParam();
   FakeHidHost host;
   host.AddInterface(1, Keyboard());
-  host.AddModelDevice(2, c.startMode, c.hidInterfaces);
+  host.AddModelDevice(2, c.startMode, c.hidInterfaces, c.keyboardFirst);
   host.SetModelStatus(c.status1, c.status2);
   auto platform = MakeOsPlatform();
   const ImageInProgramFolder image(*platform);
@@ -118,7 +120,7 @@ TEST_P(FullUpdate, FlashHoldsTheImagesWholeRecords) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Hidraw, FullUpdate, ::testing::ValuesIn(UpdateCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 struct FailureCase {
   const char* name;
@@ -158,7 +160,7 @@ TEST_P(FailedUpdate, StopsAtTheBlockAndSaysWhy) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Hidraw, FailedUpdate, ::testing::ValuesIn(FailureCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 struct TwoDevicesCase {
   const char* name;
@@ -215,7 +217,7 @@ TEST_P(TwoDevices, AreRefusedBeforeEitherIsSentAnything) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Hidraw, TwoDevices, ::testing::ValuesIn(TwoDevicesCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 }  // namespace
 }  // namespace dalvorn::linuxtest

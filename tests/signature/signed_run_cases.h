@@ -13,7 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "sha256.h"
+#include "emulated_platform.h"
+#include "runner_run.h"
 #include "signature_fixtures.h"
 
 namespace dalvorn::testing::signature {
@@ -21,7 +22,7 @@ namespace dalvorn::testing::signature {
 struct SignedRunCase {
   const char* name;
   std::vector<std::string_view> keys;  // PEM texts given with --public-key
-  enum class Sig { ByA, ByB, None, Directory, Truncated } sig;
+  enum class Sig { SignedByA, SignedByB, None, Directory, Truncated } sig;
   bool flipImage;  // one bit of the image changed after it was signed
   int exitCode;
   const char* reason;  // as the status line says it; nullptr: the image is taken
@@ -30,14 +31,19 @@ struct SignedRunCase {
 inline const std::vector<SignedRunCase>& SignedRunCases() {
   using Sig = SignedRunCase::Sig;
   static const std::vector<SignedRunCase> cases = {
-      {"GoodSignatureUpdates", {MakerAPem}, Sig::ByA, false, 0, nullptr},
-      {"SecondKeySigns", {MakerAPem, MakerBPem}, Sig::ByB, false, 0, nullptr},
+      {"GoodSignatureUpdates", {MakerAPem}, Sig::SignedByA, false, 0, nullptr},
+      {"SecondKeySigns", {MakerAPem, MakerBPem}, Sig::SignedByB, false, 0, nullptr},
       {"NoKeyChecksNothing", {}, Sig::None, true, 0, nullptr},
       {"NoSignatureFile", {MakerAPem}, Sig::None, false, 0, "there is no signature file"},
       {"SignatureIsAFolder", {MakerAPem}, Sig::Directory, false, 0, "cannot be read"},
       {"MalformedSignature", {MakerAPem}, Sig::Truncated, false, 0, "is malformed"},
-      {"AnotherMakersKey", {MakerAPem}, Sig::ByB, false, 0, "matches none of the maker's keys"},
-      {"FlippedImage", {MakerAPem}, Sig::ByA, true, 0, "matches none of the maker's keys"},
+      {"AnotherMakersKey",
+       {MakerAPem},
+       Sig::SignedByB,
+       false,
+       0,
+       "matches none of the maker's keys"},
+      {"FlippedImage", {MakerAPem}, Sig::SignedByA, true, 0, "matches none of the maker's keys"},
   };
   return cases;
 }
@@ -54,10 +60,10 @@ inline std::vector<std::string> WriteSignedRunFiles(const SignedRunCase& c,
   if (c.flipImage) image[77] ^= 0x10;
   write("Varnholt.bin", image.data(), image.size());
   switch (c.sig) {
-    case SignedRunCase::Sig::ByA:
+    case SignedRunCase::Sig::SignedByA:
       write("Varnholt.bin.sig", ByALowS.data(), ByALowS.size());
       break;
-    case SignedRunCase::Sig::ByB:
+    case SignedRunCase::Sig::SignedByB:
       write("Varnholt.bin.sig", ByB.data(), ByB.size());
       break;
     case SignedRunCase::Sig::Truncated:
@@ -130,6 +136,15 @@ inline std::string CheckSignedRun(const SignedRunCase& c, const std::vector<nloh
   if (left != 0) fault("the device left its mode");
   if (flash.value("bytes", 1u) != 0) fault("flash: " + flash.dump());
   return faults;
+}
+
+// Runs the case through `run`, clicked once loaded, and checks it as CheckSignedRun does.
+inline std::string RunSignedCase(const SignedRunCase& c, const Runner& run) {
+  const ScratchFolder folder;
+  std::vector<std::string> args = WriteSignedRunFiles(c, folder.Path());
+  args.push_back("--click");
+  const RunnerRun r = RunRunner(run, args, folder);
+  return CheckSignedRun(c, r.lines, r.exitCode);
 }
 
 }  // namespace dalvorn::testing::signature

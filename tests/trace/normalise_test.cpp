@@ -75,7 +75,7 @@ TEST_P(Normalise, KeepsWhatTheProgramDidAndNothingOfTheHost) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Lines, Normalise, ::testing::ValuesIn(kCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 TEST(CompareNormalised, NamesTheFirstDifferenceAndAMissingTail) {
   const auto a = Lines("{\"ev\":\"exit\",\"code\":0}");

@@ -1,15 +1,14 @@
 // The real programs started as processes, as a person starts them: the Qt program with
 // DALVORN_TRACE and the emulated runner with --trace, given a pipe whose reader has gone, a FIFO
-// nobody reads and the firmware image itself. The Qt program runs on Qt's minimal platform,
-// which tells on standard error each frame of the window it paints: the window is up when one
-// is told. Every wait is bounded; nothing sleeps.
+// nobody reads and the firmware image itself; the runner asked for --help with no display, given
+// a public key that is a FIFO or a device, and a device that never comes back. The Qt program runs
+// on Qt's minimal platform, which tells on standard error each frame of the window it paints: the
+// window is up when one is told. Every wait is bounded; nothing sleeps.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -17,11 +16,13 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <vector>
 
-extern char** environ;
+#include "child_process.h"
+#include "scratch_folder.h"
 
 namespace dalvorn::testing {
 namespace {
@@ -29,44 +30,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kWindowPainted = "QMinimalBackingStore::flush() saving contents";
-
-struct Child {
-  pid_t pid = -1;
-  int err = -1;  // its standard error
-};
-
-// Starts `argv` in `folder` with `env` added to this process's environment; its standard output
-// goes to `out` (or nowhere), its standard error to a pipe.
-Child Start(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-            const fs::path& folder, int out = -1) {
-  int err[2];
-  if (::pipe2(err, O_CLOEXEC) != 0) return {};
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  if (out >= 0) {
-    posix_spawn_file_actions_adddup2(&actions, out, 1);
-  } else {
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  }
-  posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-  posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
-  std::vector<std::string> environment = env;
-  for (char** e = environ; *e != nullptr; ++e) environment.emplace_back(*e);
-  std::vector<char*> args, vars;
-  for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  for (const auto& v : environment) vars.push_back(const_cast<char*>(v.c_str()));
-  args.push_back(nullptr);
-  vars.push_back(nullptr);
-  Child child;
-  if (::posix_spawn(&child.pid, args[0], &actions, nullptr, args.data(), vars.data()) != 0) {
-    child.pid = -1;
-  }
-  posix_spawn_file_actions_destroy(&actions);
-  ::close(err[1]);
-  child.err = err[0];
-  return child;
-}
 
 // Reads `fd` until every one of `wanted` has been seen, it ends, or a minute has passed.
 std::string ReadUntil(int fd, const std::vector<std::string>& wanted) {
@@ -91,48 +54,20 @@ std::string ReadUntil(int fd, const std::vector<std::string>& wanted) {
   return text;
 }
 
-// Ends a child still running as a person closing a hung program would, and says how it ended.
-std::string Stop(Child& child) {
-  ::kill(child.pid, SIGTERM);
-  int status = 0;
-  ::waitpid(child.pid, &status, 0);
-  ::close(child.err);
-  if (WIFSIGNALED(status)) return "signal " + std::to_string(WTERMSIG(status));
-  return "status " + std::to_string(WEXITSTATUS(status));
-}
-
-int Wait(Child& child) {
-  int status = 0;
-  ::waitpid(child.pid, &status, 0);
-  ::close(child.err);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
-}
-
-std::string Contents(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 // A folder with a copy of the real program and a firmware image beside it, as installed.
 class Installed {
  public:
-  explicit Installed(const std::string& name)
-      : folder_(fs::temp_directory_path() /
-                ("dalvorn-process-" + std::to_string(::getpid()) + "-" + name)) {
-    fs::remove_all(folder_);
-    fs::create_directories(folder_ / "sub");
+  explicit Installed(const std::string& name) : folder_("-" + name) {
+    fs::create_directories(Folder() / "sub");
     fs::copy_file(DALVORN_QT_PROGRAM, Program());
     std::ofstream(Image(), std::ios::binary) << std::string(5 * 40, '\x5A');
   }
-  ~Installed() { fs::remove_all(folder_); }
-  fs::path Folder() const { return folder_; }
-  fs::path Program() const { return folder_ / "dalvorn-firmware-update"; }
-  fs::path Image() const { return folder_ / "Varnholt.bin"; }
+  fs::path Folder() const { return folder_.Root(); }
+  fs::path Program() const { return Folder() / "dalvorn-firmware-update"; }
+  fs::path Image() const { return Folder() / "Varnholt.bin"; }
 
  private:
-  fs::path folder_;
+  ScratchFolder folder_;
 };
 
 // A FIFO with a reader and no room left: whoever opens it to write blocks at its first write,
@@ -203,7 +138,7 @@ class RealProgramTrace : public ::testing::TestWithParam<ProgramCase> {};
 TEST_P(RealProgramTrace, NeverStopsTheProgramNorReplacesTheImage) {
   const ProgramCase& c = GetParam();
   const Installed installed(c.name);
-  const std::string image = Contents(installed.Image());
+  const std::string image = FileText(installed.Image());
   std::string trace;
   FullFifo reader;
   switch (c.trace) {
@@ -226,39 +161,39 @@ TEST_P(RealProgramTrace, NeverStopsTheProgramNorReplacesTheImage) {
       trace = (installed.Folder() / "sub" / ".." / "Varnholt.bin").string();
       break;
   }
-  Child child =
-      Start({installed.Program().string()},
-            {"DALVORN_TRACE=" + trace, "QT_QPA_PLATFORM=minimal", "QT_DEBUG_BACKINGSTORE=1"},
-            installed.Folder());
+  ChildProcess child =
+      StartProcess({installed.Program().string()},
+                   {"DALVORN_TRACE=" + trace, "QT_QPA_PLATFORM=minimal", "QT_DEBUG_BACKINGSTORE=1"},
+                   installed.Folder());
   ASSERT_GT(child.pid, 0);
   if (c.trace == ProgramCase::FifoReaderLeaves) {
     EXPECT_TRUE(reader.LeaveOnceOpened());
   }
   const std::string told = ReadUntil(child.err, {c.told, kWindowPainted});
-  const std::string ended = Stop(child);
+  const int ended = StopProcess(child);
 
   EXPECT_NE(told.find(c.told), std::string::npos) << told;
   EXPECT_NE(told.find(kWindowPainted), std::string::npos) << "the window did not come up\n" << told;
-  EXPECT_EQ(ended, "signal " + std::to_string(SIGTERM)) << "the program ended before it was closed";
-  EXPECT_EQ(Contents(installed.Image()), image);
+  EXPECT_EQ(ended, 1000 + SIGTERM) << "the program ended before it was closed";
+  EXPECT_EQ(FileText(installed.Image()), image);
 }
 
 INSTANTIATE_TEST_SUITE_P(Traces, RealProgramTrace, ::testing::ValuesIn(kProgramCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 TEST(RealProgramTrace, ToAPipeWithAReaderIsWrittenAsTheProgramRuns) {
   const Installed installed("pipe-read");
   int ends[2];
   ASSERT_EQ(::pipe2(ends, O_CLOEXEC), 0);
-  Child child =
-      Start({installed.Program().string()},
-            {"DALVORN_TRACE=/dev/stdout", "QT_QPA_PLATFORM=minimal", "QT_DEBUG_BACKINGSTORE=1"},
-            installed.Folder(), ends[1]);
+  ChildProcess child = StartProcess(
+      {installed.Program().string()},
+      {"DALVORN_TRACE=/dev/stdout", "QT_QPA_PLATFORM=minimal", "QT_DEBUG_BACKINGSTORE=1"},
+      installed.Folder(), ends[1]);
   ::close(ends[1]);
   const std::string trace =
       ReadUntil(ends[0], {R"("ev":"window","op":"show")", R"("fn":"HidD_GetHidGuid")"});
   const std::string told = ReadUntil(child.err, {kWindowPainted});
-  Stop(child);
+  StopProcess(child);
   ::close(ends[0]);
   EXPECT_EQ(trace.rfind(R"({"t":)", 0), 0u) << trace;
   EXPECT_NE(trace.find(R"("fn":"HidD_GetHidGuid")"), std::string::npos) << trace;
@@ -268,7 +203,7 @@ TEST(RealProgramTrace, ToAPipeWithAReaderIsWrittenAsTheProgramRuns) {
 struct RunnerCase {
   const char* name;
   std::vector<std::string> args;  // after the runner; FOLDER stands for the program folder
-  enum Special { None, StdoutReaderLeaves, TraceFifo, ScenarioFifo, HugeScenario } special;
+  enum Special { None, StdoutReaderLeaves, Fifo, HugeScenario } special;
   int status;
   const char* told;
 };
@@ -290,14 +225,24 @@ const RunnerCase kRunnerCases[] = {
      "(it is the firmware image "},
     {"trace_fifo_nobody_reads",
      {"--click", "--trace", "FOLDER/fifo"},
-     RunnerCase::TraceFifo,
+     RunnerCase::Fifo,
      73,
      "(it is a FIFO that nobody reads)"},
     {"scenario_fifo_nobody_writes",
      {"FOLDER/fifo", "--click"},
-     RunnerCase::ScenarioFifo,
+     RunnerCase::Fifo,
      65,
      "not valid JSON"},
+    {"public_key_fifo_nobody_writes",
+     {"--public-key", "FOLDER/fifo", "--click"},
+     RunnerCase::Fifo,
+     66,
+     "fifo: cannot be read (it is not a regular file)"},
+    {"public_key_device",
+     {"--public-key", "/dev/zero", "--click"},
+     RunnerCase::None,
+     66,
+     "/dev/zero: cannot be read (it is not a regular file)"},
     {"scenario_over_64_MiB",
      {"FOLDER/huge.json", "--click"},
      RunnerCase::HugeScenario,
@@ -312,9 +257,9 @@ TEST_P(RunnerTrace, EndsWithItsOwnStatusAndNeverHangs) {
   const Installed installed(std::string("runner-") + c.name);
   // 500 records: the trace (about 200 kB) is more than the reader takes and a pipe holds.
   std::ofstream(installed.Image(), std::ios::binary) << std::string(500 * 40, '\x33');
-  const std::string image = Contents(installed.Image());
+  const std::string image = FileText(installed.Image());
   const fs::path fifo = installed.Folder() / "fifo";
-  if (c.special == RunnerCase::TraceFifo || c.special == RunnerCase::ScenarioFifo) {
+  if (c.special == RunnerCase::Fifo) {
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   }
   if (c.special == RunnerCase::HugeScenario) {
@@ -331,7 +276,8 @@ TEST_P(RunnerTrace, EndsWithItsOwnStatusAndNeverHangs) {
   if (c.special == RunnerCase::StdoutReaderLeaves) {
     ASSERT_EQ(::pipe2(ends, O_CLOEXEC), 0);
   }
-  Child child = Start(argv, {"QT_QPA_PLATFORM=offscreen"}, installed.Folder(), ends[1]);
+  ChildProcess child =
+      StartProcess(argv, {"QT_QPA_PLATFORM=offscreen"}, installed.Folder(), ends[1]);
   ASSERT_GT(child.pid, 0);
   if (ends[1] >= 0) {
     ::close(ends[1]);
@@ -344,13 +290,71 @@ TEST_P(RunnerTrace, EndsWithItsOwnStatusAndNeverHangs) {
     EXPECT_GE(read.size(), 20000u);
   }
   const std::string told = ReadUntil(child.err, {c.told});
-  EXPECT_EQ(Wait(child), c.status) << told;
+  EXPECT_EQ(WaitForProcess(child), c.status) << told;
   EXPECT_NE(told.find(c.told), std::string::npos) << told;
-  EXPECT_EQ(Contents(installed.Image()), image);
+  EXPECT_EQ(FileText(installed.Image()), image);
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, RunnerTrace, ::testing::ValuesIn(kRunnerCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
+
+// Runs `args` off screen and reads its standard output to the end, or for two minutes at most:
+// the bytes it wrote there, of which `tail` keeps the last few thousand. Sets `status`.
+std::size_t RunToEnd(const std::vector<std::string>& args, std::string& tail, int& status) {
+  int ends[2];
+  if (::pipe2(ends, O_CLOEXEC) != 0) return 0;
+  ChildProcess child = StartProcess(args, {"QT_QPA_PLATFORM=offscreen"}, {}, ends[1]);
+  ::close(ends[1]);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+  std::size_t bytes = 0;
+  for (char chunk[65536];;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    pollfd p{ends[0], POLLIN, 0};
+    if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0) break;
+    const ssize_t n = ::read(ends[0], chunk, sizeof chunk);
+    if (n <= 0) break;
+    bytes += static_cast<std::size_t>(n);
+    tail.append(chunk, static_cast<std::size_t>(n));
+    if (tail.size() > 8192) tail.erase(0, tail.size() - 4096);
+  }
+  ::close(ends[0]);
+  status = WaitForProcess(child);
+  return bytes;
+}
+
+TEST(RunnerProcess, AnswersHelpWithNoDisplay) {
+  std::string usage;
+  int status = -1;
+  RunToEnd({"/usr/bin/env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "-u", "QT_QPA_PLATFORM",
+            DALVORN_RUNNER, "--help"},
+           usage, status);
+  EXPECT_EQ(status, 0);
+  EXPECT_NE(usage.find("73 the trace cannot be written whole, 75 the run was"), std::string::npos);
+}
+
+// Three hours of waiting on the run's clock, then the window closed as by its close box: the
+// trace, read through a pipe (no disk), ends with the unload, the flash and exit 75.
+TEST(RunnerProcess, EndsARunWhoseDeviceNeverComesBackInBoundedTimeAndTrace) {
+  const ScratchFolder folder;
+  folder.Write("Varnholt.bin", std::string(400, 'Z'));
+  const std::string never =
+      folder.Write("never.json", R"({"device": {"on_boot_entry": {"as": "never"}}})");
+  std::string tail;
+  int status = -1;
+  const std::size_t bytes = RunToEnd(
+      {DALVORN_RUNNER, never, "--program-dir", folder.Path(), "--click", "--trace", "/dev/stdout"},
+      tail, status);
+  EXPECT_EQ(status, 75);
+  EXPECT_LT(bytes, 100'000'000u);  // some 76 MB
+  const std::size_t unload = tail.rfind(R"("op":"unload")"), flash = tail.rfind(R"("op":"flash")");
+  EXPECT_LT(unload, flash);
+  ASSERT_NE(flash, std::string::npos);
+  const auto exit = nlohmann::json::parse(tail.substr(tail.find('\n', flash) + 1));
+  EXPECT_EQ(exit["code"], 75);
+  EXPECT_GE(exit["t"], 3 * 3600 * 1000);
+  EXPECT_LT(exit["t"], 3 * 3600 * 1000 + 1000);
+}
 
 }  // namespace
 }  // namespace dalvorn::testing

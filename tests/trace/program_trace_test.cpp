@@ -3,15 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
-#include "emulated_platform.h"
-#include "emulation_clock.h"
-#include "headless_program.h"
 #include "replay_support.h"
-#include "scenario.h"
-#include "trace/program_trace.h"
+#include "scratch_folder.h"
 
 namespace dalvorn::testing {
 namespace {
@@ -42,28 +36,17 @@ TEST_P(ProgramTraceFile, NeverChangesTheRunAndTellsWhatWentWrong) {
   const TraceFileCase& c = GetParam();
   const auto folder = ImageFolder(std::string("program-") + c.name, 5 * 40);
   const std::filesystem::path path = *c.path != 0 ? c.path : folder / "trace.jsonl";
-  emulator::EmulationClock clock;
-  TraceWriter silent(nullptr, clock);
-  emulator::EmulatedPlatform platform(emulator::BuiltInScenario(), clock, silent, folder.string());
-  DiskFirmwareImageFile image;
 
   ::testing::internal::CaptureStderr();
-  int exitCode = -1;
-  {
-    ProgramTrace trace(path, platform, image);
-    EXPECT_EQ(trace.Opened(), c.opened);
-    exitCode = trace.Finish(RunClickedProgram(trace.Platform(), trace.Writer()));
-  }
+  const TraceFileRun run = RunWithTraceFile(folder, path);
   const std::string told = ::testing::internal::GetCapturedStderr();
 
-  EXPECT_EQ(exitCode, 0);
-  EXPECT_EQ(platform.Device().Flash().size(), 5u * 40);
+  EXPECT_EQ(run.opened, c.opened);
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.flashedBytes, 5u * 40);
   if (*c.told == 0) {
     EXPECT_EQ(told, "");
-    std::ifstream in(path);
-    std::ostringstream text;
-    text << in.rdbuf();
-    const auto lines = Lines(text.str());
+    const auto lines = ReadTraceFile(path);
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.back()["ev"], "exit");
     EXPECT_EQ(lines.back()["code"], 0);
@@ -73,7 +56,7 @@ TEST_P(ProgramTraceFile, NeverChangesTheRunAndTellsWhatWentWrong) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, ProgramTraceFile, ::testing::ValuesIn(kCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 }  // namespace
 }  // namespace dalvorn::testing

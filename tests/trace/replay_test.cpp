@@ -6,11 +6,13 @@
 #include <sstream>
 
 #include "emulated_platform.h"
+#include "emulated_power.h"
 #include "emulation_clock.h"
 #include "headless_program.h"
 #include "replay_support.h"
 #include "scenario.h"
 #include "trace/tracing_platform.h"
+#include "trace/tracing_power_guard.h"
 #include "trace_normalise.h"
 
 namespace dalvorn::testing {
@@ -56,7 +58,7 @@ const ReplayCase kCases[] = {
      R"({"device": {"app": {"strings": {"product": "A product name far longer than the fifty units that one query asks for"}}}})",
      0},
     {"no_capabilities_and_no_second_open",
-     R"({"device": {"caps_fail": true, "overlapped_open_fails": true}})", 1},
+     R"({"device": {"caps_fail": true, "overlapped_open_fails": true}})", 2},
     {"a_vanishing_interface_first",
      R"({"interfaces": [{"vanishes": true}, {"vendor": "0x046D", "product": "0xC52B"}]})", 0},
     // Two devices at the load: the button stays disabled, the click sends nothing.
@@ -67,6 +69,10 @@ const ReplayCase kCases[] = {
                         {"vendor": "0x1209", "product": "0x0001", "physical": "usb 1-3"},
                         {"vendor": "0x1209", "product": "0x0001", "physical": "usb 1-3"}]})",
      0},
+    {"a_second_device_the_system_cannot_name",
+     R"({"interfaces": [{"target": true},
+                        {"vendor": "0x1209", "product": "0x0001", "physical": null}]})",
+     0},
     {"one_device_with_two_interfaces",
      R"({"interfaces": [{"target": true},
                         {"vendor": "0x1209", "product": "0x0001", "physical": "target"}]})",
@@ -74,6 +80,9 @@ const ReplayCase kCases[] = {
     {"comes_back_in_application_mode",
      R"({"device": {"on_boot_entry": {"back_after_ms": 400, "as": "app"}}})", 1},
     {"unplugged_during_a_block", R"({"device": {"unplug_at_block": 4}})", 1},
+    {"low_battery", R"({"power": {"on_battery": true, "percentage": 24}})", 2},
+    {"charge_unknown_and_hold_refused",
+     R"({"power": {"on_battery": true, "percentage": null, "hold_refused": true}})", 0},
 };
 
 class Replay : public ::testing::TestWithParam<ReplayCase> {};
@@ -87,7 +96,7 @@ TEST_P(Replay, OfADerivedScenarioLeavesTheSameNormalisedTrace) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenarios, Replay, ::testing::ValuesIn(kCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 // The decorator over a platform that writes no trace of its own gives, line for line and with
 // the same times, what that platform writes of itself.
@@ -100,10 +109,12 @@ TEST_P(Replay, TracingDecoratorWritesTheEmulatedPlatformsOwnLines) {
   emulator::EmulationClock clock;
   TraceWriter silent(nullptr, clock);
   TraceWriter trace(&text, clock);
-  emulator::EmulatedPlatform inner(emulator::ParseScenario(c.scenario), clock, silent,
-                                   folder.string());
+  const emulator::Scenario scenario = emulator::ParseScenario(c.scenario);
+  emulator::EmulatedPlatform inner(scenario, clock, silent, folder.string());
   TracingPlatform platform(inner, trace);
-  RunClickedProgram(platform, trace);
+  emulator::EmulatedPowerGuard innerPower(scenario.power);
+  TracingPowerGuard power(innerPower, trace);
+  RunClickedProgram(platform, trace, {}, power);
   const auto decorated = Lines(text.str());
 
   std::vector<emulator::TraceLine> ownWithoutDevice;

@@ -13,25 +13,15 @@
 #include <sstream>
 #include <string>
 
-#include "emulated_platform.h"
-#include "emulation_clock.h"
-#include "headless_program.h"
+#include "reader_who_leaves.h"
 #include "replay_support.h"
-#include "scenario.h"
-#include "trace/program_trace.h"
+#include "scratch_folder.h"
 #include "trace/trace_file.h"
 
 namespace dalvorn::testing {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Contents(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 // The descriptor of this process open on `path`, or -1.
 int DescriptorOf(const fs::path& path) {
@@ -92,7 +82,7 @@ TEST_P(TraceFileOpen, TakesOnlyWhatMayBeWrittenAndTouchesNothingElse) {
   const fs::path image = folder / "Varnholt.bin";
   std::ofstream(folder / "Varnholt.bin.sig") << "signature";
   fs::create_directory(folder / "sub");
-  const std::string imageBytes = Contents(image);
+  const std::string imageBytes = FileText(image);
   const fs::path trace = folder / "trace";
   switch (c.shape) {
     case OpenCase::OldFile:
@@ -133,8 +123,8 @@ TEST_P(TraceFileOpen, TakesOnlyWhatMayBeWrittenAndTouchesNothingElse) {
 
   EXPECT_EQ(opened, c.opened) << error;
   EXPECT_NE(error.find(c.told), std::string::npos) << error;
-  EXPECT_EQ(Contents(image), c.shape == OpenCase::NoImage ? "" : imageBytes);
-  EXPECT_EQ(Contents(folder / "Varnholt.bin.sig"), "signature");
+  EXPECT_EQ(FileText(image), c.shape == OpenCase::NoImage ? "" : imageBytes);
+  EXPECT_EQ(FileText(folder / "Varnholt.bin.sig"), "signature");
   if (!opened) {
     EXPECT_EQ(fs::exists(path), existed) << "the refused open made a file";
     return;
@@ -146,7 +136,7 @@ TEST_P(TraceFileOpen, TakesOnlyWhatMayBeWrittenAndTouchesNothingElse) {
   EXPECT_NE(::fcntl(fd, F_GETFD) & FD_CLOEXEC, 0) << "a child process would inherit the trace";
   EXPECT_EQ(::fcntl(fd, F_GETFL) & O_NONBLOCK, 0);
   file.Close();
-  EXPECT_EQ(Contents(path), "{}\n");
+  EXPECT_EQ(FileText(path), "{}\n");
   const auto permissions = fs::status(path).permissions();
   if (c.shape == OpenCase::Missing) {
     EXPECT_EQ(permissions, fs::perms::owner_read | fs::perms::owner_write);
@@ -154,7 +144,7 @@ TEST_P(TraceFileOpen, TakesOnlyWhatMayBeWrittenAndTouchesNothingElse) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, TraceFileOpen, ::testing::ValuesIn(kOpenCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 TEST(TraceFileWrite, FailsWithTheReasonOnAPipeWhoseReaderHasGone) {
   IgnoreBrokenPipes();
@@ -169,67 +159,21 @@ TEST(TraceFileWrite, FailsWithTheReasonOnAPipeWhoseReaderHasGone) {
   EXPECT_EQ(error, "EPIPE: Broken pipe");
 }
 
-// The reading end of a pipe, read at each event pump of the program, and closed at the pump
-// after the first data block: the reader of a trace who stops in the middle of an update.
-class ReaderWhoLeaves {
- public:
-  ReaderWhoLeaves() {
-    if (::pipe(ends_) != 0) ends_[0] = ends_[1] = -1;
-    ::fcntl(ends_[0], F_SETFL, O_NONBLOCK);
-  }
-  ~ReaderWhoLeaves() {
-    for (const int fd : ends_) {
-      if (fd >= 0) ::close(fd);
-    }
-  }
-  std::string WriteEnd() const { return "/proc/self/fd/" + std::to_string(ends_[1]); }
-  void CloseWriteEnd() {
-    ::close(ends_[1]);
-    ends_[1] = -1;
-  }
-  void AtPump() {
-    if (ends_[0] < 0) return;
-    char chunk[4096];
-    for (ssize_t n; (n = ::read(ends_[0], chunk, sizeof chunk)) > 0;) {
-      read_.append(chunk, static_cast<std::size_t>(n));
-    }
-    if (read_.find("HidD_SetFeature") != std::string::npos &&
-        read_.find("Updating firmware") != std::string::npos) {
-      ::close(ends_[0]);
-      ends_[0] = -1;
-    }
-  }
-  bool Left() const { return ends_[0] < 0; }
-
- private:
-  int ends_[2];
-  std::string read_;
-};
-
 // The program's trace over the emulated device, to a pipe whose reader goes away once the
 // firmware is on its way: the program ends as it would without a trace, and says so once.
 TEST(ProgramTracePipe, WhoseReaderGoesMidUpdateEndsTheTraceNotTheUpdate) {
   IgnoreBrokenPipes();
   const auto folder = ImageFolder("program-pipe", 60 * 40);
   ReaderWhoLeaves reader;
-  emulator::EmulationClock clock;
-  TraceWriter silent(nullptr, clock);
-  emulator::EmulatedPlatform platform(emulator::BuiltInScenario(), clock, silent, folder.string());
-  DiskFirmwareImageFile image;
   ::testing::internal::CaptureStderr();
-  int exitCode = -1;
-  {
-    ProgramTrace trace(reader.WriteEnd(), platform, image);
-    reader.CloseWriteEnd();
-    EXPECT_TRUE(trace.Opened());
-    exitCode =
-        trace.Finish(RunClickedProgram(trace.Platform(), trace.Writer(), [&] { reader.AtPump(); }));
-  }
+  const TraceFileRun run = RunWithTraceFile(
+      folder, reader.WriteEnd(), [&] { reader.CloseWriteEnd(); }, [&] { reader.AtPump(); });
   const std::string told = ::testing::internal::GetCapturedStderr();
 
   EXPECT_TRUE(reader.Left());
-  EXPECT_EQ(exitCode, 0);
-  EXPECT_EQ(platform.Device().Flash().size(), 60u * 40);
+  EXPECT_TRUE(run.opened);
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.flashedBytes, 60u * 40);
   EXPECT_NE(told.find("failed; it is incomplete (EPIPE: Broken pipe)"), std::string::npos) << told;
   EXPECT_EQ(std::count(told.begin(), told.end(), '\n'), 1) << told;
 }

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "replay_support.h"
+#include "scratch_folder.h"
 #include "trace_normalise.h"
 #include "trace_tool.h"
 
@@ -90,6 +91,10 @@ const std::vector<HostileCase>& HostileCases() {
        R"({"ev":"call","fn":"HidD_GetFeature","handle":256,"length":2,"data":"abc","result":1})",
        "sncg", "line 1: field \"data\" must be hexadecimal bytes"},
       {"no_ev", R"({"t":1,"fn":"Sleep","ms":1})", "sncg", "line 1: field \"ev\" is missing"},
+      {"battery_over_100", R"({"ev":"power","op":"battery","on_battery":true,"percentage":150})",
+       "sncg", "line 1: field \"percentage\" must be a whole number from 0 to 100"},
+      {"hold_without_result", R"({"ev":"power","op":"hold"})", "sncg",
+       "line 1: field \"result\" is missing"},
       {"exit_code_as_text", R"({"ev":"exit","code":"0"})", "sncg",
        "line 1: field \"code\" must be"},
       {"result_missing", R"({"ev":"call","fn":"CloseHandle","handle":5})", "sncg",
@@ -110,24 +115,6 @@ const std::vector<HostileCase>& HostileCases() {
   };
   return cases;
 }
-
-class ScratchFolder {
- public:
-  explicit ScratchFolder(const std::string& name)
-      : path_(fs::temp_directory_path() / ("dalvorn-tool-" + std::to_string(::getpid()) + name)) {
-    fs::remove_all(path_);
-    fs::create_directories(path_);
-  }
-  ~ScratchFolder() { fs::remove_all(path_); }
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-  std::string Write(const std::string& name, const std::string& text) const {
-    std::ofstream(File(name), std::ios::binary) << text;
-    return File(name);
-  }
-
- private:
-  fs::path path_;
-};
 
 struct ToolRun {
   int status;
@@ -161,7 +148,7 @@ TEST_P(HostileTrace, EndsWithStatus66NamingTheFileAndTheLine) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, HostileTrace, ::testing::ValuesIn(HostileCases()),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 struct SpecialFileCase {
   const char* name;
@@ -205,7 +192,7 @@ TEST_P(SpecialFile, IsRefusedOrReadAsWhatItIsNeverBlocking) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, SpecialFile, ::testing::ValuesIn(kSpecialFiles),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 // A recorded run, as a file and as text.
 struct Recorded {

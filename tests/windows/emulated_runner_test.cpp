@@ -1,53 +1,23 @@
 // Whole runs of the emulated runner over the native window, in process, on the virtual clock.
 #include <gtest/gtest.h>
 
-#include <process.h>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
+#include "emulated_platform.h"
 #include "follow_cases.h"
 #include "progress_cases.h"
 #include "right_device_cases.h"
-#include "sha256.h"
 #include "win32/win32_runner.h"
 
 namespace dalvorn::emulator {
 namespace {
 
-namespace fs = std::filesystem;
-
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    static int counter = 0;
-    // Test programs run side by side: the process id keeps their folders apart.
-    path_ = fs::temp_directory_path() / ("dalvorn_win32_runner_" + std::to_string(::_getpid()) +
-                                         "_" + std::to_string(++counter));
-    fs::remove_all(path_);
-    fs::create_directories(path_);
-  }
-  ~ScratchFolder() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-  std::string Path() const { return path_.string(); }
-
- private:
-  fs::path path_;
-};
-
-std::vector<nlohmann::json> ReadTrace(const std::string& path) {
-  std::vector<nlohmann::json> lines;
-  std::ifstream in(path);
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty()) lines.push_back(nlohmann::json::parse(line));
-  }
-  return lines;
-}
+using testing::ReadTraceFile;
+using testing::ScratchFolder;
 
 bool HasLine(const std::vector<nlohmann::json>& lines, const std::string& ev,
              const std::string& op) {
@@ -93,7 +63,7 @@ TEST_P(Win32RunnerTest, RunsTheWholeWindowAndTracesIt) {
 
   EXPECT_EQ(RunEmulatedWin32(options), c.exitCode);
 
-  const std::vector<nlohmann::json> lines = ReadTrace(folder.File("trace.jsonl"));
+  const std::vector<nlohmann::json> lines = ReadTraceFile(folder.File("trace.jsonl"));
   ASSERT_FALSE(lines.empty());
   EXPECT_EQ(lines.back()["ev"], "exit");
   EXPECT_EQ(lines.back()["code"], c.exitCode);
@@ -133,71 +103,25 @@ INSTANTIATE_TEST_SUITE_P(
                 false},
         RunCase{"RefusedBlock", RefusesBlock3, true, {"--click"}, 1, 80, true},
         RunCase{"ClosedAfterLoad", nullptr, true, {"--close-after-load"}, 0, 0, false}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& instance) { return std::string(instance.param.name); });
 
 class Win32RightDeviceRun : public ::testing::TestWithParam<testing::RightDeviceCase> {};
 
 TEST_P(Win32RightDeviceRun, GetsTheFirmwareOnlyInItsBootloaderAndIsJudgedAfterItsRestart) {
-  const testing::RightDeviceCase& c = GetParam();
-  ScratchFolder folder;
-  std::string image(400, '\0');  // 10 whole records
-  for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<char>(i * 7 + 3);
-  std::ofstream(folder.File("Varnholt.bin"), std::ios::binary) << image;
-  std::ofstream(folder.File("scenario.json")) << c.scenario;
-  std::vector<std::string> args = testing::IdleArguments(c);
-  args.insert(args.end(), {folder.File("scenario.json"), "--click", "--program-dir", folder.Path(),
-                           "--trace", folder.File("trace.jsonl")});
-  RunnerOptions options;
-  std::string error;
-  ASSERT_TRUE(ParseRunnerOptions(args, ".", options, error)) << error;
-  const int exitCode = RunEmulatedWin32(options);
-
-  const std::vector<nlohmann::json> lines = ReadTrace(folder.File("trace.jsonl"));
-  std::size_t flashed = 0;
-  bool flashLine = false;
-  for (const auto& l : lines) {
-    if (l["ev"] != "device" || l.value("op", "") != "flash") continue;
-    flashed = l["bytes"];
-    flashLine = true;
-  }
-  EXPECT_TRUE(flashLine);
-  EXPECT_EQ(testing::CheckRightDeviceRun(c, lines, exitCode, flashed, 10), "");
+  EXPECT_EQ(testing::RunRightDeviceCase(GetParam(), RunEmulatedWin32), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, Win32RightDeviceRun, ::testing::ValuesIn(testing::RightDeviceCases),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-// The flash line's bytes, 0 when there is none.
-std::size_t FlashedBytes(const std::vector<nlohmann::json>& lines) {
-  for (const auto& l : lines) {
-    if (l["ev"] == "device" && l.value("op", "") == "flash") return l["bytes"];
-  }
-  return 0;
-}
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 class Win32FollowRun : public ::testing::TestWithParam<testing::FollowCase> {};
 
 TEST_P(Win32FollowRun, SaysWhatTheClickWillDoAndDoesIt) {
-  const testing::FollowCase& c = GetParam();
-  ScratchFolder folder;
-  std::string image(400, '\0');
-  for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<char>(i * 7 + 3);
-  std::ofstream(folder.File(c.imageAtLoad ? "Varnholt.bin" : "staged.bin"), std::ios::binary)
-      << image;
-  std::ofstream(folder.File("scenario.json")) << c.scenario;
-  std::vector<std::string> args = testing::FollowArguments(c);
-  args.insert(args.end(), {folder.File("scenario.json"), "--program-dir", folder.Path(), "--trace",
-                           folder.File("trace.jsonl")});
-  RunnerOptions options;
-  std::string error;
-  ASSERT_TRUE(ParseRunnerOptions(args, ".", options, error)) << error;
-  const int exitCode = RunEmulatedWin32(options);
-  const std::vector<nlohmann::json> lines = ReadTrace(folder.File("trace.jsonl"));
-  EXPECT_EQ(testing::CheckFollowRun(c, lines, exitCode, FlashedBytes(lines), 10), "");
+  EXPECT_EQ(testing::RunFollowCase(GetParam(), RunEmulatedWin32), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, Win32FollowRun, ::testing::ValuesIn(testing::FollowCases()),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 class Win32ProgressRun : public ::testing::TestWithParam<testing::ProgressCase> {};
 

@@ -59,7 +59,7 @@ INSTANTIATE_TEST_SUITE_P(
                       DetailCase{"OnlyTheSizeField", 4 - static_cast<int>(Path.size() + 5), 5, 0},
                       DetailCase{"SizeFieldOf64BitWindows", 0, 8, 0},
                       DetailCase{"SizeFieldMissing", 0, 0, 0}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& instance) { return std::string(instance.param.name); });
 
 TEST(InterfaceDetailTest, SizingCallReportsTheSizeAndFails) {
   const struct {

@@ -191,7 +191,7 @@ INSTANTIATE_TEST_SUITE_P(Table, WindowsPowerRun,
                          ::testing::Values(RunCase{"Updated", false, false, 0},
                                            RunCase{"WindowClosed", true, false, 3},
                                            RunCase{"OnBatteryAt10", false, true, 2}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 // With a shutdown block reason set (Wine cannot set one, so the recorder grants it here), the
 // window answers a shutdown's query "not now" until the release, then as before.

@@ -256,11 +256,41 @@ TEST_F(Win32WindowTest, UnloadDuringAPumpLeavesTheEndForTheMessageLoop) {
   EXPECT_EQ(events_.calls, std::vector<std::string>{"unload"});
 }
 
+// The message boxes this thread shows while one is watched: each is counted and closed at once,
+// as OK pressed, so that a box that should not be shown fails the test instead of waiting.
+class MessageBoxWatch {
+ public:
+  MessageBoxWatch() {
+    shown_ = 0;
+    hook_ = ::SetWindowsHookExW(WH_CBT, &Activated, nullptr, ::GetCurrentThreadId());
+  }
+  ~MessageBoxWatch() { ::UnhookWindowsHookEx(hook_); }
+  int Shown() const { return hook_ != nullptr ? shown_ : -1; }
+
+ private:
+  static LRESULT CALLBACK Activated(int code, WPARAM wParam, LPARAM lParam) {
+    wchar_t name[16] = {};
+    if (code == HCBT_ACTIVATE && ::GetClassNameW(reinterpret_cast<HWND>(wParam), name, 16) > 0 &&
+        std::wstring(name) == L"#32770") {
+      ++shown_;
+      ::PostMessageW(reinterpret_cast<HWND>(wParam), WM_COMMAND, IDOK, 0);
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+  }
+
+  static inline int shown_ = 0;
+  HHOOK hook_;
+};
+
 TEST_F(Win32WindowTest, ADismissedMessageBoxNeverReachesTheWindow) {
-  emulator::MessageBoxGate gate(view_);
-  gate.SetDismissed(true);
-  gate.MessageBox("Run-time error '53':\n\nFile not found");
-  SUCCEED();
+  view_.Show();
+  for (const bool dismissed : {true, false}) {
+    MessageBoxWatch watch;
+    emulator::MessageBoxGate gate(view_);
+    gate.SetDismissed(dismissed);
+    gate.MessageBox("Run-time error '53':\n\nFile not found");
+    EXPECT_EQ(watch.Shown(), dismissed ? 0 : 1) << (dismissed ? "dismissed" : "shown");
+  }
 }
 
 TEST(Win32WindowLifetimeTest, AnUnloadNoLoopTookDoesNotEndTheNextWindow) {

@@ -62,20 +62,25 @@ void OtherInterfacesReader::Line(const TraceLine& line) {
     EndWalk();
     walking_ = true;
     ++walks_;
-  } else if (fn == "CreateFileA" && !Flag(line, "overlapped") && line.contains("path") &&
-             line["path"].is_string()) {
+  } else if (fn == "CreateFileA" && line.contains("path") && line["path"].is_string()) {
+    // The load's search opens the interface it takes a second time, with the overlapped flag.
+    if (Flag(line, "overlapped")) {
+      if (loadPath_.empty() && walks_ == 1) loadPath_ = line["path"].get<std::string>();
+      return;
+    }
     current_ = line["path"].get<std::string>();
     if (result != -1) files_[result] = current_;
   } else if (fn == "CloseHandle" && result != 0) {
     files_.erase(Int(line, "handle"));
   } else if (fn == "HidD_GetAttributes" && result != 0 && walking_ && OfTheKind(line)) {
     const auto f = files_.find(Int(line, "handle"));
-    const std::string path = f != files_.end() ? f->second : current_;
-    if (loadPath_.empty() && walks_ == 1) loadPath_ = path;
-    walk_.insert(path);
-  } else if (fn == "SetupDiGetDevicePropertyW" && result != 0 && line.contains("physical") &&
-             line["physical"].is_string()) {
-    physical_[current_] = line["physical"].get<std::string>();
+    walk_.insert(f != files_.end() ? f->second : current_);
+  } else if (fn == "SetupDiGetDevicePropertyW") {
+    if (result == 0) {
+      physical_[current_] = std::nullopt;
+    } else if (line.contains("physical") && line["physical"].is_string()) {
+      physical_[current_] = line["physical"].get<std::string>();
+    }
   }
 }
 
@@ -91,19 +96,22 @@ void OtherInterfacesReader::EndWalk() {
 OtherInterfaces OtherInterfacesReader::Result() {
   EndWalk();
   OtherInterfaces others;
-  const auto targetPhysical = physical_.find(loadPath_);
+  const auto target = physical_.find(loadPath_);
+  const std::optional<std::string> targetPhysical =
+      target != physical_.end() ? target->second : std::nullopt;
   for (const std::string& path : others_) {
+    OtherInterface& other = others[path];
     const auto p = physical_.find(path);
-    std::optional<std::string> name;
-    if (p != physical_.end()) {
-      const bool sameDevice =
-          targetPhysical != physical_.end() && p->second == targetPhysical->second;
-      // A name that happens to be the target's own keyword must not make it one.
-      name = sameDevice              ? std::string("target")
-             : p->second == "target" ? "another " + p->second
-                                     : p->second;
+    if (p == physical_.end()) continue;
+    if (!p->second) {
+      other.physicalQueryFailed = true;
+      continue;
     }
-    others[path] = name;
+    const std::string& name = *p->second;
+    // A name that happens to be the target's own keyword must not make it one.
+    other.physical = name == targetPhysical ? std::string("target")
+                     : name == "target"     ? "another " + name
+                                            : name;
   }
   return others;
 }
@@ -126,6 +134,7 @@ const std::map<std::string, RecordedRun::Handler>& RecordedRun::Handlers() {
       {"HidD_GetFeature", &RecordedRun::OnGetFeature},
       {"CloseHandle", &RecordedRun::OnCloseHandle},
       {"HidD_FreePreparsedData", &RecordedRun::OnFreePreparsedData},
+      {"CM_Get_DevNode_PropertyW", &RecordedRun::OnLocation},
   };
   return handlers;
 }
@@ -134,6 +143,7 @@ void RecordedRun::Line(const TraceLine& line) {
   const std::string ev = Text(line, "ev");
   // The emulated device says so when it is unplugged during the send of the block refused.
   if (ev == "device" && Text(line, "op") == "left" && lineAfterRefusal_) unplugged = true;
+  if (ev == "power") OnPower(line);
   if (ev != "call") return;
   lineAfterRefusal_ = false;
   const auto handler = Handlers().find(Text(line, "fn"));
@@ -153,6 +163,20 @@ RecordedIdentity& RecordedRun::IdentityOf(bool isApp) {
   return !isApp ? boot : (blocksTaken_ > 0 && startApp.value_or(false)) ? appAfter : app;
 }
 
+void RecordedRun::OnPower(const TraceLine& line) {
+  const std::string op = Text(line, "op");
+  if (!power) power.emplace();
+  if (op == "battery" && !batteryRead_) {
+    batteryRead_ = true;
+    power->onBattery = Flag(line, "on_battery");
+    if (line.contains("percentage") && line["percentage"].is_number_integer()) {
+      power->percentage = Int(line, "percentage");
+    }
+  } else if (op == "hold") {
+    power->holdRefused = !Flag(line, "result");
+  }
+}
+
 void RecordedRun::OnSleep(const TraceLine& line, std::int64_t, std::int64_t) {
   // A scenario counts the device's absences in milliseconds up to 2^32 - 1 (49 days): a run
   // longer than that cannot be replayed. Checked before the sum, which then never overflows.
@@ -166,16 +190,14 @@ void RecordedRun::OnSleep(const TraceLine& line, std::int64_t, std::int64_t) {
 
 void RecordedRun::OnClassDevs(const TraceLine&, std::int64_t, std::int64_t) {
   searches.push_back(RecordedSearch{now_, std::nullopt});
-  searchKeys_.clear();
+  interfaces.StartSearch();
 }
 
 void RecordedRun::OnInterfaceDetail(const TraceLine& line, std::int64_t, std::int64_t) {
   // Only the sizing call tells a vanished interface: it needs less than the size field.
   if (Int(line, "size") != 0 || Int(line, "needed") >= 5) return;
   if (searches.size() != 1) return;
-  const std::string key = "vanished#" + std::to_string(++vanished_);
-  order.push_back(key);
-  searchKeys_.push_back(key);
+  interfaces.Meet("vanished#" + std::to_string(++vanished_));
 }
 
 void RecordedRun::OnCreateFile(const TraceLine& line, std::int64_t result, std::int64_t) {
@@ -208,37 +230,20 @@ void RecordedRun::OnAttributes(const TraceLine& line, std::int64_t result, std::
     if (device && p.product == BootProductID) ++openToBoot_;
   }
   if (!device) {
-    PlacePlainInterface(path);
+    interfaces.Meet(path);
     return;
   }
   const bool isApp = p.product == AppProductID;
   if (!startApp && searches.size() == 1) {
     startApp = isApp;
-    devicePosition = searchKeys_.size();
+    interfaces.PlaceDevice();
   }
   if (!searches.empty()) searches.back().foundApp = isApp;
   IdentityOf(isApp).version = p.version;
 }
 
-void RecordedRun::PlacePlainInterface(const std::string& path) {
-  if (std::find(searchKeys_.begin(), searchKeys_.end(), path) != searchKeys_.end()) return;
-  if (std::find(order.begin(), order.end(), path) == order.end()) {
-    auto at = order.begin();
-    if (!searchKeys_.empty()) {
-      at = std::find(order.begin(), order.end(), searchKeys_.back());
-      if (at != order.end()) ++at;
-    }
-    if (devicePosition && static_cast<std::size_t>(at - order.begin()) < *devicePosition) {
-      ++*devicePosition;
-    }
-    order.insert(at, path);
-  }
-  searchKeys_.push_back(path);
-}
-
 void RecordedRun::OnPreparsedData(const TraceLine& line, std::int64_t result, std::int64_t handle) {
-  if (!DeviceMode(handle)) return;
-  if (result == 0) capsFail = true;
+  if (result == 0 && DeviceMode(handle)) capsFail = true;
   prepared_[Int(line, "preparsed")] = handle;
 }
 
@@ -246,9 +251,18 @@ void RecordedRun::OnCaps(const TraceLine& line, std::int64_t result, std::int64_
   if (result == 0) return;
   const auto p = prepared_.find(Int(line, "preparsed"));
   if (p == prepared_.end()) return;
+  const auto length = static_cast<unsigned>(Int(line, "feature_report_length"));
   if (const auto mode = DeviceMode(p->second)) {
-    IdentityOf(*mode).reportLength = static_cast<unsigned>(Int(line, "feature_report_length"));
+    IdentityOf(*mode).reportLength = length;
+  } else if (const auto f = files_.find(p->second); f != files_.end()) {
+    // The search reads the capabilities of every other interface of the kind it meets.
+    paths[f->second].reportLength = length;
   }
+}
+
+void RecordedRun::OnLocation(const TraceLine&, std::int64_t result, std::int64_t) {
+  // Asked of the interface a search takes: the device's, when that search found it.
+  if (result == 0 && !searches.empty() && searches.back().foundApp) locationFails = true;
 }
 
 void RecordedRun::OnString(const TraceLine& line, std::int64_t result, std::int64_t handle) {

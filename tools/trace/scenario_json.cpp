@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <limits>
+#include <utility>
 
 #include "text/text_codec.h"
 
@@ -69,12 +70,10 @@ json ReappearanceJson(std::int64_t trigger, bool oldModeApp,
 
 json InterfacesJson(const RecordedRun& run) {
   json interfaces = json::array();
-  for (std::size_t i = 0; i <= run.order.size(); ++i) {
-    if (run.devicePosition && *run.devicePosition == i) {
-      interfaces.push_back(json{{"target", true}});
-    }
-    if (i == run.order.size()) break;
-    const std::string& path = run.order[i];
+  const std::optional<std::size_t> devicePosition = run.interfaces.DevicePosition();
+  std::size_t i = 0;
+  for (const std::string& path : run.interfaces.Keys()) {
+    if (devicePosition == i++) interfaces.push_back(json{{"target", true}});
     if (path.rfind("vanished#", 0) == 0) {
       interfaces.push_back(json{{"vanishes", true}});
       continue;
@@ -83,11 +82,18 @@ json InterfacesJson(const RecordedRun& run) {
     json plain{
         {"vendor", Hex16(p.vendor)}, {"product", Hex16(p.product)}, {"version", Hex16(p.version)}};
     if (!p.opened) plain["openable"] = false;
-    if (const auto other = run.others.find(path); other != run.others.end() && other->second) {
-      plain["physical"] = *other->second;
+    if (p.reportLength != 0) plain["report_length"] = p.reportLength;
+    // The physical device as the count of devices saw it: named, or null when the system could
+    // not tell.
+    const auto other = run.others.find(path);
+    if (other != run.others.end() && other->second.physicalQueryFailed) {
+      plain["physical"] = nullptr;
+    } else if (other != run.others.end() && other->second.physical) {
+      plain["physical"] = *other->second.physical;
     }
-    interfaces.push_back(plain);
+    interfaces.push_back(std::move(plain));
   }
+  if (devicePosition == i) interfaces.push_back(json{{"target", true}});
   return interfaces;
 }
 
@@ -116,6 +122,7 @@ json DeviceJson(const RecordedRun& run) {
   device["caps_fail"] = run.capsFail;
   device["overlapped_open_fails"] = run.overlappedFails;
   if (run.entryFails) device["boot_entry_fails"] = true;
+  if (run.locationFails) device["location_fails"] = true;
   if (const json after = IdentityJson(run.appAfter); !after.empty()) {
     device["app_after_update"] = after;
   }
@@ -125,7 +132,16 @@ json DeviceJson(const RecordedRun& run) {
 }  // namespace
 
 json ScenarioJson(const RecordedRun& run) {
-  return json{{"interfaces", InterfacesJson(run)}, {"device", DeviceJson(run)}};
+  json scenario{{"interfaces", InterfacesJson(run)}, {"device", DeviceJson(run)}};
+  // As the power service answered at the click, so that a refusal on a low battery replays as
+  // one; a trace without it leaves the scenario's default (on the power supply).
+  if (run.power) {
+    scenario["power"] =
+        json{{"on_battery", run.power->onBattery},
+             {"percentage", run.power->percentage ? json(*run.power->percentage) : json(nullptr)},
+             {"hold_refused", run.power->holdRefused}};
+  }
+  return scenario;
 }
 
 }  // namespace dalvorn::emulator

@@ -22,6 +22,7 @@ enum class Kind {
   HexOrNull,   //
   Null,        // the result of an operation that has none
   Int32OrNull,
+  Percentage,  // a battery's charge, 0 to 100
 };
 
 struct Field {
@@ -91,6 +92,8 @@ std::string Expected(const TraceLine& value, Kind kind) {
                  : "hexadecimal bytes (an even number of digits)";
     case Kind::Null:
       return value.is_null() ? "" : "null";
+    case Kind::Percentage:
+      return InRange(value, 0, 100) ? "" : "a whole number from 0 to 100";
   }
   return "";
 }
@@ -130,6 +133,7 @@ const std::map<std::string, CallFormat>& CallFormats() {
        {{{"size", Kind::Int32, true}, {"needed", Kind::Int32OrNull, true}}, Kind::Int64}},
       {"SetupDiDestroyDeviceInfoList", {{{"set", Kind::Int64, false}}, Kind::Int64}},
       {"SetupDiGetDevicePropertyW", {{{"physical", Kind::TextOrNull, false}}, Kind::Int64}},
+      {"CM_Get_DevNode_PropertyW", {{{"location", Kind::TextOrNull, false}}, Kind::Int64}},
       {"CreateFileA",
        {{{"path", Kind::TextOrNull, true}, {"overlapped", Kind::Bool, true}}, Kind::Int64}},
       {"CloseHandle", {kHandle, Kind::Int64}},
@@ -199,6 +203,17 @@ void CheckTraceFields(const TraceLine& line) {
     CheckField(line, {"code", Kind::Int32, true});
   } else if (ev == "window" || ev == "image" || ev == "power" || ev == "device") {
     CheckField(line, {"op", Kind::Text, true});
+  }
+  if (ev == "power") {
+    // What a replay takes of the power service: the battery and the hold's result.
+    const std::string& op = line["op"].get_ref<const std::string&>();
+    if (op == "battery") {
+      CheckField(line, {"known", Kind::Bool, false});
+      CheckField(line, {"on_battery", Kind::Bool, false});
+      CheckField(line, {"percentage", Kind::Percentage, false});
+    } else if (op == "hold") {
+      CheckField(line, {"result", Kind::Bool, true});
+    }
   }
   if (ev != "call") return;
   CheckField(line, {"fn", Kind::Text, true});

@@ -32,7 +32,8 @@ void CheckTraceLineShape(std::string_view text);
 // Throws TraceLineError naming the first field that is missing, of the wrong type or out of its
 // range: `ev` for every line; for a `call`, `fn`, `result` and the arguments of that operation
 // (handles as 64-bit integers, IDs and lengths in their ranges, byte data as hexadecimal);
-// `op` of window, image, power and device lines; `code` of the exit line.
+// `op` of window, image, power and device lines; the battery's fields and the hold's `result`
+// of power lines; `code` of the exit line.
 void CheckTraceFields(const TraceLine& line);
 
 }  // namespace dalvorn::emulator

@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "file/system_file.h"
 #include "trace_line.h"
 
 namespace dalvorn::emulator {
@@ -75,11 +76,7 @@ class InputFile final : public ByteSource {
 
   std::string path_;
   std::optional<std::uint64_t> size_;
-#ifdef _WIN32
-  void* handle_ = nullptr;
-#else
-  int fd_ = -1;
-#endif
+  SystemFile file_;
   std::FILE* copy_ = nullptr;  // a pipe's bytes, for a second reading
   bool fromCopy_ = false;
 };

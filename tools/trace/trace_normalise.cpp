@@ -61,8 +61,8 @@ void HandleNames::Released(const TraceLine& value) {
 
 bool TraceNormaliser::Normalise(const TraceLine& in, TraceLine& out) {
   const auto ev = in.find("ev");
-  // What the emulated device and power service say of themselves: a real machine writes
-  // neither, so a recorded trace and its replay are compared without them.
+  // What the emulated device says of itself, which a real machine never writes, and the power
+  // service's answers, which a trace may lack where its replay has them.
   if (ev != in.end() && (*ev == "device" || *ev == "power")) return false;
   out = in;
   out.erase("t");
@@ -104,21 +104,28 @@ void TraceNormaliser::Call(TraceLine& line) {
     }
   } else if (fn == "Sleep") {
     line.erase("ms");
-  } else if (fn == "SetupDiGetDevicePropertyW" && line.contains("physical") &&
-             line["physical"].is_string()) {
-    // Which interfaces share a device is kept, the system's names for them (sysfs paths,
-    // container IDs) are not.
-    const std::string name = line["physical"].get<std::string>();
-    auto it = physical_.find(name);
-    if (it == physical_.end()) {
-      physicalBytes_ += name.size();
-      if (physicalBytes_ > kMaxPhysicalBytes) {
-        throw TraceLineError("names more physical devices than any host has");
-      }
-      it = physical_.emplace(name, "physical#" + std::to_string(physical_.size() + 1)).first;
-    }
-    line["physical"] = it->second;
+  } else if (fn == "SetupDiGetDevicePropertyW") {
+    Rename(line, "physical", physical_);
+  } else if (fn == "CM_Get_DevNode_PropertyW") {
+    Rename(line, "location", locations_);
   }
+}
+
+// Which interfaces share a device or a location is kept, the system's names for them (sysfs
+// paths, container IDs, location paths) are not.
+void TraceNormaliser::Rename(TraceLine& line, const char* key,
+                             std::map<std::string, std::string>& names) {
+  if (!line.contains(key) || !line[key].is_string()) return;
+  const std::string name = line[key].get<std::string>();
+  auto it = names.find(name);
+  if (it == names.end()) {
+    physicalBytes_ += name.size();
+    if (physicalBytes_ > kMaxPhysicalBytes) {
+      throw TraceLineError("names more physical devices than any host has");
+    }
+    it = names.emplace(name, key + ("#" + std::to_string(names.size() + 1))).first;
+  }
+  line[key] = it->second;
 }
 
 std::vector<TraceLine> NormaliseTrace(const std::vector<TraceLine>& trace) {

@@ -34,14 +34,16 @@ class HandleNames {
 };
 
 // Normalises a trace one line at a time. Drops what differs between a real host and its replay
-// and says nothing of what the program did: every `t`, the emulated device's own `device` lines
-// and the emulated power service's `power` lines, `os_error`, the paths of CreateFileA and the
+// and says nothing of what the program did: every `t`, the emulated device's own `device` lines,
+// the `power` lines (a run without a power service, as a trace from before the program traced
+// its own, has none, where its replay has the scenario's default; what the program did with the
+// answers is in the lines kept), `os_error`, the paths of CreateFileA and the
 // detail record sizes (`size`, `needed`) that follow from them (a vanished interface's size
 // below 5 is kept), and the `ms` of pauses (the pacing pauses are what was left of the real
 // clock's interval). Handle values become the order in which they were handed out, one count
 // each for files, interface sets and preparsed data:
-// "file#1", "set#2", ...; 0 and -1 stay as they are. Physical devices become the order in which
-// they were first named: "physical#1", ...
+// "file#1", "set#2", ...; 0 and -1 stay as they are. Physical devices and locations become the
+// order in which they were first named: "physical#1", ..., "location#1", ...
 class TraceNormaliser {
  public:
   // False for a line normalising drops; otherwise `out` is the normalised line. Throws
@@ -50,9 +52,11 @@ class TraceNormaliser {
 
  private:
   void Call(TraceLine& line);
+  // Replaces the system's name in `line[key]` by the order in which it was first named.
+  void Rename(TraceLine& line, const char* key, std::map<std::string, std::string>& names);
 
   HandleNames files_{"file"}, sets_{"set"}, preparsed_{"preparsed"};
-  std::map<std::string, std::string> physical_;
+  std::map<std::string, std::string> physical_, locations_;
   std::size_t physicalBytes_ = 0;
 };
 

@@ -5,22 +5,24 @@
 #include <cerrno>
 #include <cstring>
 
+#include "text/text_codec.h"
+
 namespace dalvorn {
 
 HidrawMonitor::HidrawMonitor() : udev_(udev_new()) {
   if (udev_ == nullptr) {
-    error_ = std::string("udev_new: ") + std::strerror(errno);
+    error_ = std::string("udev_new: ") + ErrnoText(errno);
     return;
   }
   monitor_ = udev_monitor_new_from_netlink(udev_, "udev");
   if (monitor_ == nullptr) {
-    error_ = std::string("udev_monitor_new_from_netlink: ") + std::strerror(errno);
+    error_ = std::string("udev_monitor_new_from_netlink: ") + ErrnoText(errno);
     return;
   }
   int result = udev_monitor_filter_add_match_subsystem_devtype(monitor_, "hidraw", nullptr);
   if (result >= 0) result = udev_monitor_enable_receiving(monitor_);
   if (result < 0) {
-    error_ = std::string("udev monitor: ") + std::strerror(-result);
+    error_ = std::string("udev monitor: ") + ErrnoText(-result);
     udev_monitor_unref(monitor_);
     monitor_ = nullptr;
   }

@@ -91,6 +91,10 @@ std::vector<HidrawInterface> ListHidrawInterfaces(udev* context) {
   return found;
 }
 
+bool SysfsDeviceExists(udev* context, const std::string& syspath) {
+  return UdevDevice(context, syspath).get() != nullptr;
+}
+
 std::optional<HidrawInterface> FindHidrawInterface(udev* context, const std::string& devnode) {
   for (auto& i : ListHidrawInterfaces(context)) {
     if (i.devnode == devnode) return i;
@@ -139,6 +143,14 @@ std::optional<std::string> ReadPhysicalDevice(udev* context, const std::string& 
   }
   if (physical == nullptr) return std::nullopt;
   return Text(udev_device_get_syspath(physical));
+}
+
+std::optional<std::string> ReadUsbLocation(udev* context, const std::string& hidrawSyspath) {
+  UdevDevice dev(context, hidrawSyspath);
+  if (dev.get() == nullptr) return std::nullopt;
+  udev_device* usb = udev_device_get_parent_with_subsystem_devtype(dev.get(), "usb", "usb_device");
+  if (usb == nullptr) return std::nullopt;
+  return Text(udev_device_get_syspath(usb));
 }
 
 std::optional<std::pair<std::uint16_t, std::uint16_t>> ReadHidIds(

@@ -21,6 +21,9 @@ struct HidrawInterface {
 // The present hidraw interfaces that have a device node, ordered by their number.
 std::vector<HidrawInterface> ListHidrawInterfaces(udev* context);
 
+// Whether the sysfs device at `syspath` is there now.
+bool SysfsDeviceExists(udev* context, const std::string& syspath);
+
 // The interface whose device node is `devnode`, looked up now; nullopt when there is none.
 std::optional<HidrawInterface> FindHidrawInterface(udev* context, const std::string& devnode);
 
@@ -38,6 +41,11 @@ std::uint16_t ReadDeviceVersion(udev* context, const std::string& hidrawSyspath)
 // The sysfs path of the physical device behind the interface: the USB device, or the HID
 // device itself where it has no USB parent (uhid, Bluetooth). nullopt when there is neither.
 std::optional<std::string> ReadPhysicalDevice(udev* context, const std::string& hidrawSyspath);
+
+// Where the USB device behind the interface is plugged in: its sysfs path, which names the bus
+// and the chain of ports (…/usb1/1-3/1-3.2) and which the device keeps when it re-enumerates on
+// the same port. nullopt for a HID device with no USB parent (uhid, Bluetooth).
+std::optional<std::string> ReadUsbLocation(udev* context, const std::string& hidrawSyspath);
 
 // Vendor and product of the HID device behind the interface, from its HID_ID; nullopt when
 // there is none. Read from sysfs, so known also for a node that cannot be opened.

@@ -121,6 +121,17 @@ class LinuxHidPlatform final : public HidPlatform {
     return 1;
   }
 
+  std::int32_t CM_Get_DevNode_PropertyW(Handle deviceInfoSet, const SpDeviceInterfaceData& data,
+                                        std::string& location) override {
+    location.clear();
+    const HidrawInterface* entry = Interface(deviceInfoSet, data);
+    if (entry == nullptr) return Failed("no such interface in the set");
+    const auto usb = ReadUsbLocation(udev_, entry->syspath);
+    if (!usb || usb->empty()) return Failed("no USB device behind the node: it has no location");
+    location = *usb;
+    return 1;
+  }
+
   Handle CreateFileA(const char* path, std::uint32_t, std::uint32_t, const SecurityAttributes*,
                      std::uint32_t, std::uint32_t, Handle) override {
     if (path == nullptr || *path == '\0') {
@@ -136,7 +147,11 @@ class LinuxHidPlatform final : public HidPlatform {
       return InvalidHandle;
     }
     OpenDevice device{fd, {}};
-    if (const auto known = knownSyspaths_.find(path); known != knownSyspaths_.end()) {
+    // The node listed may have gone and its number been given to a device created since: its
+    // sysfs entry goes before its number is freed, so one still there after the open is the
+    // device opened.
+    if (const auto known = knownSyspaths_.find(path);
+        known != knownSyspaths_.end() && SysfsDeviceExists(udev_, known->second)) {
       device.syspath = known->second;
     } else if (const auto found = FindHidrawInterface(udev_, path)) {
       device.syspath = found->syspath;

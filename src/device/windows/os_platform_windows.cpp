@@ -162,6 +162,16 @@ class WindowsHidPlatform final : public HidPlatform {
     return physicalDevice.empty() ? 0 : 1;
   }
 
+  std::int32_t CM_Get_DevNode_PropertyW(Handle deviceInfoSet,
+                                        const SpDeviceInterfaceData& interfaceData,
+                                        std::string& location) override {
+    location.clear();
+    HDEVINFO set = KnownSet(deviceInfoSet);
+    if (set == nullptr) return InvalidHandleFailure();
+    location = LocationOf(set, SystemInterfaceData(interfaceData));
+    return location.empty() ? 0 : 1;
+  }
+
   Handle CreateFileA(const char* path, std::uint32_t desiredAccess, std::uint32_t shareMode,
                      const SecurityAttributes* security, std::uint32_t creationDisposition,
                      std::uint32_t flags, Handle /*templateFile*/) override {

@@ -33,6 +33,37 @@ std::wstring Upper(std::wstring text) {
   return text;
 }
 
+// The nearest ancestor of `device` that is a whole USB device; false when there is none.
+bool UsbAncestor(DEVINST device, DEVINST& usb) {
+  for (DEVINST node = device, parent = 0; ::CM_Get_Parent(&parent, node, 0) == CR_SUCCESS;
+       node = parent) {
+    if (IsWholeUsbDevice(InstanceId(parent))) {
+      usb = parent;
+      return true;
+    }
+  }
+  return false;
+}
+
+// The first string of the device's DEVPKEY_Device_LocationPaths; empty when it has none.
+std::wstring FirstLocationPath(DEVINST device) {
+  DEVPROPTYPE type = 0;
+  ULONG size = 0;
+  if (::CM_Get_DevNode_PropertyW(device, &DEVPKEY_Device_LocationPaths, &type, nullptr, &size, 0) !=
+          CR_BUFFER_SMALL ||
+      size == 0) {
+    return {};
+  }
+  // Room for the list's two terminating zeros even when the system leaves them out.
+  std::vector<wchar_t> list(size / sizeof(wchar_t) + 2, L'\0');
+  if (::CM_Get_DevNode_PropertyW(device, &DEVPKEY_Device_LocationPaths, &type,
+                                 reinterpret_cast<PBYTE>(list.data()), &size, 0) != CR_SUCCESS ||
+      type != DEVPROP_TYPE_STRING_LIST) {
+    return {};
+  }
+  return list.data();
+}
+
 std::string GuidText(const GUID& g) {
   char text[40];
   std::snprintf(text, sizeof text, "{%08lX-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
@@ -99,6 +130,31 @@ std::string PhysicalDeviceOf(HDEVINFO set, const SP_DEVICE_INTERFACE_DATA& inter
     return {};
   }
   return "instance " + Utf8FromWide(own);
+}
+
+std::string LocationOf(HDEVINFO set, const SP_DEVICE_INTERFACE_DATA& interfaceData) {
+  std::string path;
+  SP_DEVINFO_DATA device{};
+  if (!ReadSystemInterfaceDetail(set, interfaceData, path, &device)) return {};
+  DEVINST usb = 0;
+  if (UsbAncestor(device.DevInst, usb)) {
+    if (const std::wstring paths = FirstLocationPath(usb); !paths.empty()) {
+      return "paths " + Utf8FromWide(paths);
+    }
+    DEVINST hub = 0;
+    ULONG port = 0;
+    ULONG size = sizeof port;
+    DEVPROPTYPE type = 0;
+    if (::CM_Get_Parent(&hub, usb, 0) == CR_SUCCESS &&
+        ::CM_Get_DevNode_PropertyW(usb, &DEVPKEY_Device_Address, &type,
+                                   reinterpret_cast<PBYTE>(&port), &size, 0) == CR_SUCCESS &&
+        type == DEVPROP_TYPE_UINT32) {
+      const std::wstring hubId = InstanceId(hub);
+      if (!hubId.empty()) return "hub " + Utf8FromWide(hubId) + " port " + std::to_string(port);
+    }
+  }
+  ::SetLastError(ERROR_NOT_FOUND);
+  return {};
 }
 
 }  // namespace dalvorn

@@ -24,6 +24,14 @@ bool ReadSystemInterfaceDetail(HDEVINFO set, const SP_DEVICE_INTERFACE_DATA& int
 // thread's last error set, when the system cannot tell which device the interface belongs to.
 std::string PhysicalDeviceOf(HDEVINFO set, const SP_DEVICE_INTERFACE_DATA& interfaceData);
 
+// Where the USB device that the interface belongs to is plugged in: "paths " and the first of its
+// DEVPKEY_Device_LocationPaths (PCIROOT(0)#PCI(1400)#USBROOT(0)#USB(3)), or else "hub INSTANCE
+// port N" from its parent hub and its DEVPKEY_Device_Address. A device keeps it when it
+// re-enumerates on the same port with another product ID, where its container ID may change.
+// Empty, with the thread's last error set, when the interface has no USB device (Wine's own
+// devices, Bluetooth) or the system tells neither.
+std::string LocationOf(HDEVINFO set, const SP_DEVICE_INTERFACE_DATA& interfaceData);
+
 // The rule for a device's instance ID: a USB device as a whole ("USB\VID_1209&PID_0001\0042"),
 // not one of its interfaces ("USB\VID_1209&PID_0001&MI_01\6&...").
 bool IsWholeUsbDevice(const std::wstring& instanceId);

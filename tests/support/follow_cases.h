@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "runner_run.h"
+
 namespace dalvorn::testing {
 
 struct FollowCase {
@@ -144,6 +146,26 @@ inline std::string CheckFollowRun(const FollowCase& c, const std::vector<nlohman
     if (count != 0) wrong += "handle " + std::to_string(handle) + " left open\n";
   }
   return wrong;
+}
+
+// Runs `c` through `run` with an image of 10 records, in the folder at the load or staged for
+// the scenario to copy in; "" when the run went as the case says, else what went otherwise.
+inline std::string RunFollowCase(const FollowCase& c, const Runner& run) {
+  const ScratchFolder folder;
+  std::string image(10 * 40, '\0');
+  for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<char>(i * 7 + 3);
+  folder.Write(c.imageAtLoad ? "Varnholt.bin" : "staged.bin", image);
+  std::vector<std::string> args = FollowArguments(c);
+  args.insert(args.end(),
+              {folder.Write("scenario.json", c.scenario), "--program-dir", folder.Path()});
+  const RunnerRun r = RunRunner(run, args, folder);
+  std::size_t flashed = 0;
+  for (const nlohmann::json& line : r.lines) {
+    if (line.value("ev", "") == "device" && line.value("op", "") == "flash") {
+      flashed = line.value("bytes", std::size_t{0});
+    }
+  }
+  return CheckFollowRun(c, r.lines, r.exitCode, flashed, 10);
 }
 
 }  // namespace dalvorn::testing

@@ -49,6 +49,13 @@ GType HandlerType() {
   return type;
 }
 
+// A boot keyboard's report descriptor: input and output reports, no feature report.
+const std::vector<std::uint8_t> KeyboardDescriptor = {
+    0x05, 0x01, 0x09, 0x06, 0xA1, 0x01, 0x05, 0x07, 0x19, 0xE0, 0x29, 0xE7, 0x15, 0x00, 0x25, 0x01,
+    0x75, 0x01, 0x95, 0x08, 0x81, 0x02, 0x95, 0x01, 0x75, 0x08, 0x81, 0x01, 0x95, 0x05, 0x75, 0x01,
+    0x05, 0x08, 0x19, 0x01, 0x29, 0x05, 0x91, 0x02, 0x95, 0x01, 0x75, 0x03, 0x91, 0x01, 0x95, 0x06,
+    0x75, 0x08, 0x15, 0x00, 0x25, 0x65, 0x05, 0x07, 0x19, 0x00, 0x29, 0x65, 0x81, 0x00, 0xC0};
+
 std::string Hex4(unsigned v) {
   char text[8];
   std::snprintf(text, sizeof text, "%04X", v & 0xFFFFu);
@@ -193,12 +200,15 @@ std::string FakeHidHost::AddInterface(unsigned number, const FakeInterface& shap
   return nodes_.back()->record.devnode;
 }
 
-std::string FakeHidHost::AddModelDevice(unsigned number, ModelMode mode, unsigned hidInterfaces) {
+std::string FakeHidHost::AddModelDevice(unsigned number, ModelMode mode, unsigned hidInterfaces,
+                                        bool keyboardFirst) {
   {
     std::lock_guard lock(mutex_);
     model_ = HidDeviceModel(mode);
   }
   modelInterfaces_ = hidInterfaces;
+  keyboardFirst_ = keyboardFirst && hidInterfaces > 1;
+  modelPort_ = number;
   return AddModelNodes(number);
 }
 
@@ -211,14 +221,23 @@ std::string FakeHidHost::AddModelNodes(unsigned number) {
   shape.manufacturer = "Dalvorn";
   shape.productName = model.Mode() == ModelMode::App ? "Widget" : "Widget Boot";
   shape.serial = "0001";
-  shape.usbPort = number;
-  const std::string devnode = AddInterface(number, shape);
-  Node* modelNode = nodes_.back().get();
+  // On the port it was plugged into, however its nodes are numbered when it comes back.
+  shape.usbPort = modelPort_;
+  const unsigned modelIndex = keyboardFirst_ ? 1 : 0;
+  std::string devnode;
+  Node* modelNode = nullptr;
   modelSiblings_.clear();
-  for (unsigned i = 1; i < modelInterfaces_; ++i) {
-    shape.usbInterface = i;
-    AddInterface(number + i, shape);
-    modelSiblings_.push_back(nodes_.back().get());
+  for (unsigned i = 0; i < modelInterfaces_; ++i) {
+    FakeInterface interface = shape;
+    interface.usbInterface = i;
+    if (keyboardFirst_ && i == 0) interface.descriptor = KeyboardDescriptor;
+    AddInterface(number + i, interface);
+    if (i == modelIndex) {
+      devnode = nodes_.back()->record.devnode;
+      modelNode = nodes_.back().get();
+    } else {
+      modelSiblings_.push_back(nodes_.back().get());
+    }
   }
   std::lock_guard lock(mutex_);
   modelNode_ = modelNode;
@@ -249,10 +268,11 @@ bool FakeHidHost::Settle() {
   };
   unsigned number = modelNode_->number + modelInterfaces_;
   while (taken(number)) ++number;
-  for (auto sibling = modelSiblings_.rbegin(); sibling != modelSiblings_.rend(); ++sibling) {
-    RemoveTree(**sibling);
-  }
-  RemoveTree(*modelNode_);
+  // The latest first: the USB device goes with the node that added it, after the others.
+  std::vector<Node*> device = modelSiblings_;
+  device.push_back(modelNode_);
+  std::sort(device.begin(), device.end(), [](Node* a, Node* b) { return a->number > b->number; });
+  for (Node* node : device) RemoveTree(*node);
   {
     std::lock_guard lock(mutex_);
     model_.Reappeared(action);

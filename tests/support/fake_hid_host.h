@@ -60,13 +60,16 @@ class FakeHidHost {
   std::string AddInterface(unsigned number, const FakeInterface& shape);
   // Adds the modelled device in its present mode as one USB device with `hidInterfaces` HID
   // interfaces: the model serves hidrawN, the others (hidraw(N+1)...) are plain interfaces
-  // with the device's IDs and strings. At most one.
-  std::string AddModelDevice(unsigned number, ModelMode mode, unsigned hidInterfaces = 1);
+  // with the device's IDs and strings. With `keyboardFirst`, the first of them, a keyboard's
+  // interface without feature reports, comes before the model's (hidrawN, the model hidraw(N+1)).
+  // At most one.
+  std::string AddModelDevice(unsigned number, ModelMode mode, unsigned hidInterfaces = 1,
+                             bool keyboardFirst = false);
 
   // Carries out what the device asked for since the last call: leaving for the bootloader,
-  // or restarting once every handle is closed. The device comes back on the next numbers after
-  // its old nodes that no other node has, as a kernel may give it new nodes. True when the
-  // device re-appeared.
+  // or restarting once every handle is closed. The device comes back on the USB port it was
+  // added on, with the next node numbers after its old nodes that no other node has, as a
+  // kernel may give it new nodes. True when the device re-appeared.
   bool Settle();
 
   // The descriptors of this process now open on `devnode`. Under umockdev every open of a
@@ -101,6 +104,8 @@ class FakeHidHost {
   Node* modelNode_ = nullptr;
   std::vector<Node*> modelSiblings_;  // the device's other HID interfaces
   unsigned modelInterfaces_ = 1;
+  bool keyboardFirst_ = false;
+  unsigned modelPort_ = 0;
   ModelAction pending_ = ModelAction::None;
   unsigned nextHidSequence_ = 1;
 };

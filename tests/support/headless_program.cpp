@@ -7,36 +7,37 @@
 
 namespace dalvorn::testing {
 
-float QuietView::Width(Control control) const {
+float HeadlessView::Width(Control control) const {
+  const auto it = widths.find(control);
+  if (it != widths.end()) return it->second;
   const ControlLayout* layout = FindLayout(control);
   return layout != nullptr ? static_cast<float>(layout->width) : 0.0f;
 }
 
-void QuietView::SetEnabled(Control control, bool enabled) {
-  if (control == Control::btnUpgradeFW) buttonEnabled_ = enabled;
-}
-
-void QuietView::Unload() {
-  if (unloaded_) return;
-  unloaded_ = true;
+void HeadlessView::CloseAsCloseBox() {
+  if (unloaded) return;
+  unloaded = true;
   if (events_ != nullptr) events_->Form_Unload();
 }
 
-void QuietView::Click() {
-  if (!unloaded_ && buttonEnabled_ && events_ != nullptr) events_->btnUpgradeFW_Click();
+void HeadlessView::Click() {
+  const auto it = enabled.find(Control::btnUpgradeFW);
+  const bool buttonEnabled = it == enabled.end() || it->second;
+  if (!unloaded && buttonEnabled && events_ != nullptr) events_->btnUpgradeFW_Click();
 }
 
-int RunClickedProgram(HidPlatform& platform, TraceWriter& trace, std::function<void()> atPump) {
-  QuietView window(std::move(atPump));
+int RunClickedProgram(HidPlatform& platform, TraceWriter& trace, std::function<void()> atPump,
+                      PowerGuard& power) {
+  HeadlessView window(std::move(atPump), 1000);
   TracingWindowView view(window, trace);
   DiskFirmwareImageFile disk;
   TracingFirmwareImageFile image(disk, trace);
-  FrmMain frm(platform, view, image);
+  FrmMain frm(platform, view, image, power);
   view.SetEvents(&frm);
   frm.Form_Load();
   window.Click();
   // A click that did nothing leaves the window loaded: it is closed as the close box does.
-  if (!window.Unloaded()) window.Unload();
+  if (!window.unloaded) window.Unload();
   trace.Window("terminate");
   frm.Form_Terminate();
   view.SetEvents(nullptr);

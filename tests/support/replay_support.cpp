@@ -4,9 +4,12 @@
 #include <sstream>
 
 #include "emulated_platform.h"
+#include "emulated_power.h"
 #include "emulation_clock.h"
 #include "headless_program.h"
 #include "scenario.h"
+#include "trace/program_trace.h"
+#include "trace/tracing_power_guard.h"
 #include "trace_normalise.h"
 #include "update/firmware_image.h"
 
@@ -31,9 +34,11 @@ std::vector<emulator::TraceLine> RunEmulated(const std::string& scenarioJson,
   std::ostringstream text;
   emulator::EmulationClock clock;
   TraceWriter trace(&text, clock);
-  emulator::EmulatedPlatform platform(emulator::ParseScenario(scenarioJson), clock, trace,
-                                      folder.string());
-  RunClickedProgram(platform, trace);
+  const emulator::Scenario scenario = emulator::ParseScenario(scenarioJson);
+  emulator::EmulatedPlatform platform(scenario, clock, trace, folder.string());
+  emulator::EmulatedPowerGuard scenarioPower(scenario.power);
+  TracingPowerGuard power(scenarioPower, trace);
+  RunClickedProgram(platform, trace, {}, power);
   return Lines(text.str());
 }
 
@@ -44,6 +49,26 @@ std::string ReplayDifference(const std::vector<emulator::TraceLine>& recorded,
   const std::string difference = emulator::CompareNormalised(emulator::NormaliseTrace(recorded),
                                                              emulator::NormaliseTrace(replayed));
   return difference.empty() ? difference : difference + "scenario: " + scenario + "\n";
+}
+
+TraceFileRun RunWithTraceFile(const std::filesystem::path& folder,
+                              const std::filesystem::path& tracePath,
+                              const std::function<void()>& afterOpen,
+                              std::function<void()> atPump) {
+  emulator::EmulationClock clock;
+  TraceWriter silent(nullptr, clock);
+  emulator::EmulatedPlatform platform(emulator::BuiltInScenario(), clock, silent, folder.string());
+  DiskFirmwareImageFile image;
+  TraceFileRun run;
+  {
+    ProgramTrace trace(tracePath, platform, image);
+    if (afterOpen) afterOpen();
+    run.opened = trace.Opened();
+    run.exitCode =
+        trace.Finish(RunClickedProgram(trace.Platform(), trace.Writer(), std::move(atPump)));
+  }
+  run.flashedBytes = platform.Device().Flash().size();
+  return run;
 }
 
 }  // namespace dalvorn::testing

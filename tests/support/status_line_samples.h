@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "update/regular_file.h"
+#include "file/regular_file.h"
 #include "update/status_texts.h"
 
 namespace dalvorn::testing {
