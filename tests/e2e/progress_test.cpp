@@ -22,7 +22,7 @@ TEST_P(Progress, TellsTheWaitsTheTimeLeftTheTaskbarAndTheEnd) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, Progress, ::testing::ValuesIn(ProgressCases()),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 struct PaceCase {
   const char* name;

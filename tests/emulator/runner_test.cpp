@@ -265,23 +265,11 @@ INSTANTIATE_TEST_SUITE_P(Table, FollowRun, ::testing::ValuesIn(testing::FollowCa
 class ProgressRun : public ::testing::TestWithParam<testing::ProgressCase> {};
 
 TEST_P(ProgressRun, TellsTheWaitsTheTimeLeftTheTaskbarAndTheEnd) {
-  const testing::ProgressCase& c = GetParam();
-  ScratchFolder folder;
-  const auto bytes = ImageBytes(static_cast<std::size_t>(c.imageBytes));
-  WriteFile(folder.File("Varnholt.bin"), std::string(bytes.begin(), bytes.end()));
-  WriteFile(folder.File("scenario.json"), c.scenario);
-  std::vector<std::string> args = testing::ProgressArguments(c);
-  args.insert(args.end(), {folder.File("scenario.json"), "--program-dir", folder.Path(), "--trace",
-                           folder.File("t.jsonl")});
-  RunnerOptions options;
-  std::string error;
-  ASSERT_TRUE(ParseRunnerOptions(args, "/nowhere", options, error)) << error;
-  const int exitCode = RunEmulated(options, *g_app);
-  EXPECT_EQ(testing::CheckProgressRun(c, ReadTrace(folder.File("t.jsonl")), exitCode), "");
+  EXPECT_EQ(testing::RunProgressCase(GetParam(), QtRunner), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, ProgressRun, ::testing::ValuesIn(testing::ProgressCases()),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 class SignedImageRun : public ::testing::TestWithParam<testing::signature::SignedRunCase> {};
 

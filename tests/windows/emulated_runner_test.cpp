@@ -126,24 +126,11 @@ INSTANTIATE_TEST_SUITE_P(Table, Win32FollowRun, ::testing::ValuesIn(testing::Fol
 class Win32ProgressRun : public ::testing::TestWithParam<testing::ProgressCase> {};
 
 TEST_P(Win32ProgressRun, TellsTheWaitsTheTimeLeftTheTaskbarAndTheEnd) {
-  const testing::ProgressCase& c = GetParam();
-  ScratchFolder folder;
-  std::string image(static_cast<std::size_t>(c.imageBytes), '\0');
-  for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<char>(i * 7 + 3);
-  std::ofstream(folder.File("Varnholt.bin"), std::ios::binary) << image;
-  std::ofstream(folder.File("scenario.json")) << c.scenario;
-  std::vector<std::string> args = testing::ProgressArguments(c);
-  args.insert(args.end(), {folder.File("scenario.json"), "--program-dir", folder.Path(), "--trace",
-                           folder.File("trace.jsonl")});
-  RunnerOptions options;
-  std::string error;
-  ASSERT_TRUE(ParseRunnerOptions(args, ".", options, error)) << error;
-  const int exitCode = RunEmulatedWin32(options);
-  EXPECT_EQ(testing::CheckProgressRun(c, ReadTrace(folder.File("trace.jsonl")), exitCode), "");
+  EXPECT_EQ(testing::RunProgressCase(GetParam(), RunEmulatedWin32), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, Win32ProgressRun, ::testing::ValuesIn(testing::ProgressCases()),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 TEST(Win32RunnerScreenshotTest, IsThe361By226ClientArea) {
   ScratchFolder folder;

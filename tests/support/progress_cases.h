@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "runner_run.h"
 #include "update/notification_texts.h"
 #include "update/status_texts.h"
 
@@ -166,6 +167,19 @@ inline std::string CheckProgressRun(const ProgressCase& c, const std::vector<nlo
     }
   }
   return wrong;
+}
+
+// Runs `c` through `run` with its image; "" when the run went as the case says.
+inline std::string RunProgressCase(const ProgressCase& c, const Runner& run) {
+  const ScratchFolder folder;
+  std::string image(static_cast<std::size_t>(c.imageBytes), '\0');
+  for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<char>(i * 7 + 3);
+  folder.Write("Varnholt.bin", image);
+  std::vector<std::string> args = ProgressArguments(c);
+  args.insert(args.end(),
+              {folder.Write("scenario.json", c.scenario), "--program-dir", folder.Path()});
+  const RunnerRun r = RunRunner(run, args, folder);
+  return CheckProgressRun(c, r.lines, r.exitCode);
 }
 
 }  // namespace dalvorn::testing
