@@ -7,7 +7,8 @@
 # python3 module...) and that no script installs fails here, as it would for a new user.
 # Usage: .ci/fresh-machine.sh [COMMIT] [WORK]   (as root; COMMIT defaults to HEAD, WORK to
 #        build/fresh-machine; the Debian tarball and apt's downloads are kept in
-#        DALVORN_DEBIAN_CACHE, by default those of the package checks' Debian 12 root)
+#        DALVORN_DEBIAN_CACHE, by default those of the package checks' Debian 12 root;
+#        DALVORN_FRESH_COMMAND runs another command there instead, e.g. 'bash scripts/test.sh')
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 trap 'echo "fresh-machine.sh: failed at line $LINENO" >&2' ERR
@@ -33,15 +34,16 @@ step "clone $(git -C "$top" log -1 --format='%h %s' "$commit")"
 git clone -q --no-local --no-checkout "$top" "$root/src"
 git -C "$root/src" checkout -q --detach "$commit"
 
-step "install-deps.sh, build and ctest (default preset)"
+first_stage='bash scripts/install-deps.sh && cmake --preset default &&
+             cmake --build --preset default && ctest --preset default -j2 --output-on-failure'
+command=${DALVORN_FRESH_COMMAND:-$first_stage}
+step "${DALVORN_FRESH_COMMAND:-install-deps.sh, build and ctest (default preset)}"
 # As a new user's shell: no locale, only HOME, PATH and TERM.
 if ! chroot "$root" env -i HOME=/root PATH=/usr/sbin:/usr/bin:/sbin:/bin TERM=dumb \
-     bash -c 'cd /src && bash scripts/install-deps.sh && cmake --preset default &&
-              cmake --build --preset default && ctest --preset default -j2 --output-on-failure' \
-     >"$work/run.log" 2>&1; then
+     bash -c "cd /src && $command" >"$work/run.log" 2>&1; then
   grep -E -A2 '\*\*\*Failed|CMake Error|error:|^E: ' "$work/run.log" | head -n 40 >&2 || true
   tail -n 8 "$work/run.log" >&2
-  echo "fresh-machine.sh: the first stage of the test command failed on a fresh Debian 12" >&2
+  echo "fresh-machine.sh: '$command' failed on a fresh Debian 12" >&2
   exit 1
 fi
 grep -E '^[0-9]+% tests passed' "$work/run.log"
