@@ -4,6 +4,7 @@
 
 #include <iostream>
 
+#include "device/desktop_shell.h"
 #include "device/device_monitor.h"
 #include "device/os_platform.h"
 #include "device/power_guard.h"
@@ -32,11 +33,12 @@ int main(int argc, char* argv[]) {
               << monitor->Error() << ")\n";
   }
   dalvorn::QtIdleWatch watch(monitor.get());
-  return dalvorn::RunProgram(window, *platform, image, *power, watch,
-                             [&](dalvorn::WindowView& view, dalvorn::HidPlatform& hid,
-                                 dalvorn::FirmwareImageFile& file, dalvorn::PowerGuard& guard,
-                                 dalvorn::IdleWatch& idle, const dalvorn::MainWindowHooks& hooks) {
-                               return dalvorn::RunMainWindow(window, view, hid, file, hooks, guard,
-                                                             idle);
-                             });
+  const auto shell = dalvorn::MakeOsDesktopShell();
+  return dalvorn::RunProgram(
+      window, *platform, image, *power, watch, *shell,
+      [&](dalvorn::WindowView& view, dalvorn::HidPlatform& hid, dalvorn::FirmwareImageFile& file,
+          dalvorn::PowerGuard& guard, dalvorn::IdleWatch& idle, dalvorn::DesktopShell& desktop,
+          const dalvorn::MainWindowHooks& hooks) {
+        return dalvorn::RunMainWindow(window, view, hid, file, hooks, guard, idle, desktop);
+      });
 }

@@ -2,6 +2,7 @@
 // DALVORN_TRACE=FILE in the environment writes a trace of the run to FILE.
 #include <memory>
 
+#include "device/desktop_shell.h"
 #include "device/os_platform.h"
 #include "device/power_guard.h"
 #include "program_run.h"
@@ -23,11 +24,13 @@ int WINAPI WinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, LPSTR /*comma
   dalvorn::Win32IdleWatch watch(window);
   // Made after the window, so that it lets go of the window before the window goes.
   const std::unique_ptr<dalvorn::PowerGuard> power = dalvorn::MakeOsPowerGuard(window.Window());
-  return dalvorn::RunProgram(window, *platform, image, *power, watch,
-                             [&](dalvorn::WindowView& view, dalvorn::HidPlatform& hid,
-                                 dalvorn::FirmwareImageFile& file, dalvorn::PowerGuard& guard,
-                                 dalvorn::IdleWatch& idle, const dalvorn::MainWindowHooks& hooks) {
-                               return dalvorn::RunMainWindow(window, view, hid, file, hooks, guard,
-                                                             idle);
-                             });
+  // The taskbar button and the notification area's icon are the window's.
+  const std::unique_ptr<dalvorn::DesktopShell> shell = dalvorn::MakeOsDesktopShell(window.Window());
+  return dalvorn::RunProgram(
+      window, *platform, image, *power, watch, *shell,
+      [&](dalvorn::WindowView& view, dalvorn::HidPlatform& hid, dalvorn::FirmwareImageFile& file,
+          dalvorn::PowerGuard& guard, dalvorn::IdleWatch& idle, dalvorn::DesktopShell& desktop,
+          const dalvorn::MainWindowHooks& hooks) {
+        return dalvorn::RunMainWindow(window, view, hid, file, hooks, guard, idle, desktop);
+      });
 }

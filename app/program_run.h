@@ -4,6 +4,7 @@
 
 #include <functional>
 
+#include "device/desktop_shell.h"
 #include "device/hid_platform.h"
 #include "device/power_guard.h"
 #include "ui/idle_watch.h"
@@ -12,16 +13,17 @@
 
 namespace dalvorn {
 
-// Runs the main window once over `view`, `platform`, `image`, the power service `power` and
-// `watch` (the toolkit's RunMainWindow) and returns its exit status.
-using MainWindowRun =
-    std::function<int(WindowView& view, HidPlatform& platform, FirmwareImageFile& image,
-                      PowerGuard& power, IdleWatch& watch, const MainWindowHooks& hooks)>;
+// Runs the main window once over `view`, `platform`, `image`, the power service `power`,
+// `watch` and the desktop's services `shell` (the toolkit's RunMainWindow) and returns its exit
+// status.
+using MainWindowRun = std::function<int(
+    WindowView& view, HidPlatform& platform, FirmwareImageFile& image, PowerGuard& power,
+    IdleWatch& watch, DesktopShell& shell, const MainWindowHooks& hooks)>;
 
-// Runs `run` over `window`, `platform`, `image`, `power` and `watch`, or, when DALVORN_TRACE
-// names a file that can be opened, over their traced decorators, writing the trace to that file.
-// Returns the exit status; the trace never changes it.
+// Runs `run` over `window`, `platform`, `image`, `power`, `watch` and `shell`, or, when
+// DALVORN_TRACE names a file that can be opened, over their traced decorators, writing the trace
+// to that file. Returns the exit status; the trace never changes it.
 int RunProgram(WindowView& window, HidPlatform& platform, FirmwareImageFile& image,
-               PowerGuard& power, IdleWatch& watch, const MainWindowRun& run);
+               PowerGuard& power, IdleWatch& watch, DesktopShell& shell, const MainWindowRun& run);
 
 }  // namespace dalvorn

@@ -15,6 +15,7 @@
 #include "scenario.h"
 #include "trace/trace_file.h"
 #include "trace/trace_writer.h"
+#include "trace/tracing_desktop_shell.h"
 #include "trace/tracing_idle_watch.h"
 #include "trace/tracing_image_file.h"
 #include "trace/tracing_power_guard.h"
@@ -143,12 +144,14 @@ int RunEmulatedIn(const RunnerOptions& options,
   view.SetClose([&window] { window->CloseAsCloseBox(); });
   EmulatedIdleWatch watch(scenario, clock, options.programDir);
   TracingIdleWatch tracedWatch(watch, trace);
+  // The emulated desktop: its taskbar and notifications are the trace's lines, whatever window.
+  TracingDesktopShell shell(NoDesktopService(), trace);
 
   MainWindowHooks hooks;
   hooks.afterLoad = [&] { ActAfterLoad(options, *window, injecting, watch); };
   hooks.beforeTerminate = [&] { trace.Window("terminate"); };
 
-  int exitCode = window->Run(view, platform, image, hooks, power, tracedWatch);
+  int exitCode = window->Run(view, platform, image, hooks, power, tracedWatch, shell);
   if (view.Reached()) {
     std::cerr << kName << "the run was still going after " << RunTimeLimitMs / 3600000
               << " hours on its clock (a device that never comes back?): its window was closed\n";

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "device/desktop_shell.h"
 #include "device/hid_platform.h"
 #include "device/power_guard.h"
 #include "runner_options.h"
@@ -31,10 +32,11 @@ class RunnerWindow {
   // Runs the main window over `view` (this window's view, traced) through the toolkit's main
   // loop: Form_Load, `hooks.afterLoad`, the loop until the window is unloaded,
   // `hooks.beforeTerminate`, Form_Terminate. The update holds the machine awake through
-  // `power`; the idle window hears of devices and of its folder through `watch`. Returns the
-  // program's exit status.
+  // `power`; the idle window hears of devices and of its folder through `watch`; the taskbar
+  // and the notifications are `shell`'s. Returns the program's exit status.
   virtual int Run(WindowView& view, HidPlatform& platform, FirmwareImageFile& image,
-                  const MainWindowHooks& hooks, PowerGuard& power, IdleWatch& watch) = 0;
+                  const MainWindowHooks& hooks, PowerGuard& power, IdleWatch& watch,
+                  DesktopShell& shell) = 0;
 };
 
 // The runner's window over one toolkit's view: the toolkit's driver clicks and closes it as a
@@ -49,8 +51,9 @@ class ToolkitRunnerWindow final : public RunnerWindow {
   void CloseAsCloseBox() override { Close(window_); }
   bool Unloaded() const override { return window_.Unloaded(); }
   int Run(WindowView& view, HidPlatform& platform, FirmwareImageFile& image,
-          const MainWindowHooks& hooks, PowerGuard& power, IdleWatch& watch) override {
-    return RunMainWindow(window_, view, platform, image, hooks, power, watch);
+          const MainWindowHooks& hooks, PowerGuard& power, IdleWatch& watch,
+          DesktopShell& shell) override {
+    return RunMainWindow(window_, view, platform, image, hooks, power, watch, shell);
   }
 
  private:

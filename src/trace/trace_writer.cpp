@@ -32,6 +32,14 @@ void TraceWriter::Power(std::string_view op, const TraceFields& fields) {
   Line(clock_.NowMs(), "power", TraceFields{{"op", op}}, fields);
 }
 
+void TraceWriter::Taskbar(std::string_view op, const TraceFields& fields) {
+  Line(clock_.NowMs(), "taskbar", TraceFields{{"op", op}}, fields);
+}
+
+void TraceWriter::Notify(const TraceFields& fields) {
+  Line(clock_.NowMs(), "notify", TraceFields::object(), fields);
+}
+
 void TraceWriter::Exit(int code) {
   Line(clock_.NowMs(), "exit", TraceFields{{"code", code}}, TraceFields());
 }

@@ -34,6 +34,10 @@ class TraceWriter {
   void Image(std::string_view op, const TraceFields& fields = TraceFields());
   // What the update's power guard did: hold, release, battery.
   void Power(std::string_view op, const TraceFields& fields = TraceFields());
+  // The program's taskbar button or dock icon: progress and state.
+  void Taskbar(std::string_view op, const TraceFields& fields);
+  // A notification of the desktop.
+  void Notify(const TraceFields& fields);
   void Exit(int code);
 
   std::int64_t Now() const { return clock_.NowMs(); }

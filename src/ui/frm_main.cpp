@@ -25,8 +25,13 @@ std::int16_t RoundWidth(float twips) {
 }  // namespace
 
 FrmMain::FrmMain(HidPlatform& platform, WindowView& view, FirmwareImageFile& image,
-                 PowerGuard& power, IdleWatch& watch)
-    : platform_(platform), view_(view), image_(image), power_(power), watch_(watch) {}
+                 PowerGuard& power, IdleWatch& watch, DesktopShell& shell)
+    : platform_(platform),
+      view_(view),
+      image_(image),
+      power_(power),
+      watch_(watch),
+      shell_(shell) {}
 
 void FrmMain::Form_Load() {
   view_.Show();
@@ -55,7 +60,7 @@ void FrmMain::Form_Terminate() {
 void FrmMain::btnUpgradeFW_Click() {
   // The update's own waits search; what the system tells meanwhile changes nothing.
   StopWatching();
-  UpgradeContext context{session_, platform_, *this, image_, power_, progressFullWidth_};
+  UpgradeContext context{session_, platform_, *this, image_, power_, progressFullWidth_, shell_};
   const UpgradeOutcome outcome = RunUpgradeSequence(context);
   if (outcome != UpgradeOutcome::NotStarted) {
     outcome_ = outcome;
@@ -127,7 +132,7 @@ void FrmMain::StopWatching() {
 }
 
 void FrmMain::ShowDeviceInfo() {
-  ::dalvorn::ShowDeviceInfo(session_, platform_, view_);
+  ::dalvorn::ShowDeviceInfo(session_, platform_, view_, shown_);
 }
 
 void FrmMain::SetUpgradeCaption(const std::string& text) {

@@ -5,9 +5,11 @@
 #include <cstdint>
 #include <string>
 
+#include "device/desktop_shell.h"
 #include "device/device_session.h"
 #include "device/hid_platform.h"
 #include "device/power_guard.h"
+#include "ui/device_info_display.h"
 #include "ui/idle_status.h"
 #include "ui/idle_watch.h"
 #include "ui/window_view.h"
@@ -25,9 +27,11 @@ class FrmMain final : public WindowEvents, public UpdateWindow, public IdleWatch
  public:
   // `power` holds the machine awake during the update; by default there is no power service.
   // `watch` tells the idle window of devices coming and going and of the image's folder; by
-  // default nothing does, and the window looks only at its load.
+  // default nothing does, and the window looks only at its load. `shell` shows the update's
+  // progress on the taskbar and notifies its end; by default nothing does.
   FrmMain(HidPlatform& platform, WindowView& view, FirmwareImageFile& image,
-          PowerGuard& power = NoPowerService(), IdleWatch& watch = NoIdleWatchService());
+          PowerGuard& power = NoPowerService(), IdleWatch& watch = NoIdleWatchService(),
+          DesktopShell& shell = NoDesktopService());
   FrmMain(const FrmMain&) = delete;
   FrmMain& operator=(const FrmMain&) = delete;
 
@@ -52,6 +56,8 @@ class FrmMain final : public WindowEvents, public UpdateWindow, public IdleWatch
 
   // Fills the four value labels from the session, or blanks them with no device.
   void ShowDeviceInfo() override;
+  std::string ProductShown() const override { return shown_.product; }
+  std::string VersionShown() const override { return shown_.version; }
 
   // The program's exit status: 0 after an update that ended with the device back in
   // application mode, or when the idle window was closed; nonzero otherwise.
@@ -89,7 +95,9 @@ class FrmMain final : public WindowEvents, public UpdateWindow, public IdleWatch
   FirmwareImageFile& image_;
   PowerGuard& power_;
   IdleWatch& watch_;
+  DesktopShell& shell_;
   DeviceSession session_;
+  DeviceShown shown_;
   IdleFacts facts_;
   std::string statusText_;
   int buttonEnabled_ = -1;  // as last set: 0 or 1; -1 before the load sets it

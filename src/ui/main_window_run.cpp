@@ -6,8 +6,8 @@ namespace dalvorn {
 
 int RunMainWindow(const std::function<void()>& eventLoop, WindowView& view, HidPlatform& platform,
                   FirmwareImageFile& image, const MainWindowHooks& hooks, PowerGuard& power,
-                  IdleWatch& watch) {
-  FrmMain frm(platform, view, image, power, watch);
+                  IdleWatch& watch, DesktopShell& shell) {
+  FrmMain frm(platform, view, image, power, watch, shell);
   view.SetEvents(&frm);
   frm.Form_Load();
   if (hooks.afterLoad) hooks.afterLoad();

@@ -5,6 +5,7 @@
 
 #include <functional>
 
+#include "device/desktop_shell.h"
 #include "device/hid_platform.h"
 #include "device/power_guard.h"
 #include "ui/idle_watch.h"
@@ -16,9 +17,9 @@ namespace dalvorn {
 // Creates FrmMain over `view`, loads it, runs `eventLoop` (which returns once the window has
 // unloaded), terminates it and returns the program's exit status. The update holds the machine
 // awake through `power`; the idle window hears of devices and of the image's folder through
-// `watch`.
+// `watch`; the update's progress and end reach the desktop through `shell`.
 int RunMainWindow(const std::function<void()>& eventLoop, WindowView& view, HidPlatform& platform,
                   FirmwareImageFile& image, const MainWindowHooks& hooks, PowerGuard& power,
-                  IdleWatch& watch);
+                  IdleWatch& watch, DesktopShell& shell = NoDesktopService());
 
 }  // namespace dalvorn

@@ -7,6 +7,8 @@
 #include "device/find_the_hid.h"
 #include "text/translation.h"
 #include "update/feature_reports.h"
+#include "update/status_texts.h"
+#include "update/transfer_progress.h"
 #include "update/upgrade_captions.h"
 
 namespace dalvorn {
@@ -30,6 +32,8 @@ float ProgressWidth(std::int16_t fullWidth, std::int64_t blocksSent, std::int64_
 // restarting when it never left, until RestartTimeoutMicroseconds have passed.
 TransferResult WaitForRestart(UpgradeContext& c, std::int64_t lastBlockUs) {
   DeviceSession& s = c.session;
+  c.window.SetStatusText(WaitingForRestartText());
+  c.shell.SetTaskbarState(TaskbarState::Waiting);
   CloseDeviceHandles(s, c.platform);
 
   // Settling polls make no event pump. A poll that finds the device leaves it open; the next
@@ -94,11 +98,15 @@ TransferOutcome SendFlashData(UpgradeContext& c, const FirmwareImage& image) {
     return outcome;
   }
   c.window.SetUpgradeCaption(Tr(UpdatingCaption));
+  c.window.SetStatusText(UpdateStartedText());
+  c.shell.SetTaskbarState(TaskbarState::Normal);
+  c.shell.SetTaskbarProgress(0);
 
   // Per block: send, show the progress, let the window handle its events, then pause for
   // what is left of the pace since the send returned, so the bar and the pump do not slow
   // the transfer down.
   const std::int64_t recordCount = image.RecordCount();
+  TransferProgress progress(static_cast<std::int64_t>(outcome.blockCount));
   std::int64_t sent = c.platform.SteadyMicroseconds();
   for (std::size_t block = 0; block < outcome.blockCount; ++block) {
     BuildDataBlockMessage(blockBuffer, image.Record(block));
@@ -115,6 +123,9 @@ TransferOutcome SendFlashData(UpgradeContext& c, const FirmwareImage& image) {
     const auto blocksSent = static_cast<std::int64_t>(block) + 1;
     c.window.SetProgressWidth(ProgressWidth(c.progressFullWidth, blocksSent, recordCount));
     c.window.RepaintProgress();
+    const TransferProgress::Step step = progress.BlockSent(blocksSent, sent);
+    if (step.secondsLeft) c.window.SetStatusText(TransferStatusText(*step.secondsLeft));
+    if (step.percent) c.shell.SetTaskbarProgress(*step.percent);
     if (!c.window.PumpEvents()) {
       outcome.result = TransferResult::WindowClosed;
       return outcome;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "device/desktop_shell.h"
 #include "device/device_session.h"
 #include "device/hid_platform.h"
 #include "device/power_guard.h"
@@ -22,6 +23,8 @@ struct UpgradeContext {
   PowerGuard& power = NoPowerService();
   // The progress bar's full width in twips, as the window measured it when it loaded.
   std::int16_t progressFullWidth = 0;
+  // The taskbar's progress and the notification at the end.
+  DesktopShell& shell = NoDesktopService();
 };
 
 // The least time between the end of one data block's send and the start of the next.

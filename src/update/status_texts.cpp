@@ -2,6 +2,7 @@
 
 #include "text/translation.h"
 #include "update/block_transfer.h"
+#include "update/transfer_progress.h"
 
 namespace dalvorn {
 
@@ -61,6 +62,31 @@ std::string SignatureReasonInShort(SignatureVerdict verdict) {
 
 std::string UpdateStartedText() {
   return Tr("Keep the device connected until the update has finished.");
+}
+
+std::string TimeLeftText(std::int64_t seconds) {
+  const std::int64_t minutes = TimeLeftMinutes(seconds);
+  if (minutes == 0) return Tr("Less than a minute left.");
+  if (minutes == 1) return Tr("About a minute left.");
+  // TRANSLATORS: said only of two minutes or more.
+  return Format(TrN("About {count} minute left.", "About {count} minutes left.",
+                    static_cast<std::uint64_t>(minutes)),
+                {{"count", std::to_string(minutes)}});
+}
+
+std::string TransferStatusText(std::int64_t seconds) {
+  // TRANSLATORS: {time_left} is one of the sentences "About 3 minutes left." below; the first
+  // sentence is the one said alone when the transfer starts.
+  return Format(Tr("Keep the device connected until the update has finished. {time_left}"),
+                {{"time_left", TimeLeftText(seconds)}});
+}
+
+std::string WaitingForBootloaderText() {
+  return Tr("Waiting for the device to start its bootloader...");
+}
+
+std::string WaitingForRestartText() {
+  return Tr("Waiting for the device to restart...");
 }
 
 std::string DurationText(std::int64_t seconds) {

@@ -26,6 +26,15 @@ std::string ImageProblemText(const std::string& fileName, const ImageCheck& chec
 std::string SignatureReasonInShort(SignatureVerdict verdict);
 // Once the update has started: the device must stay connected to its end.
 std::string UpdateStartedText();
+// During the transfer: the time left, `seconds`, as TimeLeftMinutes rounds it: "About N minutes
+// left.", "About a minute left." or "Less than a minute left.".
+std::string TimeLeftText(std::int64_t seconds);
+// The line during the transfer: keep the device connected, and the time left.
+std::string TransferStatusText(std::int64_t seconds);
+// The waits, so that no part of the update is silent: the switch to the bootloader, and the
+// restart after the last block.
+std::string WaitingForBootloaderText();
+std::string WaitingForRestartText();
 
 // "It takes about N minutes." for a transfer of `seconds`, rounded to whole minutes, or "It
 // takes less than a minute.".

@@ -29,6 +29,10 @@ class UpdateWindow {
 
   // Brings the device information labels up to date with the session.
   virtual void ShowDeviceInfo() = 0;
+  // The product's name and the version as the labels show them now, without their margin;
+  // empty when a label shows nothing.
+  virtual std::string ProductShown() const { return {}; }
+  virtual std::string VersionShown() const { return {}; }
 
   // Reports an error the update cannot go past, and waits until the user has read it.
   virtual void ShowMessageBox(const std::string& text) = 0;

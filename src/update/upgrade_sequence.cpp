@@ -9,6 +9,7 @@
 #include "device/find_the_hid.h"
 #include "text/translation.h"
 #include "update/feature_reports.h"
+#include "update/notification_texts.h"
 #include "update/status_texts.h"
 #include "update/upgrade_captions.h"
 
@@ -60,6 +61,7 @@ BootloaderWait SwitchToBootloader(UpgradeContext& c, std::vector<std::uint8_t>& 
   BuildBootEntryMessage(commandReport);
   SendFeatureReport(s, c.platform, commandReport);
   entryUs = c.platform.SteadyMicroseconds();
+  c.window.SetStatusText(WaitingForBootloaderText());
   CloseDeviceHandles(s, c.platform);
   c.platform.Sleep(SwitchPause);
   FindTheHid(s, c.platform);
@@ -104,6 +106,23 @@ std::optional<UpgradeOutcome> RefusedBeforeSending(UpgradeContext& c, FirmwareIm
                 UpgradeOutcome::Refused);
   }
   return std::nullopt;
+}
+
+// The window was closed while the update ran: nothing more is shown, nothing notified.
+UpgradeOutcome Interrupted(UpgradeContext& c) {
+  c.shell.SetTaskbarState(TaskbarState::None);
+  return UpgradeOutcome::Interrupted;
+}
+
+// A failure after the checks: told in a message box, with the taskbar showing the error while
+// it is up, and (`notify`) to someone away from the window before the box waits for them.
+UpgradeOutcome Failed(UpgradeContext& c, const std::string& text, bool notify) {
+  c.shell.SetTaskbarState(TaskbarState::Error);
+  if (notify) c.shell.Notify(UpdateFailedTitle(), text);
+  c.window.ShowMessageBox(text);
+  c.shell.SetTaskbarState(TaskbarState::None);
+  c.window.Unload();
+  return UpgradeOutcome::Failed;
 }
 
 }  // namespace
@@ -254,6 +273,7 @@ UpgradeOutcome RunUpgradeSequence(UpgradeContext& c) {
   FirmwareImage image;
   if (const auto refused = RefusedBeforeSending(c, image)) return *refused;
   c.window.SetStatusText(UpdateStartedText());
+  c.shell.SetTaskbarState(TaskbarState::Waiting);
 
   // From here on every search takes the device clicked, and no other of its kind.
   NoteDeviceIdentity(s, c.platform);
@@ -272,14 +292,15 @@ UpgradeOutcome RunUpgradeSequence(UpgradeContext& c) {
     case BootloaderWait::Found:
       break;
     case BootloaderWait::WindowClosed:
-      return UpgradeOutcome::Interrupted;
+      return Interrupted(c);
     case BootloaderWait::NeverSwitched:
-      return Stop(c, NotSwitchedText(), UpgradeOutcome::Failed);
+      // Nothing was written: the device runs on as it did, nobody needs telling from afar.
+      return Failed(c, NotSwitchedText(), false);
     case BootloaderWait::ReportsTooShort:
       CloseDeviceHandles(s, c.platform);
-      return Stop(c, BootloaderTooShortText(s.DeviceReportLength), UpgradeOutcome::Failed);
+      return Failed(c, BootloaderTooShortText(s.DeviceReportLength), true);
     case BootloaderWait::AnotherDevice:
-      return Stop(c, AnotherDeviceText(), UpgradeOutcome::Failed);
+      return Failed(c, AnotherDeviceText(), true);
   }
 
   std::vector<std::uint8_t> status(StatusReportSize, 0);
@@ -292,13 +313,16 @@ UpgradeOutcome RunUpgradeSequence(UpgradeContext& c) {
   const TransferOutcome transfer = SendFlashData(c, image);
   // After a close at a pump the window's unload has closed the handles; nothing more may
   // touch it.
-  if (transfer.result == TransferResult::WindowClosed) return UpgradeOutcome::Interrupted;
+  if (transfer.result == TransferResult::WindowClosed) return Interrupted(c);
 
   CloseDeviceHandles(s, c.platform);
   const bool updated = transfer.result == TransferResult::BackInApplication;
-  if (!updated) c.window.ShowMessageBox(TransferFailureText(transfer));
+  if (!updated) return Failed(c, TransferFailureText(transfer), true);
+  // Told to someone away from the window: the program ends and its window goes.
+  c.shell.SetTaskbarState(TaskbarState::None);
+  c.shell.Notify(UpdatedTitle(), UpdatedBody(c.window.ProductShown(), c.window.VersionShown()));
   c.window.Unload();
-  return updated ? UpgradeOutcome::Updated : UpgradeOutcome::Failed;
+  return UpgradeOutcome::Updated;
 }
 
 }  // namespace dalvorn

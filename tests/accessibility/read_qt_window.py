@@ -8,7 +8,8 @@ Starts RUNNER (the emulated runner) with --real-time over PROGRAM_DIR, the devic
 4 s after the load, finds its window in the accessibility tree, reads the status line asking
 for the device and sees it change once the device has arrived; checks the names, values, roles
 and states a screen reader reads, presses the button through its AT-SPI action, follows the
-progress bar's value until the window closes itself and checks the exit status. Also checks
+progress bar's value and the status line's time left until the window closes itself and checks
+the exit status. Also checks
 the window's title on the X display: the caption alone. Prints what it read. Exits 1 on a
 failure. Needs a display, a D-Bus session bus and the AT-SPI registry. With LANGUAGE=de in the
 environment, the runner speaks German and the names read are the German ones.
@@ -214,15 +215,19 @@ def main():
         names = [action.getName(i) for i in range(action.nActions)]
         print("button actions: %r" % names)
         check("Press" in names, "the button has no Press action")
+        status_label = status_line(frame)  # found by what it says now; read on as it changes
         action.doAction(names.index("Press") if "Press" in names else 0)
 
-        seen_values, seen_captions, disabled_seen = [], [], False
+        seen_values, seen_captions, seen_statuses, disabled_seen = [], [], [], False
         while proc.poll() is None and time.monotonic() < deadline:
             try:
                 if bar is not None and states(bar).contains(pyatspi.STATE_SHOWING):
                     current = round(bar.queryValue().currentValue)
                     if not seen_values or seen_values[-1] != current:
                         seen_values.append(current)
+                line = status_label.name if status_label is not None else None
+                if line and (not seen_statuses or seen_statuses[-1] != line):
+                    seen_statuses.append(line)
                 caption = button.name
                 if caption and (not seen_captions or seen_captions[-1] != caption):
                     seen_captions.append(caption)
@@ -234,6 +239,8 @@ def main():
         print("button captions: %r" % seen_captions)
         print("button seen disabled: %s" % disabled_seen)
         print("bar values: %r" % seen_values)
+        print("status line during the update: %r" % seen_statuses)
+        check(any(s.endswith(" left.") for s in seen_statuses), "no time left was read")
         check(disabled_seen, "the button was never reported disabled")
         check(bool(PHASES & set(seen_captions)), "no phase caption was read")
         rising = [v for v in seen_values if 1 <= v < 100]

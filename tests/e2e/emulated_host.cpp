@@ -27,7 +27,7 @@ std::filesystem::path NewFolder() {
 }  // namespace
 
 EmulatedHost::EmulatedHost(const std::string& scenarioJson, long imageBytes,
-                           PowerService powerService)
+                           PowerService powerService, DesktopShell& desktop)
     : folder(NewFolder()),
       trace(&traceText, clock),
       scenario(emulator::ParseScenario(scenarioJson)),
@@ -39,10 +39,11 @@ EmulatedHost::EmulatedHost(const std::string& scenarioJson, long imageBytes,
       imageFile(disk, trace),
       idleWatch(scenario, clock, folder.string()),
       tracingWatch(idleWatch, trace),
+      shell(desktop, trace),
       frm(platform, injectingView, imageFile,
           powerService == PowerService::Emulated ? static_cast<PowerGuard&>(power)
                                                  : NoPowerService(),
-          tracingWatch) {
+          tracingWatch, shell) {
   if (imageBytes >= 0) {
     std::ofstream out(ImagePath(), std::ios::binary);
     for (long i = 0; i < imageBytes; ++i) {

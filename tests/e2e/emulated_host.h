@@ -14,6 +14,7 @@
 #include "emulated_power.h"
 #include "headless_program.h"
 #include "pump_injections.h"
+#include "trace/tracing_desktop_shell.h"
 #include "trace/tracing_idle_watch.h"
 #include "trace/tracing_image_file.h"
 #include "trace/tracing_power_guard.h"
@@ -31,8 +32,10 @@ enum class PowerService { None, Emulated };
 class EmulatedHost {
  public:
   // `scenarioJson` in the scenario file's format; `imageBytes` < 0 leaves no image.
+  // The taskbar and the notifications go to `desktop` through the trace.
   explicit EmulatedHost(const std::string& scenarioJson, long imageBytes = 4000,
-                        PowerService powerService = PowerService::None);
+                        PowerService powerService = PowerService::None,
+                        DesktopShell& desktop = NoDesktopService());
   ~EmulatedHost();
 
   void Load();  // Form_Load
@@ -75,6 +78,7 @@ class EmulatedHost {
   TracingFirmwareImageFile imageFile;
   emulator::EmulatedIdleWatch idleWatch;
   TracingIdleWatch tracingWatch;
+  TracingDesktopShell shell;  // the emulated desktop, as the runner has it
   FrmMain frm;
 
  private:

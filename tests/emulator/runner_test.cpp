@@ -13,6 +13,7 @@
 #include "../signature/signed_run_cases.h"
 #include "emulated_platform.h"
 #include "follow_cases.h"
+#include "progress_cases.h"
 #include "qt/qt_runner.h"
 #include "right_device_cases.h"
 #include "ui/qt/qt_application.h"
@@ -259,6 +260,15 @@ TEST_P(FollowRun, SaysWhatTheClickWillDoAndDoesIt) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, FollowRun, ::testing::ValuesIn(testing::FollowCases()),
+                         [](const auto& instance) { return std::string(instance.param.name); });
+
+class ProgressRun : public ::testing::TestWithParam<testing::ProgressCase> {};
+
+TEST_P(ProgressRun, TellsTheWaitsTheTimeLeftTheTaskbarAndTheEnd) {
+  EXPECT_EQ(testing::RunProgressCase(GetParam(), QtRunner), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, ProgressRun, ::testing::ValuesIn(testing::ProgressCases()),
                          [](const auto& instance) { return std::string(instance.param.name); });
 
 class SignedImageRun : public ::testing::TestWithParam<testing::signature::SignedRunCase> {};

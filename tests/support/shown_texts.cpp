@@ -22,13 +22,14 @@ std::vector<ShownText> EveryShownText() {
     texts.push_back({Where::Control, Control::btnUpgradeFW, Tr(caption)});
   }
 
-  // The status line's longest texts, and each of its sentences with a count in the forms the
-  // languages give two, five and twenty-two.
+  // The status line's longest texts, and each of its sentences with a count (the devices, the
+  // time an update takes, the time left) in the forms the languages give two, five and 22.
   std::vector<std::string> status = testing::StatusLineSamples();
   for (std::size_t count : {2, 5, 22}) status.push_back(DevicesOfTheKindText(count));
   for (std::int64_t seconds : {0, 60, 120, 300, 1320}) {
     const auto blocks = static_cast<std::uint64_t>(seconds * 1'000'000 / BlockPaceMicroseconds);
     status.push_back(ReadyToUpdateText((blocks + 1) * FlashRecordSize));
+    status.push_back(TransferStatusText(seconds));
   }
   for (std::string& text : status) texts.push_back({Where::StatusLine, Control::lblStatus, text});
 

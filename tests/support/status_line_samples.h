@@ -11,9 +11,11 @@
 namespace dalvorn::testing {
 
 inline std::vector<std::string> StatusLineSamples() {
-  std::vector<std::string> texts = {ConnectDeviceText(), ReadyToUpdateText(MaxFirmwareImageBytes),
-                                    InBootloaderText(), DevicesOfTheKindText(12),
-                                    UpdateStartedText()};
+  std::vector<std::string> texts = {
+      ConnectDeviceText(),        ReadyToUpdateText(MaxFirmwareImageBytes),
+      InBootloaderText(),         DevicesOfTheKindText(12),
+      UpdateStartedText(),        TransferStatusText(9000),
+      WaitingForBootloaderText(), WaitingForRestartText()};
   // The reasons of the systems (errno texts, Windows' messages) and of the program.
   for (const std::string& reason :
        {TooLargeReason(MaxFirmwareImageBytes), ShortImageReason(39), DirectoryReason(),

@@ -43,16 +43,16 @@ int RunInTheField(const char* power, const std::filesystem::path& folder,
       emulator::ParseScenario(std::string(R"({"power": )") + power + "}").power);
   DiskFirmwareImageFile image;
   HeadlessView window;
-  const int exitCode =
-      RunProgram(window, host, image, hostPower, NoIdleWatchService(),
-                 [&](WindowView& view, HidPlatform& platform, FirmwareImageFile& file,
-                     PowerGuard& guard, IdleWatch& watch, const MainWindowHooks& hooks) {
-                   const auto clickThenClose = [&] {
-                     window.Click();
-                     window.Unload();
-                   };
-                   return RunMainWindow(clickThenClose, view, platform, file, hooks, guard, watch);
-                 });
+  const int exitCode = RunProgram(
+      window, host, image, hostPower, NoIdleWatchService(), NoDesktopService(),
+      [&](WindowView& view, HidPlatform& platform, FirmwareImageFile& file, PowerGuard& guard,
+          IdleWatch& watch, DesktopShell&, const MainWindowHooks& hooks) {
+        const auto clickThenClose = [&] {
+          window.Click();
+          window.Unload();
+        };
+        return RunMainWindow(clickThenClose, view, platform, file, hooks, guard, watch);
+      });
   ::unsetenv("DALVORN_TRACE");
   return exitCode;
 }

@@ -9,6 +9,7 @@
 
 #include "emulated_platform.h"
 #include "follow_cases.h"
+#include "progress_cases.h"
 #include "right_device_cases.h"
 #include "win32/win32_runner.h"
 
@@ -120,6 +121,15 @@ TEST_P(Win32FollowRun, SaysWhatTheClickWillDoAndDoesIt) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, Win32FollowRun, ::testing::ValuesIn(testing::FollowCases()),
+                         [](const auto& instance) { return std::string(instance.param.name); });
+
+class Win32ProgressRun : public ::testing::TestWithParam<testing::ProgressCase> {};
+
+TEST_P(Win32ProgressRun, TellsTheWaitsTheTimeLeftTheTaskbarAndTheEnd) {
+  EXPECT_EQ(testing::RunProgressCase(GetParam(), RunEmulatedWin32), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, Win32ProgressRun, ::testing::ValuesIn(testing::ProgressCases()),
                          [](const auto& instance) { return std::string(instance.param.name); });
 
 TEST(Win32RunnerScreenshotTest, IsThe361By250ClientArea) {

@@ -77,12 +77,12 @@ std::string UseSystemLanguageWithQt() {
 
 int RunMainWindow(QtWindowView& qtWindow, WindowView& view, HidPlatform& platform,
                   FirmwareImageFile& image, const MainWindowHooks& hooks, PowerGuard& power,
-                  IdleWatch& watch) {
+                  IdleWatch& watch, DesktopShell& shell) {
   // An unload before the loop runs cannot end the loop; there is then no loop to run.
   const auto eventLoop = [&qtWindow] {
     if (!qtWindow.Unloaded()) QApplication::exec();
   };
-  return RunMainWindow(eventLoop, view, platform, image, hooks, power, watch);
+  return RunMainWindow(eventLoop, view, platform, image, hooks, power, watch, shell);
 }
 
 }  // namespace dalvorn

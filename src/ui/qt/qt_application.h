@@ -5,6 +5,7 @@
 #include <QIcon>
 #include <string>
 
+#include "device/desktop_shell.h"
 #include "device/hid_platform.h"
 #include "device/power_guard.h"
 #include "ui/idle_watch.h"
@@ -36,6 +37,7 @@ std::string UseSystemLanguageWithQt();
 // (a trace, for one). Returns the program's exit status.
 int RunMainWindow(QtWindowView& qtWindow, WindowView& view, HidPlatform& platform,
                   FirmwareImageFile& image, const MainWindowHooks& hooks = {},
-                  PowerGuard& power = NoPowerService(), IdleWatch& watch = NoIdleWatchService());
+                  PowerGuard& power = NoPowerService(), IdleWatch& watch = NoIdleWatchService(),
+                  DesktopShell& shell = NoDesktopService());
 
 }  // namespace dalvorn

@@ -6,9 +6,9 @@ namespace dalvorn {
 
 int RunMainWindow(Win32WindowView& window, WindowView& view, HidPlatform& platform,
                   FirmwareImageFile& image, const MainWindowHooks& hooks, PowerGuard& power,
-                  IdleWatch& watch) {
+                  IdleWatch& watch, DesktopShell& shell) {
   return RunMainWindow([&window] { window.RunMessageLoop(); }, view, platform, image, hooks, power,
-                       watch);
+                       watch, shell);
 }
 
 }  // namespace dalvorn

@@ -2,6 +2,7 @@
 // program and the emulated runner start the window the same way.
 #pragma once
 
+#include "device/desktop_shell.h"
 #include "device/hid_platform.h"
 #include "device/power_guard.h"
 #include "ui/idle_watch.h"
@@ -16,6 +17,7 @@ namespace dalvorn {
 // Returns the program's exit status.
 int RunMainWindow(Win32WindowView& window, WindowView& view, HidPlatform& platform,
                   FirmwareImageFile& image, const MainWindowHooks& hooks = {},
-                  PowerGuard& power = NoPowerService(), IdleWatch& watch = NoIdleWatchService());
+                  PowerGuard& power = NoPowerService(), IdleWatch& watch = NoIdleWatchService(),
+                  DesktopShell& shell = NoDesktopService());
 
 }  // namespace dalvorn
