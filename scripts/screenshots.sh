@@ -40,7 +40,7 @@ export WINEPREFIX=$work/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,msht
 wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver
 cleanup() {
-  [[ -x $wineserver ]] && "$wineserver" -k >/dev/null 2>&1
+  [[ -x $wineserver ]] && "$wineserver" -k >/dev/null 2>&1 || true
   kill "$openbox_pid" "$xvfb_pid" >/dev/null 2>&1 || true
   rm -rf "$work"
 }
