@@ -46,5 +46,5 @@ if ! chroot "$root" env -i HOME=/root PATH=/usr/sbin:/usr/bin:/sbin:/bin TERM=du
   echo "fresh-machine.sh: '$command' failed on a fresh Debian 12" >&2
   exit 1
 fi
-grep -E '^[0-9]+% tests passed' "$work/run.log"
+grep -E '^[0-9]+% tests passed' "$work/run.log" || true  # another command may run no ctest
 echo "fresh machine: $SECONDS s"

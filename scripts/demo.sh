@@ -27,3 +27,4 @@ QT_QPA_PLATFORM=offscreen "$runner" --program-dir "$demo" --click \
   status=$?
 echo "Signature: $(grep -o '"signature":"[^"]*"' build/default/demo-trace.jsonl | cut -d'"' -f4)"
 echo "Exit status $status; window: build/default/demo-window.png; trace: build/default/demo-trace.jsonl"
+exit "$status"
