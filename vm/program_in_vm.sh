@@ -54,8 +54,9 @@ wait_for 60 '"op":"status","text":"Ready to update.' || fail "the window did not
 say "the window shows the device ready"
 window=$(DISPLAY=:7 xdotool search --name '^Firmware Update$' | head -n 1)
 [ -n "$window" ] || fail "no window named Firmware Update"
-# The button's middle, in the window's client area at 96 dpi.
-DISPLAY=:7 xdotool mousemove --window "$window" 180 193 click 1
+# The button's middle, in the window's client area at 96 dpi (left 900, top 3015, 3615 x 495
+# twips).
+DISPLAY=:7 xdotool mousemove --window "$window" 180 217 click 1
 say "clicked Upgrade Firmware"
 i=0
 while kill -0 "$program_pid" 2>/dev/null && [ "$i" -lt 1800 ]; do sleep 0.1; i=$((i + 1)); done

@@ -84,8 +84,14 @@ fi
 root=$work/root
 rm -rf "$root" && mkdir -p "$root"/{bin,dev,proc,sys,modules,host,layer,newroot}
 cp /bin/busybox "$root/bin/busybox"
-for applet in sh mount mkdir insmod chroot poweroff cat; do ln -s busybox "$root/bin/$applet"; done
+for applet in sh mount mkdir insmod chroot poweroff cat cp; do ln -s busybox "$root/bin/$applet"; done
 cp "$kernel_dir"/modules/*.ko "$kernel_dir/modules/order" "$root/modules/"
+# The script and the two programs travel in the initramfs: the guest's fresh /tmp and /run hide
+# the host's, where the checkout may lie.
+mkdir -p "$root/vm"
+cp "$here/program_in_vm.sh" "$root/vm/program_in_vm.sh"
+cp "$program" "$root/vm/dalvorn-firmware-update"
+cp "$plug" "$root/vm/dalvorn_vm_uhid_plug"
 cat >"$root/init" <<INIT
 #!/bin/sh
 mount -t proc proc /proc
@@ -102,7 +108,10 @@ mount -t devtmpfs dev /newroot/dev
 mkdir -p /newroot/dev/pts /newroot/dev/shm
 mount -t devpts devpts /newroot/dev/pts
 for dir in /newroot/run /newroot/tmp /newroot/dev/shm; do mount -t tmpfs tmpfs \$dir; done
-chroot /newroot /bin/sh $here/program_in_vm.sh $program $plug
+mkdir -p /newroot/opt/dalvorn-vm
+cp /vm/* /newroot/opt/dalvorn-vm/
+chroot /newroot /bin/sh /opt/dalvorn-vm/program_in_vm.sh /opt/dalvorn-vm/dalvorn-firmware-update \
+  /opt/dalvorn-vm/dalvorn_vm_uhid_plug
 echo "DALVORN-VM-EXIT \$?"
 poweroff -f
 INIT
