@@ -20,10 +20,12 @@ void PrintTo(const NormaliseCase& c, std::ostream* os) {
 }
 
 const NormaliseCase kCases[] = {
-    {"times_device_lines_errors_and_paths_go",
+    {"times_device_power_desktop_lines_errors_and_paths_go",
      R"({"t":5,"ev":"call","fn":"CreateFileA","path":"/dev/hidraw3","overlapped":false,"result":-1,"os_error":"EACCES: Permission denied"}
 {"t":6,"ev":"device","op":"left"}
 {"t":6,"ev":"power","op":"hold","result":true}
+{"t":6,"ev":"taskbar","op":"state","state":"waiting"}
+{"t":6,"ev":"notify","title":"Firmware updated","body":"Widget now runs version 1.3."}
 {"t":7,"ev":"window","op":"label","control":"lblManuf","text":""})",
      R"({"ev":"call","fn":"CreateFileA","overlapped":false,"result":-1}
 {"ev":"window","op":"label","control":"lblManuf","text":""})"},

@@ -61,9 +61,13 @@ void HandleNames::Released(const TraceLine& value) {
 
 bool TraceNormaliser::Normalise(const TraceLine& in, TraceLine& out) {
   const auto ev = in.find("ev");
-  // What the emulated device says of itself, which a real machine never writes, and the power
-  // service's answers, which a trace may lack where its replay has them.
-  if (ev != in.end() && (*ev == "device" || *ev == "power")) return false;
+  // What the emulated device says of itself, which a real machine never writes, and what the
+  // power service answered and the desktop was told (taskbar, notification), which a trace
+  // recorded without those services lacks where its replay has them.
+  if (ev != in.end() &&
+      (*ev == "device" || *ev == "power" || *ev == "taskbar" || *ev == "notify")) {
+    return false;
+  }
   out = in;
   out.erase("t");
   out.erase("os_error");
