@@ -11,6 +11,7 @@
 
 #include "dalvorn/product_version.h"  // ApplicationName
 #include "device/desktop_shell.h"
+#include "device/linux/sd_bus_handles.h"
 
 namespace dalvorn {
 namespace {
@@ -19,16 +20,6 @@ constexpr const char* EntryPath = "/com/canonical/unity/launcherentry/dalvorn_fi
 constexpr const char* EntryInterface = "com.canonical.Unity.LauncherEntry";
 constexpr const char* NotifyService = "org.freedesktop.Notifications";
 constexpr const char* NotifyPath = "/org/freedesktop/Notifications";
-
-struct MessageUnref {
-  void operator()(sd_bus_message* message) const { sd_bus_message_unref(message); }
-};
-using Message = std::unique_ptr<sd_bus_message, MessageUnref>;
-
-struct BusClose {
-  void operator()(sd_bus* bus) const { sd_bus_flush_close_unref(bus); }
-};
-using Bus = std::unique_ptr<sd_bus, BusClose>;
 
 // The body of a notification is read as simple markup by most servers.
 std::string EscapedMarkup(const std::string& text) {

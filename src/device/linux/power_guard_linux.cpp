@@ -15,6 +15,7 @@
 #include <systemd/sd-bus.h>
 
 #include "dalvorn/product_version.h"  // ApplicationName
+#include "device/linux/sd_bus_handles.h"
 #include "device/power_guard.h"
 
 namespace dalvorn {
@@ -45,16 +46,6 @@ struct BusError {
     return std::system_category().message(-result);
   }
 };
-
-struct MessageUnref {
-  void operator()(sd_bus_message* message) const { sd_bus_message_unref(message); }
-};
-using Message = std::unique_ptr<sd_bus_message, MessageUnref>;
-
-struct BusClose {
-  void operator()(sd_bus* bus) const { sd_bus_flush_close_unref(bus); }
-};
-using Bus = std::unique_ptr<sd_bus, BusClose>;
 
 class LinuxPowerGuard final : public PowerGuard {
  public:
