@@ -50,8 +50,8 @@ ls "$out"/qt-*.png
 
 # --- 4. AT-SPI ---------------------------------------------------------------------------
 step "AT-SPI"
-start_xvfb 150 199
-cleanup() { kill "$xvfb_pid" >/dev/null 2>&1 || true; }
+xvfb_pid=""
+cleanup() { [[ -z $xvfb_pid ]] || kill "$xvfb_pid" >/dev/null 2>&1 || true; }
 trap cleanup EXIT
 
 # Inside a private session bus: the accessibility bus and its registry, then the reader.
@@ -69,8 +69,11 @@ done
 /usr/bin/python3 "$1" "$2" "$3" 90
 '
 # In English, then in German (LANGUAGE=de: the names read are the German captions).
+# Each language gets an X server of its own, so that nothing one run leaves behind (or the
+# server's end of it) reaches the next.
 for language in "" de; do
   report=$out/at-spi${language:+-$language}
+  start_xvfb 150 199
   status=0
   DISPLAY=:$display QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 \
     LC_ALL=C.UTF-8 LANGUAGE=$language \
@@ -83,5 +86,8 @@ for language in "" de; do
     echo "accessibility: the AT-SPI reader failed ($status)${language:+ in $language}" >&2
     exit 1
   fi
+  cleanup
+  wait "$xvfb_pid" 2>/dev/null || true
+  xvfb_pid=""
 done
 step "done: report and screenshots in $out"

@@ -43,7 +43,9 @@ install_missing() {
 
 # start_xvfb FIRST LAST [SCREEN]: starts a private X server (screen 1024x768x24 unless given)
 # on the first free display from FIRST to LAST, sets display and xvfb_pid and exports DISPLAY;
-# the caller stops it. Fails when none is free or the server does not come up.
+# the caller stops it. Fails when none is free or the server does not come up. The server
+# does not reset when its last client leaves (-noreset): a client connecting during a reset
+# is refused, and runs that follow each other would fail at random.
 start_xvfb() {
   local n
   display=""
@@ -51,7 +53,7 @@ start_xvfb() {
     if [[ ! -e /tmp/.X$n-lock && ! -e /tmp/.X11-unix/X$n ]]; then display=$n; break; fi
   done
   [[ -n $display ]] || { echo "no free X display" >&2; return 1; }
-  Xvfb ":$display" -screen 0 "${3:-1024x768x24}" -nolisten tcp >/dev/null 2>&1 &
+  Xvfb ":$display" -screen 0 "${3:-1024x768x24}" -nolisten tcp -noreset >/dev/null 2>&1 &
   xvfb_pid=$!
   export DISPLAY=:$display
   for _ in $(seq 50); do [[ -e /tmp/.X11-unix/X$display ]] && return 0; sleep 0.1; done
