@@ -13,7 +13,7 @@ import re
 import shutil
 import subprocess
 import sys
-import time
+import threading
 import unittest
 
 try:
@@ -29,6 +29,38 @@ PROBE, TITLE = sys.argv[1], sys.argv[2]
 URI = "application://dalvorn-firmware-update.desktop"
 UPDATED = '{"device": {"app_after_update": {"version": "0x0103"}}}'
 REFUSED = '{"device": {"refuse_block": 60}}'
+
+
+def read_until(stream, marker, lines):
+    """Reads lines of `stream` into `lines` up to one that holds `marker`; fails at its end."""
+    for line in iter(stream.readline, ""):
+        lines.append(line)
+        if marker in line:
+            return
+    raise AssertionError(f"dbus-monitor ended before {marker}")
+
+
+def read_until_probe_gone(stream, lines):
+    """Reads the monitor's lines into `lines` until the bus says that the probe's connection is
+    gone: the bus reads a connection's messages before its end, so all it sent is printed then.
+    The probe is the sender of the first LauncherEntry signal. Returns at the monitor's end."""
+    sender = None
+    owner_change = None  # the arguments of a NameOwnerChanged being read
+    for line in iter(stream.readline, ""):
+        lines.append(line)
+        if sender is None:
+            found = re.search(r" sender=(:\S+) .*interface=com\.canonical\.Unity\.LauncherEntry;",
+                              line)
+            sender = found.group(1) if found else None
+        if line.startswith("signal ") and "member=NameOwnerChanged" in line:
+            owner_change = []
+        elif owner_change is not None:
+            argument = re.match(r'\s+string "([^"]*)"', line)
+            owner_change = owner_change + [argument.group(1)] if argument else None
+            if owner_change is not None and len(owner_change) == 3:
+                if sender is not None and owner_change == [sender, sender, ""]:
+                    return
+                owner_change = None
 
 
 def monitor_blocks(text):
@@ -80,18 +112,24 @@ class LinuxDesktopServices(dbusmock.DBusTestCase):
                                                  stdout=subprocess.DEVNULL)
         monitor = subprocess.Popen(["dbus-monitor", "--session"], stdout=subprocess.PIPE,
                                    stderr=subprocess.DEVNULL, text=True)
+        seen = []
         try:
-            time.sleep(0.5)  # the monitor's match rules in place before the probe sends
+            # The bus tells the monitor it lost its name once it has become a monitor: from then
+            # on it sees every message. dbus-monitor prints each message as it comes.
+            read_until(monitor.stdout, "member=NameLost", seen)
             probe = subprocess.run([PROBE, scenario, str(image_bytes)], capture_output=True,
                                    text=True, timeout=60)
-            time.sleep(0.5)  # the monitor has printed what the bus gave it
+            reader = threading.Thread(target=read_until_probe_gone, args=(monitor.stdout, seen))
+            reader.start()
+            reader.join(timeout=60)
+            self.assertFalse(reader.is_alive(), "the monitor never saw the probe's connection end")
         finally:
             monitor.terminate()
             output, _ = monitor.communicate()
             if mock is not None:
                 mock.terminate()
                 mock.wait()
-        return probe, monitor_blocks(output)
+        return probe, monitor_blocks("".join(seen) + output)
 
     def test_updated(self):
         probe, blocks = self.run_probe(UPDATED, 1 << 20)

@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "scenario.h"
+#include "scratch_folder.h"  // ProcessId
 
 namespace dalvorn::testing {
 namespace {
@@ -18,7 +19,7 @@ std::filesystem::path NewFolder() {
     if (c == '/') c = '_';
   }
   auto folder = std::filesystem::temp_directory_path() /
-                ("dalvorn-e2e-" + name + "-" + std::to_string(++serial));
+                ("dalvorn-e2e-" + ProcessId() + "-" + name + "-" + std::to_string(++serial));
   std::filesystem::remove_all(folder);
   std::filesystem::create_directories(folder);
   return folder;
@@ -56,7 +57,8 @@ EmulatedHost::EmulatedHost(const std::string& scenarioJson, long imageBytes,
 }
 
 EmulatedHost::~EmulatedHost() {
-  std::filesystem::remove_all(folder);
+  std::error_code ignored;
+  std::filesystem::remove_all(folder, ignored);
 }
 
 std::filesystem::path EmulatedHost::ImagePath() const {

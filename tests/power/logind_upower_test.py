@@ -13,6 +13,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 from collections import namedtuple
 
@@ -102,11 +103,13 @@ class LinuxPowerGuard(dbusmock.DBusTestCase):
 
     def inhibitors_after_release(self):
         # The mock drops an inhibitor when the last copy of its descriptor is closed, as logind
-        # does, on its next turn: each question is one turn.
-        for _ in range(20):
+        # does, once its main loop has seen the close: ask until it has, for ten seconds at most
+        # (a loaded machine may take a while to run the mock).
+        deadline = time.monotonic() + 10
+        held = self.inhibitors()
+        while held and time.monotonic() < deadline:
+            time.sleep(0.01)
             held = self.inhibitors()
-            if not held:
-                break
         return held
 
     def run_probe(self, case):

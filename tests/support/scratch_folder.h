@@ -10,13 +10,20 @@
 
 #ifdef _WIN32
 #include <process.h>
-#define DALVORN_GETPID _getpid
 #else
 #include <unistd.h>
-#define DALVORN_GETPID getpid
 #endif
 
 namespace dalvorn::testing {
+
+// This process's id: test programs run side by side, and their temporary files carry it.
+inline std::string ProcessId() {
+#ifdef _WIN32
+  return std::to_string(::_getpid());
+#else
+  return std::to_string(::getpid());
+#endif
+}
 
 // A fresh folder under the temporary folder, removed with all it holds at the end. Test
 // programs run side by side: the process id and a count keep their folders apart.
@@ -24,9 +31,8 @@ class ScratchFolder {
  public:
   explicit ScratchFolder(const std::string& name = "") {
     static int count = 0;
-    path_ =
-        std::filesystem::temp_directory_path() /
-        ("dalvorn-" + std::to_string(::DALVORN_GETPID()) + "-" + std::to_string(++count) + name);
+    path_ = std::filesystem::temp_directory_path() /
+            ("dalvorn-" + ProcessId() + "-" + std::to_string(++count) + name);
     std::filesystem::remove_all(path_);
     std::filesystem::create_directories(path_);
   }
@@ -69,5 +75,3 @@ inline std::vector<nlohmann::json> ReadTraceFile(const std::filesystem::path& pa
 }
 
 }  // namespace dalvorn::testing
-
-#undef DALVORN_GETPID
