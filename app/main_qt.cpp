@@ -34,11 +34,5 @@ int main(int argc, char* argv[]) {
   }
   dalvorn::QtIdleWatch watch(monitor.get());
   const auto shell = dalvorn::MakeOsDesktopShell();
-  return dalvorn::RunProgram(
-      window, *platform, image, *power, watch, *shell,
-      [&](dalvorn::WindowView& view, dalvorn::HidPlatform& hid, dalvorn::FirmwareImageFile& file,
-          dalvorn::PowerGuard& guard, dalvorn::IdleWatch& idle, dalvorn::DesktopShell& desktop,
-          const dalvorn::MainWindowHooks& hooks) {
-        return dalvorn::RunMainWindow(window, view, hid, file, hooks, guard, idle, desktop);
-      });
+  return dalvorn::RunProgram(window, *platform, image, *power, watch, *shell);
 }

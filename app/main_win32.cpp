@@ -26,11 +26,5 @@ int WINAPI WinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, LPSTR /*comma
   const std::unique_ptr<dalvorn::PowerGuard> power = dalvorn::MakeOsPowerGuard(window.Window());
   // The taskbar button and the notification area's icon are the window's.
   const std::unique_ptr<dalvorn::DesktopShell> shell = dalvorn::MakeOsDesktopShell(window.Window());
-  return dalvorn::RunProgram(
-      window, *platform, image, *power, watch, *shell,
-      [&](dalvorn::WindowView& view, dalvorn::HidPlatform& hid, dalvorn::FirmwareImageFile& file,
-          dalvorn::PowerGuard& guard, dalvorn::IdleWatch& idle, dalvorn::DesktopShell& desktop,
-          const dalvorn::MainWindowHooks& hooks) {
-        return dalvorn::RunMainWindow(window, view, hid, file, hooks, guard, idle, desktop);
-      });
+  return dalvorn::RunProgram(window, *platform, image, *power, watch, *shell);
 }

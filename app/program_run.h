@@ -26,4 +26,17 @@ using MainWindowRun = std::function<int(
 int RunProgram(WindowView& window, HidPlatform& platform, FirmwareImageFile& image,
                PowerGuard& power, IdleWatch& watch, DesktopShell& shell, const MainWindowRun& run);
 
+// RunProgram with the main window of `window`'s toolkit: its RunMainWindow, found beside the
+// toolkit's window view, runs the window over what RunProgram gives it.
+template <typename ToolkitWindow>
+int RunProgram(ToolkitWindow& window, HidPlatform& platform, FirmwareImageFile& image,
+               PowerGuard& power, IdleWatch& watch, DesktopShell& shell) {
+  return RunProgram(
+      window, platform, image, power, watch, shell,
+      [&window](WindowView& view, HidPlatform& hid, FirmwareImageFile& file, PowerGuard& guard,
+                IdleWatch& idle, DesktopShell& desktop, const MainWindowHooks& hooks) {
+        return RunMainWindow(window, view, hid, file, hooks, guard, idle, desktop);
+      });
+}
+
 }  // namespace dalvorn
