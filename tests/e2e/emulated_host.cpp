@@ -5,31 +5,27 @@
 #include <fstream>
 
 #include "scenario.h"
-#include "scratch_folder.h"  // ProcessId
 
 namespace dalvorn::testing {
 namespace {
 
-std::filesystem::path NewFolder() {
-  static int serial = 0;
+// The folder's name tells whose it is: the test's name, as test programs run side by side.
+std::string FolderName() {
   const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
   std::string name =
       info != nullptr ? std::string(info->test_suite_name()) + "." + info->name() : "host";
   for (char& c : name) {
     if (c == '/') c = '_';
   }
-  auto folder = std::filesystem::temp_directory_path() /
-                ("dalvorn-e2e-" + ProcessId() + "-" + name + "-" + std::to_string(++serial));
-  std::filesystem::remove_all(folder);
-  std::filesystem::create_directories(folder);
-  return folder;
+  return "-e2e-" + name;
 }
 
 }  // namespace
 
 EmulatedHost::EmulatedHost(const std::string& scenarioJson, long imageBytes,
                            PowerService powerService, DesktopShell& desktop)
-    : folder(NewFolder()),
+    : scratch(FolderName()),
+      folder(scratch.Root()),
       trace(&traceText, clock),
       scenario(emulator::ParseScenario(scenarioJson)),
       platform(scenario, clock, trace, folder.string()),
@@ -54,11 +50,6 @@ EmulatedHost::EmulatedHost(const std::string& scenarioJson, long imageBytes,
     image_.resize(image_.size() / FlashRecordSize * FlashRecordSize);
   }
   injectingView.SetEvents(&frm);
-}
-
-EmulatedHost::~EmulatedHost() {
-  std::error_code ignored;
-  std::filesystem::remove_all(folder, ignored);
 }
 
 std::filesystem::path EmulatedHost::ImagePath() const {

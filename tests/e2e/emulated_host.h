@@ -14,6 +14,7 @@
 #include "emulated_power.h"
 #include "headless_program.h"
 #include "pump_injections.h"
+#include "scratch_folder.h"
 #include "trace/tracing_desktop_shell.h"
 #include "trace/tracing_idle_watch.h"
 #include "trace/tracing_image_file.h"
@@ -36,7 +37,6 @@ class EmulatedHost {
   explicit EmulatedHost(const std::string& scenarioJson, long imageBytes = 4000,
                         PowerService powerService = PowerService::None,
                         DesktopShell& desktop = NoDesktopService());
-  ~EmulatedHost();
 
   void Load();  // Form_Load
   // Lets `ms` virtual milliseconds pass idle: the scenario's notifications and the window's
@@ -63,6 +63,7 @@ class EmulatedHost {
   DeviceSession& Session() { return frm.Session(); }
   std::filesystem::path ImagePath() const;
 
+  ScratchFolder scratch;  // removed last, once everything that used it has gone
   std::filesystem::path folder;
   std::ostringstream traceText;
   emulator::EmulationClock clock;
